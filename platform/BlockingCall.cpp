@@ -1,0 +1,84 @@
+#include "platform/BlockingCall.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace kestrion::platform {
+namespace {
+
+// One long-lived worker, so a sweep does not start a thread per address.
+class Worker {
+public:
+    Worker() : thread_([this] { loop(); }) {}
+    ~Worker() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+
+    void post(std::function<void()> job) {
+        {
+            std::lock_guard lock(mutex_);
+            jobs_.push_back(std::move(job));
+        }
+        wake_.notify_one();
+    }
+
+private:
+    void loop() {
+        for (;;) {
+            std::function<void()> job;
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+                if (jobs_.empty())
+                    return;
+                job = std::move(jobs_.front());
+                jobs_.pop_front();
+            }
+            job();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> jobs_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+} // namespace
+
+void runWhilePainting(const std::function<void()>& call) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread()) {
+        call();
+        return;
+    }
+    static Worker worker;
+    QEventLoop loop;
+    std::exception_ptr failure;
+    worker.post([&] {
+        try {
+            call();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        // Queued: delivered inside loop.exec() below, even when the call finished before it started.
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+} // namespace kestrion::platform
