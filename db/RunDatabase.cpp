@@ -1,0 +1,29 @@
+#include "db/RunDatabase.h"
+
+namespace kestrion::db {
+
+RunDatabase::RunDatabase(const platform::AppPaths& paths, platform::AppState& state) : state_(state) {
+    ++state_.DatabaseBusy;
+    counted_ = true;
+    try {
+        db_.emplace(paths.database());
+    } catch (...) {
+        --state_.DatabaseBusy;
+        throw;
+    }
+}
+
+RunDatabase::~RunDatabase() {
+    close();
+}
+
+void RunDatabase::close() {
+    if (db_)
+        db_.reset();
+    if (counted_) {
+        --state_.DatabaseBusy;
+        counted_ = false;
+    }
+}
+
+} // namespace kestrion::db
