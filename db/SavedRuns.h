@@ -1,0 +1,65 @@
+#pragma once
+
+#include "platform/AppPaths.h"
+#include "platform/AppState.h"
+#include "platform/Clock.h"
+#include "platform/MessageBoxes.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace kestrion::db {
+
+struct SavedRunInfo {
+    int RunNo = 0;
+    QString runip;
+    QDateTime runcreatedate;
+    int numberofruns = 0;
+};
+
+// One answering address of the results grid: column 0 and column 2.
+struct ResultRow {
+    QString address;
+    QString roundTripTime;
+};
+
+enum class SaveOutcome {
+    Saved,
+    NoRunNumberLeft, // every run number 1..32767 is taken: nothing was stored
+};
+
+// Saved runs: the data side of the Database tab's "Saved Run Database" frame and of the Save button.
+// Each call opens the database, works and closes it; database failures throw DbError.
+class SavedRuns {
+public:
+    SavedRuns(const platform::AppPaths& paths, platform::AppState& state, platform::MessageBoxes& boxes,
+              platform::Clock& clock);
+
+    // Range texts of all saved runs, in the table's stored order.
+    QStringList listRanges();
+    // The saved run with exactly this range text.
+    std::optional<SavedRunInfo> find(const QString& rangeText);
+    // Appends the rows under the range's run (creating the run at its first save), counts the sweep,
+    // all in one transaction; then compacts and renews the backups.
+    SaveOutcome SaveRun(const QString& rangeText, const std::vector<ResultRow>& rows);
+    // The run number, or 0 after telling the user that no saved run has this range text.
+    int16_t FindRunNo(const QString& rangeText);
+    // Deletes the saved run with its results and schedules, then compacts; false when there is none.
+    bool DeleteSavedRun(const QString& rangeText);
+
+private:
+    const platform::AppPaths& paths_;
+    platform::AppState& state_;
+    platform::MessageBoxes& boxes_;
+    platform::Clock& clock_;
+};
+
+// Compacts the database file into "KRDB.bak", keeps the file as it was in "KRDB.old", and puts the
+// compacted copy in place by an atomic rename; a failure at any step leaves the database holding all data.
+void CompactAndBackup(const platform::AppPaths& paths);
+
+} // namespace kestrion::db
