@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/AppPaths.h"
+
+namespace kestrion::platform {
+class EchoService;
+class MessageBoxes;
+class Clock;
+class HostInfo;
+class Shell;
+class SettingsStore;
+} // namespace kestrion::platform
+namespace kestrion::com {
+class ComponentFactory;
+}
+
+namespace kestrion::app {
+
+// The platform services the main window works with; real ones in main.cpp, fakes in tests.
+struct Services {
+    platform::EchoService& echo;
+    platform::MessageBoxes& boxes;
+    platform::Clock& clock;
+    platform::HostInfo& host;
+    platform::Shell& shell;
+    platform::SettingsStore& settings;
+    com::ComponentFactory& components;
+    platform::AppPaths paths;
+};
+
+} // namespace kestrion::app

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QRect>
+
+namespace kestrion::platform {
+
+// Control positions are laid out in twips (1/1440 inch). At 96 dots per inch a twip is 1/15 pixel;
+// the factor widens everything so that today's default fonts fit the captions.
+constexpr double kTwipScale = 1.4;
+
+constexpr int twips(int t) {
+    return static_cast<int>(t * kTwipScale / 15.0 + 0.5);
+}
+
+inline QRect twipRect(int left, int top, int width, int height) {
+    return QRect(twips(left), twips(top), twips(width), twips(height));
+}
+
+} // namespace kestrion::platform

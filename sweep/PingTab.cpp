@@ -1,0 +1,99 @@
+#include "sweep/PingTab.h"
+
+#include "platform/Twips.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableWidget>
+
+namespace kestrion::sweep {
+
+using platform::twipRect;
+
+namespace {
+// The tab page starts below the tab row; positions are given from the top of the tab control.
+constexpr int kTabRow = 360;
+
+QPushButton* rightColumnButton(QWidget* parent, const char* name, const QString& caption, int top) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(twipRect(5280, top - kTabRow, 1455, 375));
+    return b;
+}
+} // namespace
+
+PingTab::PingTab(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("PingTab"));
+    const QString rowCaptions[2] = {QStringLiteral("Beginning Address"), QStringLiteral("Ending Address")};
+    static constexpr int rowTops[2] = {840, 1200};
+    for (int r = 0; r < 2; ++r) {
+        Label6[r] = new QLabel(rowCaptions[r], this);
+        Label6[r]->setObjectName(QStringLiteral("Label6(%1)").arg(r));
+        Label6[r]->setGeometry(twipRect(120, rowTops[r] - kTabRow + 30, 1500, 285));
+    }
+    auto box = [this](const QString& name, int column, int row) {
+        auto* e = new QLineEdit(this);
+        e->setObjectName(name);
+        e->setGeometry(twipRect(1680 + column * 615, rowTops[row] - kTabRow, 495, 285));
+        return e;
+    };
+    Text1 = box(QStringLiteral("Text1"), 0, 0);
+    Text2 = box(QStringLiteral("Text2"), 1, 0);
+    Text3 = box(QStringLiteral("Text3"), 2, 0);
+    Text4 = box(QStringLiteral("Text4"), 3, 0);
+    for (int i = 0; i < 3; ++i) {
+        txEchoAddr[i] = box(QStringLiteral("txEchoAddr(%1)").arg(i), i, 1);
+        txEchoAddr[i]->setEnabled(false);
+    }
+    Text5 = box(QStringLiteral("Text5"), 3, 1);
+
+    lblOutput = new QLabel(QStringLiteral("Succesful Pings:"), this);
+    lblOutput->setObjectName(QStringLiteral("lblOutput"));
+    lblOutput->setGeometry(twipRect(480, 1740 - kTabRow, 3000, 285));
+
+    flxOutBox = new QTableWidget(0, 3, this);
+    flxOutBox->setObjectName(QStringLiteral("flxOutBox"));
+    flxOutBox->setGeometry(twipRect(480, 2040 - kTabRow, 4575, 3015 - 300));
+    flxOutBox->verticalHeader()->setVisible(false);
+    flxOutBox->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    flxOutBox->setSelectionMode(QAbstractItemView::NoSelection);
+
+    cmdPing = rightColumnButton(this, "cmdPing", QStringLiteral("Ping"), 840);
+    cmdPing->setEnabled(false);
+    cmdCancelPing = rightColumnButton(this, "cmdCancelPing", QStringLiteral("Cancel"), 1320);
+    cmdSaveRun = rightColumnButton(this, "cmdSaveRun", QStringLiteral("Save"), 2040);
+    cmdSaveRun->setEnabled(false);
+    cmdReset = rightColumnButton(this, "cmdReset", QStringLiteral("Reset"), 2520);
+    cmdReset->setEnabled(false);
+    cmdLaunchHelp1 = rightColumnButton(this, "cmdLaunchHelp(1)", QStringLiteral("Help"), 4200);
+    cmdExit2 = rightColumnButton(this, "cmdExit(2)", QStringLiteral("Exit"), 4680);
+
+    lbReportIP = new QListWidget(this);
+    lbReportIP->setObjectName(QStringLiteral("lbReportIP"));
+    lbReportIP->setGeometry(twipRect(480, 4740 - kTabRow, 1500, 240));
+    lbReportRTT = new QListWidget(this);
+    lbReportRTT->setObjectName(QStringLiteral("lbReportRTT"));
+    lbReportRTT->setGeometry(twipRect(2040, 4740 - kTabRow, 600, 240));
+}
+
+QLineEdit* PingTab::entryBox(int i) const {
+    switch (i) {
+    case 1:
+        return Text1;
+    case 2:
+        return Text2;
+    case 3:
+        return Text3;
+    case 4:
+        return Text4;
+    case 5:
+        return Text5;
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace kestrion::sweep

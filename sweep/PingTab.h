@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTableWidget;
+
+namespace kestrion::sweep {
+
+// The Ping tab's controls, named as the rest of the program knows them.
+class PingTab : public QWidget {
+    Q_OBJECT
+public:
+    explicit PingTab(QWidget* parent = nullptr);
+
+    QLabel* Label6[2] = {};
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QLineEdit* Text4 = nullptr;
+    QLineEdit* Text5 = nullptr;
+    QLineEdit* txEchoAddr[3] = {};
+    QLabel* lblOutput = nullptr;
+    QTableWidget* flxOutBox = nullptr;
+    QPushButton* cmdPing = nullptr;
+    QPushButton* cmdCancelPing = nullptr;
+    QPushButton* cmdSaveRun = nullptr;
+    QPushButton* cmdReset = nullptr;
+    QPushButton* cmdLaunchHelp1 = nullptr; // cmdLaunchHelp(1)
+    QPushButton* cmdExit2 = nullptr;       // cmdExit(2)
+    QListWidget* lbReportIP = nullptr;
+    QListWidget* lbReportRTT = nullptr;
+
+    QLineEdit* entryBox(int i) const; // 1..5 -> Text1..Text5
+};
+
+} // namespace kestrion::sweep
