@@ -1,0 +1,84 @@
+#include "db/ScheduleStore.h"
+
+#include "db/RunDatabase.h"
+#include "platform/DateText.h"
+
+#include <sqlite3.h>
+
+namespace kestrion::db {
+
+QString scheduleLine(const QDateTime& scheddate, const QString& schedip) {
+    return platform::generalDateText(scheddate) + QStringLiteral("      Address: ") + schedip;
+}
+
+bool isBeforeMinuteOf(const QDateTime& when, const QDateTime& now) {
+    return platform::toWholeMinute(when) < platform::toWholeMinute(now);
+}
+
+ScheduleStore::ScheduleStore(const platform::AppPaths& paths, platform::AppState& state)
+    : paths_(paths), state_(state) {}
+
+std::vector<StoredSchedule>
+ScheduleStore::refresh(const QDateTime& now, const std::optional<QDateTime>& held,
+                       const std::function<void(const StoredSchedule&)>& expired) {
+    RunDatabase run(paths_, state_);
+    // Read first, then act: the expiry messages run nested event loops, and a statement left stepping
+    // over rows that are being deleted would see an undefined mix of them.
+    std::vector<std::pair<QString, StoredSchedule>> rows;
+    {
+        auto all = run.db().prepare("SELECT scheddate, schedip FROM qrySchedules;");
+        while (all.step())
+            rows.push_back({all.textAt(0), {platform::fromStoredDate(all.textAt(0)), all.textAt(1)}});
+    }
+    std::vector<StoredSchedule> remaining;
+    for (const auto& [stored, schedule] : rows) {
+        const bool isHeld =
+            held && platform::toWholeMinute(*held) == platform::toWholeMinute(schedule.scheddate);
+        if (isHeld || !isBeforeMinuteOf(schedule.scheddate, now)) {
+            remaining.push_back(schedule);
+            continue;
+        }
+        if (expired)
+            expired(schedule);
+        auto remove = run.db().prepare("DELETE FROM qrySchedules WHERE scheddate = ?1 AND schedip = ?2;");
+        remove.bind(1, stored).bind(2, schedule.schedip);
+        remove.step();
+    }
+    return remaining;
+}
+
+void ScheduleStore::add(const QDateTime& scheddate, const QString& schedip) {
+    RunDatabase run(paths_, state_);
+    auto insert = run.db().prepare("INSERT INTO tblSchedules (scheddate, schedip) VALUES (?1, ?2);");
+    insert.bind(1, platform::toStoredDate(scheddate)).bind(2, schedip);
+    try {
+        insert.step();
+    } catch (const DbError& error) {
+        // The only unique index of the table is the one on scheddate.
+        if (error.number() == SQLITE_CONSTRAINT_UNIQUE)
+            throw DbError(kDuplicateScheduleError, error.text());
+        throw;
+    }
+}
+
+bool ScheduleStore::deleteByLine(const QString& line) {
+    RunDatabase run(paths_, state_);
+    std::optional<int64_t> match;
+    {
+        auto all = run.db().prepare("SELECT rowid, scheddate, schedip FROM tblSchedules ORDER BY rowid;");
+        while (all.step()) {
+            if (scheduleLine(platform::fromStoredDate(all.textAt(1)), all.textAt(2)) == line) {
+                match = all.intAt(0);
+                break;
+            }
+        }
+    }
+    if (!match)
+        return false;
+    auto remove = run.db().prepare("DELETE FROM tblSchedules WHERE rowid = ?1;");
+    remove.bind(1, *match);
+    remove.step();
+    return true;
+}
+
+} // namespace kestrion::db

@@ -1,0 +1,85 @@
+#include "schedule/SchedulesPanel.h"
+
+#include "db/Database.h"
+#include "platform/DateText.h"
+
+#include <QListWidget>
+
+namespace kestrion::schedule {
+
+using platform::MsgButtons;
+using platform::MsgIcon;
+
+SchedulesPanel::SchedulesPanel(QListWidget* lbCurrentSchedules, PanelSetter setSchedulePanel,
+                               db::ScheduleStore& store, platform::AppState& state,
+                               platform::MessageBoxes& boxes, platform::Clock& clock)
+    : list_(lbCurrentSchedules), setSchedulePanel_(std::move(setSchedulePanel)), store_(store), state_(state),
+      boxes_(boxes), clock_(clock) {}
+
+void SchedulesPanel::RefreshSchedules() {
+    list_->clear();
+    const auto remaining = store_.refresh(clock_.now(), held_, [this](const db::StoredSchedule& s) {
+        boxes_.show(
+            QStringLiteral("Kestrion Schedule Expired"),
+            QStringLiteral("The scheduled time for this run is past.  This schedule will be deleted") +
+                QLatin1Char('\r') + platform::generalDateText(s.scheddate) + QStringLiteral("  Address: ") +
+                s.schedip,
+            MsgButtons::Ok, MsgIcon::None);
+    });
+    for (const db::StoredSchedule& s : remaining)
+        list_->addItem(db::scheduleLine(s.scheddate, s.schedip));
+    if (remaining.empty()) {
+        state_.NextSchedDate.reset();
+        state_.NextSchedIP.clear();
+        setSchedulePanel_(QStringLiteral("No current schedule"));
+        return;
+    }
+    state_.NextSchedDate = remaining.front().scheddate;
+    state_.NextSchedIP = remaining.front().schedip;
+    setSchedulePanel_(QStringLiteral("Schedule: ") + platform::generalDateText(*state_.NextSchedDate) +
+                      QLatin1Char(' '));
+}
+
+void SchedulesPanel::AddSchedule() {
+    try {
+        store_.add(state_.NewSchedDate, state_.NewSchedIP);
+        RefreshSchedules();
+    } catch (const db::DbError& error) {
+        if (error.number() == db::kDuplicateScheduleError) {
+            boxes_.show(QStringLiteral("Kestrion Duplicate Schedule"),
+                        QStringLiteral("There is already a schedule for this date and time saved.  "
+                                       "Please try again."),
+                        MsgButtons::Ok, MsgIcon::Critical);
+        } else {
+            boxes_.show(QStringLiteral("Kestrion Error"),
+                        QStringLiteral("An error has occurred saving this schedule.  Please try again. ") +
+                            QLatin1Char('\r') +
+                            QStringLiteral("If the error persists, contact customer support.") +
+                            QLatin1Char('\r') + QStringLiteral("Error: ") + QString::number(error.number()) +
+                            QStringLiteral(", ") + error.text(),
+                        MsgButtons::Ok, MsgIcon::Critical);
+        }
+        return;
+    }
+    boxes_.show(QStringLiteral("Kestrion Confirmation"), QStringLiteral("Schedule saved."), MsgButtons::Ok,
+                MsgIcon::Information);
+}
+
+void SchedulesPanel::DeleteSchedule(const QString& line) {
+    if (store_.deleteByLine(line))
+        RefreshSchedules();
+}
+
+void SchedulesPanel::cmdDeleteSchedule_Click() {
+    const QListWidgetItem* item = list_->currentItem();
+    const QString line = item && item->isSelected() ? item->text() : QString();
+    if (line.size() < 3)
+        return;
+    const int answer = boxes_.show(QStringLiteral("Kestrion Confirm Delete"),
+                                   QStringLiteral("Are you sure that you want to delete this schedule?"),
+                                   MsgButtons::YesNo, MsgIcon::Question, platform::AnswerNo);
+    if (answer == platform::AnswerYes)
+        DeleteSchedule(line);
+}
+
+} // namespace kestrion::schedule

@@ -1,0 +1,216 @@
+#include "schedule/SchedulesPanel.h"
+#include "db/Database.h"
+#include "db/ScheduleStore.h"
+#include "platform/DateText.h"
+
+#include "ScheduleTestSupport.h"
+
+#include <QListWidget>
+#include <QLocale>
+#include <gtest/gtest.h>
+
+using namespace kestrion;
+using schedtest::at;
+
+namespace {
+
+const QString kRangeA = QStringLiteral("10.1.2.1-254");
+const QString kRangeB = QStringLiteral("10.1.3.1-254");
+
+class SchedulesPanelTest : public ::testing::Test {
+protected:
+    SchedulesPanelTest() {
+        clock.value = at(2026, 3, 17, 14, 5, 30);
+        db::Database db(files.paths.database());
+        db.exec("INSERT INTO tblSavedRuns VALUES (1, '10.1.2.1-254', '2026-01-01 10:00:00', 1);"
+                "INSERT INTO tblSavedRuns VALUES (2, '10.1.3.1-254', '2026-01-01 10:00:00', 1);");
+    }
+
+    void store(const QDateTime& when, const QString& range) {
+        db::Database db(files.paths.database());
+        auto insert = db.prepare("INSERT INTO tblSchedules VALUES (?1, ?2);");
+        insert.bind(1, platform::toStoredDate(when)).bind(2, range);
+        insert.step();
+    }
+    int storedCount() {
+        db::Database db(files.paths.database());
+        auto count = db.prepare("SELECT count(*) FROM tblSchedules;");
+        count.step();
+        return static_cast<int>(count.intAt(0));
+    }
+    QStringList lines() const {
+        QStringList out;
+        for (int i = 0; i < list.count(); ++i)
+            out.append(list.item(i)->text());
+        return out;
+    }
+    void select(int row) {
+        list.setCurrentRow(row);
+        list.item(row)->setSelected(true);
+    }
+
+    schedtest::TempDatabase files;
+    platform::AppState state;
+    schedtest::FakeBoxes boxes;
+    schedtest::SetClock clock;
+    QListWidget list;
+    QString panel2;
+    db::ScheduleStore scheduleStore{files.paths, state};
+    schedule::SchedulesPanel panel{
+        &list, [this](const QString& t) { panel2 = t; }, scheduleStore, state, boxes, clock};
+};
+
+TEST_F(SchedulesPanelTest, StartUpExpiresPastSchedulesInTimeOrder) {
+    const QDateTime later = at(2026, 3, 18, 9, 0);
+    const QDateTime earliest = at(2026, 3, 16, 8, 15);
+    const QDateTime lastMinute = at(2026, 3, 17, 14, 4, 59);
+    // Stored out of time order, so only the query's ordering can put the messages in time order.
+    store(later, kRangeA);
+    store(lastMinute, kRangeB);
+    store(earliest, kRangeA);
+
+    QList<int> rowsWhileOpen;
+    boxes.whileOpen = [&](const schedtest::ShownBox&) {
+        rowsWhileOpen.append(storedCount());
+        EXPECT_GT(state.DatabaseBusy, 0); // the database stays open while the message waits
+    };
+    panel.RefreshSchedules();
+
+    ASSERT_EQ(boxes.shown.size(), 2);
+    const QString lead =
+        QStringLiteral("The scheduled time for this run is past.  This schedule will be deleted\r");
+    EXPECT_EQ(boxes.shown[0].text,
+              lead + platform::generalDateText(earliest) + QStringLiteral("  Address: ") + kRangeA);
+    EXPECT_EQ(boxes.shown[1].text,
+              lead + platform::generalDateText(lastMinute) + QStringLiteral("  Address: ") + kRangeB);
+    for (const auto& b : boxes.shown) {
+        EXPECT_EQ(b.title, QStringLiteral("Kestrion Schedule Expired"));
+        EXPECT_EQ(b.icon, platform::MsgIcon::None);
+        EXPECT_EQ(b.buttons, platform::MsgButtons::Ok);
+    }
+    EXPECT_EQ(rowsWhileOpen, (QList<int>{3, 2})); // each row goes only after its OK
+    EXPECT_EQ(storedCount(), 1);
+    EXPECT_EQ(lines(), QStringList{db::scheduleLine(later, kRangeA)});
+    EXPECT_EQ(panel2, QStringLiteral("Schedule: ") + platform::generalDateText(later) + QStringLiteral(" "));
+    EXPECT_EQ(state.NextSchedDate, later);
+    EXPECT_EQ(state.NextSchedIP, kRangeA);
+    EXPECT_EQ(state.DatabaseBusy, 0);
+}
+
+TEST_F(SchedulesPanelTest, ScheduleInTheCurrentMinuteIsListedNotExpired) {
+    store(at(2026, 3, 17, 14, 5, 0), kRangeB);
+    panel.RefreshSchedules();
+    EXPECT_TRUE(boxes.shown.isEmpty());
+    EXPECT_EQ(lines().size(), 1);
+    EXPECT_EQ(state.NextSchedDate, at(2026, 3, 17, 14, 5, 0));
+}
+
+TEST_F(SchedulesPanelTest, HeldScheduleOutlivesItsMinute) {
+    store(at(2026, 3, 17, 14, 1), kRangeA);
+    panel.holdSchedule(at(2026, 3, 17, 14, 1));
+    panel.RefreshSchedules();
+    EXPECT_TRUE(boxes.shown.isEmpty());
+    EXPECT_EQ(state.NextSchedIP, kRangeA);
+    panel.holdSchedule(std::nullopt);
+    panel.RefreshSchedules();
+    EXPECT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(storedCount(), 0);
+}
+
+TEST_F(SchedulesPanelTest, AddingSchedulesAndTheirMessages) {
+    struct Case {
+        const char* name;
+        QDateTime when;
+        QString range;
+        QString title;
+        QString textStart;
+        platform::MsgIcon icon;
+        int storedAfter;
+    } cases[] = {
+        {"a new schedule is saved", at(2026, 3, 20, 6, 0), kRangeA, QStringLiteral("Kestrion Confirmation"),
+         QStringLiteral("Schedule saved."), platform::MsgIcon::Information, 2},
+        {"same minute, other range: duplicate", at(2026, 3, 20, 6, 0), kRangeB,
+         QStringLiteral("Kestrion Duplicate Schedule"),
+         QStringLiteral("There is already a schedule for this date and time saved.  Please try again."),
+         platform::MsgIcon::Critical, 2},
+        {"a range that is no saved run: any other error", at(2026, 3, 21, 6, 0),
+         QStringLiteral("10.9.9.1-254"), QStringLiteral("Kestrion Error"),
+         QStringLiteral("An error has occurred saving this schedule.  Please try again. \r"
+                        "If the error persists, contact customer support.\rError: "),
+         platform::MsgIcon::Critical, 2},
+    };
+    store(at(2026, 3, 19, 6, 0), kRangeA);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        boxes.shown.clear();
+        state.NewSchedDate = c.when;
+        state.NewSchedIP = c.range;
+        panel.AddSchedule();
+        ASSERT_EQ(boxes.shown.size(), 1);
+        EXPECT_EQ(boxes.shown[0].title, c.title);
+        EXPECT_TRUE(boxes.shown[0].text.startsWith(c.textStart)) << boxes.shown[0].text.toStdString();
+        EXPECT_EQ(boxes.shown[0].icon, c.icon);
+        EXPECT_EQ(storedCount(), c.storedAfter);
+        EXPECT_EQ(state.DatabaseBusy, 0);
+    }
+    // The first add refreshed the list; the failed ones left it as it was.
+    EXPECT_EQ(lines(), (QStringList{db::scheduleLine(at(2026, 3, 19, 6, 0), kRangeA),
+                                    db::scheduleLine(at(2026, 3, 20, 6, 0), kRangeA)}));
+}
+
+TEST_F(SchedulesPanelTest, MidnightScheduleIsListedWithoutTimeAndDeletable) {
+    const QDateTime midnight = at(2026, 3, 19, 0, 0);
+    store(midnight, kRangeA);
+    store(at(2026, 3, 19, 0, 1), kRangeA);
+    panel.RefreshSchedules();
+    ASSERT_EQ(lines().size(), 2);
+    EXPECT_EQ(lines()[0], QLocale::system().toString(midnight.date(), QLocale::ShortFormat) +
+                              QStringLiteral("      Address: ") + kRangeA);
+    select(0);
+    boxes.answers = {platform::AnswerYes};
+    panel.cmdDeleteSchedule_Click();
+    EXPECT_EQ(lines(), QStringList{db::scheduleLine(at(2026, 3, 19, 0, 1), kRangeA)});
+    EXPECT_EQ(state.NextSchedDate, at(2026, 3, 19, 0, 1));
+}
+
+TEST_F(SchedulesPanelTest, DeleteSchedButtonAsksAndRespectsTheAnswer) {
+    store(at(2026, 3, 19, 6, 0), kRangeA);
+    panel.RefreshSchedules();
+
+    panel.cmdDeleteSchedule_Click(); // nothing selected
+    EXPECT_TRUE(boxes.shown.isEmpty());
+
+    select(0);
+    boxes.answers = {platform::AnswerNo};
+    panel.cmdDeleteSchedule_Click();
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Kestrion Confirm Delete"));
+    EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Are you sure that you want to delete this schedule?"));
+    EXPECT_EQ(boxes.shown[0].buttons, platform::MsgButtons::YesNo);
+    EXPECT_EQ(boxes.shown[0].icon, platform::MsgIcon::Question);
+    EXPECT_EQ(boxes.shown[0].defaultAnswer, platform::AnswerNo);
+    EXPECT_EQ(storedCount(), 1);
+
+    boxes.answers = {platform::AnswerYes};
+    panel.cmdDeleteSchedule_Click();
+    EXPECT_EQ(storedCount(), 0);
+    EXPECT_EQ(list.count(), 0);
+    EXPECT_EQ(panel2, QStringLiteral("No current schedule"));
+    EXPECT_FALSE(state.NextSchedDate.has_value());
+    EXPECT_TRUE(state.NextSchedIP.isEmpty());
+}
+
+TEST_F(SchedulesPanelTest, DeleteByLineMatchesWholeLinesOnly) {
+    store(at(2026, 3, 19, 6, 0), kRangeA);
+    store(at(2026, 3, 19, 7, 0), kRangeB);
+    panel.RefreshSchedules();
+    panel2 = QStringLiteral("untouched");
+    panel.DeleteSchedule(db::scheduleLine(at(2026, 3, 19, 6, 0), kRangeB)); // right time, wrong range
+    panel.DeleteSchedule(db::scheduleLine(at(2026, 3, 19, 6, 0), kRangeA).chopped(1));
+    EXPECT_EQ(storedCount(), 2);
+    EXPECT_EQ(panel2, QStringLiteral("untouched")); // no match: no refresh
+    panel.DeleteSchedule(db::scheduleLine(at(2026, 3, 19, 7, 0), kRangeB));
+    EXPECT_EQ(lines(), QStringList{db::scheduleLine(at(2026, 3, 19, 6, 0), kRangeA)});
+}
+
+} // namespace
