@@ -13,9 +13,11 @@ void BuildReportTables(const platform::AppPaths& paths, platform::AppState& stat
     db::Transaction tx(db);
 
     db.exec("DELETE FROM tblDistinctSuccesses;");
+    // Grouping in order of first appearance makes "the first distinct success", which names the
+    // block, the earliest saved one rather than whatever order the query plan yields.
     db.prepare("INSERT INTO tblDistinctSuccesses ( RunNo, SuccessIP ) "
-               "SELECT DISTINCT tblSuccess.RunNo, tblSuccess.SuccessIP "
-               "FROM tblSuccess WHERE tblSuccess.RunNo = ?1;")
+               "SELECT tblSuccess.RunNo, tblSuccess.SuccessIP FROM tblSuccess WHERE tblSuccess.RunNo = ?1 "
+               "GROUP BY tblSuccess.SuccessIP ORDER BY min(tblSuccess.rowid);")
         .bind(1, int64_t{runNo})
         .step();
     db.exec("DELETE FROM tblFreeIPReport;");
