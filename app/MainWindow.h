@@ -1,9 +1,12 @@
 #pragma once
 
+#include "app/ScheduledRunAdapter.h"
 #include "app/Services.h"
 #include "platform/AppState.h"
 
 #include <QMainWindow>
+#include <QPointer>
+#include <memory>
 
 class QTabWidget;
 class QTimer;
@@ -11,6 +14,14 @@ class QTimer;
 namespace kestrion::sweep {
 class PingTab;
 }
+namespace kestrion::db {
+class ScheduleStore;
+}
+namespace kestrion::schedule {
+class ScheduleDialog;
+class SchedulesPanel;
+class ScheduleTimer;
+} // namespace kestrion::schedule
 
 namespace kestrion::app {
 
@@ -37,9 +48,26 @@ public:
     DatabaseTab* databaseTab = nullptr;
     AboutTab* aboutTab = nullptr;
 
+    // Schedules. RefreshSchedules is also the initialisation's step 13 and follows DeleteSavedRun.
+    void RefreshSchedules();
+    void cmdSchedNow_Click();
+    void cmdDeleteSchedule_Click();
+    void timerSchedule_Timer();
+    schedule::ScheduleDialog* frmSchedule() const;
+    schedule::ScheduleTimer* scheduleTimer() const { return scheduleTimer_; }
+    // What the scheduled run calls of the sweep and the saved runs.
+    ScheduledRunHooks scheduledRunHooks;
+
 private:
+    void createSchedules();
+
     Services services_;
     platform::AppState state_;
+    std::unique_ptr<db::ScheduleStore> scheduleStore_;
+    std::unique_ptr<schedule::SchedulesPanel> schedulesPanel_;
+    std::unique_ptr<ScheduledRunAdapter> scheduledRunHost_;
+    schedule::ScheduleTimer* scheduleTimer_ = nullptr;
+    QPointer<schedule::ScheduleDialog> frmSchedule_;
 };
 
 } // namespace kestrion::app
