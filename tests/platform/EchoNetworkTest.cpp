@@ -9,6 +9,13 @@
 #include <memory>
 
 using namespace kestrion::platform;
+
+namespace kestrion::platform {
+void PrintTo(IcmpSocketEcho::SocketKind kind, std::ostream* os) {
+    *os << (kind == IcmpSocketEcho::SocketKind::DatagramOnly ? "datagram socket" : "raw socket");
+}
+} // namespace kestrion::platform
+
 using kestrion::testsupport::NamespaceScope;
 using kestrion::testsupport::Responder;
 using kestrion::testsupport::TestNetwork;
