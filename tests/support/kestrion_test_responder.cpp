@@ -8,6 +8,7 @@
 // Prints "ready" once listening; runs until killed.
 #include <arpa/inet.h>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -16,6 +17,7 @@
 #include <netinet/ip.h>
 #include <poll.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
@@ -86,6 +88,11 @@ int fail(const char* what) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A test that dies without its destructors must not leave us answering in a deleted namespace.
+    const pid_t parent = ::getppid();
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent)
+        return 1;
     std::map<in_addr_t, Rule> rules;
     const char* logPath = nullptr;
     for (int i = 1; i < argc; ++i) {
