@@ -27,7 +27,8 @@ private:
 
 // The echo service on Linux ICMP sockets: an ICMP datagram ("ping") socket where
 // net.ipv4.ping_group_range admits the process's group, a raw socket (CAP_NET_RAW) otherwise.
-// Each handle is one socket, opened in the network namespace of the calling thread.
+// Each handle is one socket, opened in the network namespace of the calling thread; sends judge
+// "is this error from our own address" against that namespace too.
 class IcmpSocketEcho : public EchoService {
 public:
     enum class SocketKind { Auto, DatagramOnly, RawOnly };

@@ -197,7 +197,7 @@ TEST_P(EchoNetwork, NoLocalRouteFailsAtOnceWithoutReply) {
     EXPECT_EQ(t.reply.status, echo_status::DestNetUnreachable);
     EXPECT_EQ(t.reply.replies, 0u);
     EXPECT_EQ(t.reply.address, 0u);
-    EXPECT_LT(t.elapsedMs, 20);
+    EXPECT_LT(t.elapsedMs, 50);
 }
 
 TEST_P(EchoNetwork, NobodyOnOurOwnLinkIsSilentLikeATimeOut) {
