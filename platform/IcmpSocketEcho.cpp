@@ -134,7 +134,7 @@ public:
             if (ready == 0)
                 continue; // the loop head decides, so a wake-up a hair early never ends the wait
             std::optional<EchoReply> outcome;
-            // Errors first: an error queued before a reply belongs to an earlier moment.
+            // The error queue first: POLLERR stays raised until it is drained.
             if (pfd.revents & POLLERR)
                 outcome = readErrorQueue(sequence);
             if (!outcome && (pfd.revents & POLLIN))
