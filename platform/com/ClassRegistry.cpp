@@ -316,8 +316,9 @@ HRESULT ClassRegistry::update(const std::function<HRESULT(RegistryTree&)>& chang
     RegistryTree tree;
     if (HRESULT hr = read(tree); Failed(hr))
         return hr;
-    if (HRESULT hr = change(tree); Failed(hr))
-        return hr;
+    const HRESULT changed = change(tree);
+    if (Failed(changed))
+        return changed;
 
     const std::string temp = file_.string() + ".new";
     {
@@ -338,7 +339,7 @@ HRESULT ClassRegistry::update(const std::function<HRESULT(RegistryTree&)>& chang
     FileDescriptor dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0)
         ::fsync(dir.get());
-    return S_OK;
+    return changed;
 }
 
 std::optional<std::string> ClassRegistry::value(std::string_view key, std::string_view name) const {
