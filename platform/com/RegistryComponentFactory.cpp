@@ -20,8 +20,10 @@ HRESULT RegistryComponentFactory::loadLibrary(const std::string& path, Library& 
             return S_OK;
         }
     }
+    // Registration writes full paths; a bare name would make dlopen search the library path and
+    // perhaps load some other file of that name.
     struct stat info {};
-    if (path.empty() || ::stat(path.c_str(), &info) != 0)
+    if (path.empty() || path.front() != '/' || ::stat(path.c_str(), &info) != 0)
         return CO_E_DLLNOTFOUND;
     // RTLD_LOCAL keeps two component libraries' private symbols apart.
     void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);

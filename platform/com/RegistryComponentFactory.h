@@ -20,7 +20,8 @@ public:
     RegistryComponentFactory& operator=(const RegistryComponentFactory&) = delete;
 
     // REGDB_E_CLASSNOTREG when the class has no InprocServer32 library, CO_E_DLLNOTFOUND when
-    // that file is missing, CO_E_ERRORINDLL when it cannot be loaded or lacks DllGetClassObject;
+    // that file is missing or not a full path, CO_E_ERRORINDLL when it cannot be loaded or lacks
+    // DllGetClassObject;
     // otherwise whatever the library's class factory answers.
     HRESULT createInstance(const GUID& clsid, const GUID& iid, void** object) override;
     // By versioned or version-independent ProgID; CO_E_CLASSSTRING for an unknown one.
