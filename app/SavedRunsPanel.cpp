@@ -76,8 +76,8 @@ db::SaveOutcome SavedRunsPanel::SaveRun(const QString& rangeText, const std::vec
     }
     controls_.cmdSaveRun->setEnabled(false);
     if (!state_.ScheduledRunActive)
-        boxes_.show(QStringLiteral("Kestrion Save Notification"), QStringLiteral("Run saved.  "), MsgButtons::Ok,
-                    MsgIcon::Information);
+        boxes_.show(QStringLiteral("Kestrion Save Notification"), QStringLiteral("Run saved.  "),
+                    MsgButtons::Ok, MsgIcon::Information);
     return outcome;
 }
 
@@ -88,7 +88,8 @@ void SavedRunsPanel::cmdSaveRun_Click(const QString& rangeText, const std::vecto
 void SavedRunsPanel::cmdDelSavedRun_Click() {
     const int answer = boxes_.show(
         QStringLiteral("Kestrion Confirm Delete"),
-        QStringLiteral("Are you sure that you want to delete this run, all of its data, and all of its schedules?"),
+        QStringLiteral(
+            "Are you sure that you want to delete this run, all of its data, and all of its schedules?"),
         MsgButtons::YesNo, MsgIcon::Question, platform::AnswerNo);
     if (answer != platform::AnswerYes)
         return;

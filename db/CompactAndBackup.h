@@ -9,7 +9,7 @@ namespace kestrion::db {
 // The steps of CompactAndBackup, in order. Tests hook in before each one to make it fail or to end
 // the process there, as a crash or a power cut would.
 enum class CompactionStep {
-    ClearBackup,      // remove the previous "KRDB.bak" and a temporary copy left by an interrupted run
+    ClearBackup,       // remove the previous "KRDB.bak" and a temporary copy left by an interrupted run
     CompactIntoBackup, // VACUUM INTO "KRDB.bak"
     SyncBackup,
     CopyToTemporary, // "KRDB.bak" -> "KRdb.mdb.new"
@@ -21,7 +21,6 @@ enum class CompactionStep {
 
 // As CompactAndBackup(paths), calling `beforeStep` before each step; whatever it throws ends the
 // compaction as a failure of that step would.
-void CompactAndBackup(const platform::AppPaths& paths,
-                      const std::function<void(CompactionStep)>& beforeStep);
+void CompactAndBackup(const platform::AppPaths& paths, const std::function<void(CompactionStep)>& beforeStep);
 
 } // namespace kestrion::db

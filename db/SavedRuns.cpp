@@ -22,10 +22,11 @@ SaveOutcome storeSweep(Database& db, const QString& rangeText, const std::vector
         runNo = findRun.intAt(0);
     } else {
         // The lowest free number, so numbers freed by deletions are used again before 32767 runs out.
-        auto lowestFree = db.prepare("SELECT CASE WHEN NOT EXISTS (SELECT 1 FROM tblSavedRuns WHERE RunNo = 1) "
-                                     "THEN 1 ELSE (SELECT min(a.RunNo) + 1 FROM tblSavedRuns a "
-                                     "WHERE a.RunNo < ?1 AND NOT EXISTS "
-                                     "(SELECT 1 FROM tblSavedRuns b WHERE b.RunNo = a.RunNo + 1)) END;");
+        auto lowestFree =
+            db.prepare("SELECT CASE WHEN NOT EXISTS (SELECT 1 FROM tblSavedRuns WHERE RunNo = 1) "
+                       "THEN 1 ELSE (SELECT min(a.RunNo) + 1 FROM tblSavedRuns a "
+                       "WHERE a.RunNo < ?1 AND NOT EXISTS "
+                       "(SELECT 1 FROM tblSavedRuns b WHERE b.RunNo = a.RunNo + 1)) END;");
         lowestFree.bind(1, int64_t{kLastRunNo});
         if (!lowestFree.step() || lowestFree.isNullAt(0))
             return SaveOutcome::NoRunNumberLeft;
@@ -53,8 +54,8 @@ SaveOutcome storeSweep(Database& db, const QString& rangeText, const std::vector
     return SaveOutcome::Saved;
 }
 
-SavedRuns::SavedRuns(const platform::AppPaths& paths, platform::AppState& state, platform::MessageBoxes& boxes,
-                     platform::Clock& clock)
+SavedRuns::SavedRuns(const platform::AppPaths& paths, platform::AppState& state,
+                     platform::MessageBoxes& boxes, platform::Clock& clock)
     : paths_(paths), state_(state), boxes_(boxes), clock_(clock) {}
 
 QStringList SavedRuns::listRanges() {
@@ -68,8 +69,8 @@ QStringList SavedRuns::listRanges() {
 
 std::optional<SavedRunInfo> SavedRuns::find(const QString& rangeText) {
     RunDatabase run(paths_, state_);
-    auto one =
-        run.db().prepare("SELECT RunNo, runip, runcreatedate, numberofruns FROM tblSavedRuns WHERE runip = ?1;");
+    auto one = run.db().prepare(
+        "SELECT RunNo, runip, runcreatedate, numberofruns FROM tblSavedRuns WHERE runip = ?1;");
     one.bind(1, rangeText);
     if (!one.step())
         return std::nullopt;
@@ -100,9 +101,10 @@ int16_t SavedRuns::FindRunNo(const QString& rangeText) {
     if (one.step())
         return static_cast<int16_t>(one.intAt(0));
     // Shown with the database still open, so the schedule timer (which waits on DatabaseBusy) stays out.
-    boxes_.show(QStringLiteral("Kestrion error."),
-                QStringLiteral("Error. No matching record in the database.  Please make sure an IP is selected."),
-                platform::MsgButtons::Ok, platform::MsgIcon::None);
+    boxes_.show(
+        QStringLiteral("Kestrion error."),
+        QStringLiteral("Error. No matching record in the database.  Please make sure an IP is selected."),
+        platform::MsgButtons::Ok, platform::MsgIcon::None);
     return 0;
 }
 
