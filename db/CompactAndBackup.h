@@ -19,6 +19,7 @@ enum class CompactionStep {
     SyncFolder,
 };
 
+// A file-system step that fails throws DbError with the errno value as its number.
 // As CompactAndBackup(paths), calling `beforeStep` before each step; whatever it throws ends the
 // compaction as a failure of that step would.
 void CompactAndBackup(const platform::AppPaths& paths, const std::function<void(CompactionStep)>& beforeStep);
