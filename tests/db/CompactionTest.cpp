@@ -91,8 +91,14 @@ TEST(CompactAndBackup, LeavesTwoIdenticalCompactedCopiesAndTheFileAsItWas) {
                       "printf('%0100d', i) FROM n;"
                       "DELETE FROM tblSuccess WHERE length(SuccessRTT) = 100;");
     }
+    // Names differ by letter case on Linux: a file spelt "KRDB.mdb" is some other file, not the database.
+    QFile stray(folder.file("KRDB.mdb"));
+    ASSERT_TRUE(stray.open(QIODevice::WriteOnly));
+    stray.write("not ours");
+    stray.close();
     const QByteArray before = folder.bytes("KRdb.mdb");
     db::CompactAndBackup(folder.paths);
+    EXPECT_EQ(folder.bytes("KRDB.mdb"), QByteArray("not ours"));
 
     EXPECT_EQ(folder.bytes("KRDB.old"), before);
     EXPECT_EQ(folder.bytes("KRDB.bak"), folder.bytes("KRdb.mdb"));
