@@ -36,7 +36,6 @@ SaveOutcome storeSweep(Database& db, const QString& rangeText, const std::vector
         create.bind(1, runNo).bind(2, rangeText).bind(3, platform::toStoredDate(now));
         create.step();
     }
-    findRun.reset();
 
     auto count = db.prepare("UPDATE tblSavedRuns SET numberofruns = numberofruns + 1 WHERE RunNo = ?1;");
     count.bind(1, runNo);
