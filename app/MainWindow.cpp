@@ -2,6 +2,7 @@
 
 #include "app/AboutTab.h"
 #include "app/DatabaseTab.h"
+#include "app/FatalError.h"
 #include "app/OptionsTab.h"
 #include "app/StatusBar.h"
 #include "db/ScheduleStore.h"
@@ -63,6 +64,8 @@ void MainWindow::createSchedules() {
     scheduledRunHost_ = std::make_unique<ScheduledRunAdapter>(*this, *schedulesPanel_, scheduledRunHooks);
     scheduleTimer_ =
         new schedule::ScheduleTimer(*scheduledRunHost_, state_, services_.clock, services_.boxes, this);
+    scheduleTimer_->setEventBoundary(
+        [this](const std::function<void()>& work) { runEventGuarded(services_.boxes, work); });
 
     connect(timerSchedule, &QTimer::timeout, this, &MainWindow::timerSchedule_Timer);
     connect(databaseTab->cmdSchedNow, &QPushButton::clicked, this, &MainWindow::cmdSchedNow_Click);

@@ -17,7 +17,12 @@ ScheduleTimer::ScheduleTimer(ScheduledRunHost& host, platform::AppState& state, 
     : QObject(parent), host_(host), state_(state), clock_(clock), boxes_(boxes) {
     poll_.setSingleShot(true);
     poll_.setInterval(250);
-    connect(&poll_, &QTimer::timeout, this, &ScheduleTimer::tryPending);
+    connect(&poll_, &QTimer::timeout, this, [this] {
+        if (boundary_)
+            boundary_([this] { tryPending(); });
+        else
+            tryPending();
+    });
 }
 
 void ScheduleTimer::timerSchedule_Timer() {

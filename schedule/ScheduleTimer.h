@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <optional>
 
 namespace kestrion::schedule {
@@ -50,6 +51,9 @@ public:
     void timerSchedule_Timer();
     bool isWaiting() const { return pending_.has_value() && !running_; }
     void setPollInterval(int ms) { poll_.setInterval(ms); }
+    // Runs the work of the timer's own wake-ups; the application catches its fatal errors there.
+    using EventBoundary = std::function<void(const std::function<void()>&)>;
+    void setEventBoundary(EventBoundary boundary) { boundary_ = std::move(boundary); }
 
 private:
     struct Due {
@@ -67,6 +71,7 @@ private:
     std::optional<Due> pending_;
     bool running_ = false;
     QTimer poll_;
+    EventBoundary boundary_;
 };
 
 } // namespace kestrion::schedule
