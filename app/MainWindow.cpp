@@ -61,6 +61,7 @@ void MainWindow::createSchedules() {
         databaseTab->lbCurrentSchedules,
         [this](const QString& text) { sbStatus->setPanelAndRepaint(2, text); }, *scheduleStore_, state_,
         services_.boxes, services_.clock);
+    RefreshSchedules = [this] { schedulesPanel_->RefreshSchedules(); };
     scheduledRunHost_ = std::make_unique<ScheduledRunAdapter>(*this, *schedulesPanel_, scheduledRunHooks);
     scheduleTimer_ =
         new schedule::ScheduleTimer(*scheduledRunHost_, state_, services_.clock, services_.boxes, this);
@@ -76,10 +77,6 @@ void MainWindow::createSchedules() {
 
 schedule::ScheduleDialog* MainWindow::frmSchedule() const {
     return frmSchedule_.data();
-}
-
-void MainWindow::RefreshSchedules() {
-    schedulesPanel_->RefreshSchedules();
 }
 
 void MainWindow::cmdDeleteSchedule_Click() {

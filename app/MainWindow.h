@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <functional>
 #include <memory>
 
 class QTabWidget;
@@ -48,8 +49,9 @@ public:
     DatabaseTab* databaseTab = nullptr;
     AboutTab* aboutTab = nullptr;
 
-    // Schedules. RefreshSchedules is also the initialisation's step 13 and follows DeleteSavedRun.
-    void RefreshSchedules();
+    // Step 13 of the initialisation: the schedule store's refresh. Until it is set, nothing is listed.
+    // Also run after DeleteSavedRun.
+    std::function<void()> RefreshSchedules;
     void cmdSchedNow_Click();
     void cmdDeleteSchedule_Click();
     void timerSchedule_Timer();
