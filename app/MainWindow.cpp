@@ -68,10 +68,13 @@ void MainWindow::createSchedules() {
     scheduleTimer_->setEventBoundary(
         [this](const std::function<void()>& work) { runEventGuarded(services_.boxes, work); });
 
-    connect(timerSchedule, &QTimer::timeout, this, &MainWindow::timerSchedule_Timer);
-    connect(databaseTab->cmdSchedNow, &QPushButton::clicked, this, &MainWindow::cmdSchedNow_Click);
+    // A database failure inside these events ends the program after showing it (FatalError.h).
+    connect(timerSchedule, &QTimer::timeout, this,
+            [this] { runEventGuarded(services_.boxes, [this] { timerSchedule_Timer(); }); });
+    connect(databaseTab->cmdSchedNow, &QPushButton::clicked, this,
+            [this] { runEventGuarded(services_.boxes, [this] { cmdSchedNow_Click(); }); });
     connect(databaseTab->cmdDeleteSchedule, &QPushButton::clicked, this,
-            &MainWindow::cmdDeleteSchedule_Click);
+            [this] { runEventGuarded(services_.boxes, [this] { cmdDeleteSchedule_Click(); }); });
     timerSchedule->start();
 }
 
