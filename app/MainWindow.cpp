@@ -1,12 +1,21 @@
 #include "app/MainWindow.h"
 
+#include "Version.h"
 #include "app/AboutTab.h"
 #include "app/DatabaseTab.h"
+#include "app/Options.h"
 #include "app/OptionsTab.h"
 #include "app/StatusBar.h"
+#include "platform/HostInfo.h"
 #include "platform/Twips.h"
 #include "sweep/PingTab.h"
+#include "sweep/RangeEntry.h"
 
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -37,8 +46,105 @@ MainWindow::MainWindow(Services services, QWidget* parent) : QMainWindow(parent)
 
     // Client area 6945 x 5595 twips: the tab control above, the status bar below.
     setFixedSize(platform::twips(6945), platform::twips(5295) + sbStatus->sizeHint().height());
+
+    rangeEntry = new sweep::RangeEntry(*pingTab, state_, services_.boxes);
+    pingSweep = new sweep::PingSweep(*pingTab, *rangeEntry, state_, services_.echo, services_.boxes,
+                                     services_.components, *this);
+    connectExitButtons();
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::Form_Load() {
+    ReadSettings(state_, services_.settings);
+    SSTab1->setCurrentIndex(0);
+    setWindowTitle(QStringLiteral("Kestrion"));
+    sbStatus->setPanel(1, QStringLiteral("Welcome."));
+    pingTab->cmdReset->setEnabled(false);
+    pingTab->cmdSaveRun->setEnabled(false);
+    state_.StopRequest = QStringLiteral("False");
+    state_.ScheduledRunActive = false;
+    SetUpWindow();
+    show();
+    rangeEntry->applyStartupRule(services_.host.localAddress());
+    if (splash_)
+        splash_->close();
+    repaint();
+    sbStatus->setPanelAndRepaint(1, QStringLiteral("Checking old schedules..."));
+    if (RefreshSchedules)
+        RefreshSchedules();
+    pingTab->cmdPing->setEnabled(true);
+    pingTab->cmdPing->setFocus();
+    sbStatus->setPanelAndRepaint(1, QStringLiteral("Welcome."));
+}
+
+void MainWindow::SetUpWindow() {
+    setUpAboutTitle();
+    pingSweep->ApplyGridFormat();
+}
+
+void MainWindow::setUpAboutTitle() {
+    aboutTab->lbAboutAppName->setText(
+        QStringLiteral("Kestrion %1.%2").arg(KESTRION_VERSION_MAJOR).arg(KESTRION_VERSION_MINOR));
+}
+
+void MainWindow::connectExitButtons() {
+    QPushButton* exits[4] = {aboutTab->cmdExit0, optionsTab->cmdExit1, pingTab->cmdExit2,
+                             databaseTab->cmdExit3};
+    for (int i = 0; i < 4; ++i)
+        connect(exits[i], &QPushButton::clicked, this, [this, i] { cmdExit_Click(i); });
+}
+
+void MainWindow::cmdExit_Click(int index) {
+    if (!pingTab->Text1->isEnabled()) {
+        pingTab->cmdPing->setEnabled(false);
+        pingTab->cmdReset->setEnabled(true);
+        state_.StopRequest = QStringLiteral("Exit");
+    }
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // The close box during a sweep ends the program like Exit: the sweep returns at its next check
+    // without touching the window.
+    if (state_.SweepRunning)
+        state_.StopRequest = QStringLiteral("Exit");
+    if (splash_)
+        splash_->close();
+    event->accept();
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::setStatusPanel(int panel, const QString& text) {
+    sbStatus->setPanel(panel, text);
+}
+
+void MainWindow::repaintStatus() {
+    sbStatus->repaint();
+}
+
+void MainWindow::setCaption(const QString& caption) {
+    setWindowTitle(caption);
+}
+
+bool MainWindow::isMinimised() const {
+    return isMinimized();
+}
+
+void MainWindow::DisableDuringSweep() {
+    for (int i = 1; i <= 3; ++i)
+        SSTab1->setTabEnabled(i, false);
+    for (int i = 1; i <= 5; ++i)
+        pingTab->entryBox(i)->setEnabled(false);
+}
+
+void MainWindow::EnableAfterSweep() {
+    if (state_.StopRequest == QStringLiteral("Exit"))
+        return;
+    for (int i = 1; i <= 3; ++i)
+        SSTab1->setTabEnabled(i, true);
+    for (int i = 1; i <= 5; ++i)
+        pingTab->entryBox(i)->setEnabled(true);
+}
 
 } // namespace kestrion::app

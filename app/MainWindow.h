@@ -2,15 +2,19 @@
 
 #include "app/Services.h"
 #include "platform/AppState.h"
+#include "sweep/PingSweep.h"
 
 #include <QMainWindow>
+#include <QPointer>
+#include <functional>
 
 class QTabWidget;
 class QTimer;
 
 namespace kestrion::sweep {
 class PingTab;
-}
+class RangeEntry;
+} // namespace kestrion::sweep
 
 namespace kestrion::app {
 
@@ -20,7 +24,7 @@ class OptionsTab;
 class StatusBar;
 
 // frmMain: assembles the four tabs and the status bar and routes their events to the modules.
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, public sweep::SweepWindow {
     Q_OBJECT
 public:
     explicit MainWindow(Services services, QWidget* parent = nullptr);
@@ -29,6 +33,25 @@ public:
     platform::AppState& state() { return state_; }
     const Services& services() const { return services_; }
 
+    // The main window's initialisation: run when the window is first loaded, by Reset and after an
+    // entry error.
+    void Form_Load() override;
+    void SetUpWindow();
+    void cmdExit_Click(int index);
+
+    // Step 13 of the initialisation: the schedule store's refresh. Until it is set, nothing is listed.
+    std::function<void()> RefreshSchedules;
+    // The splash window that the initialisation closes once the main window is up.
+    void setSplash(QWidget* splash) { splash_ = splash; }
+
+    // SweepWindow
+    void setStatusPanel(int panel, const QString& text) override;
+    void repaintStatus() override;
+    void setCaption(const QString& caption) override;
+    bool isMinimised() const override;
+    void DisableDuringSweep() override;
+    void EnableAfterSweep() override;
+
     QTabWidget* SSTab1 = nullptr;
     StatusBar* sbStatus = nullptr;
     QTimer* timerSchedule = nullptr;
@@ -36,10 +59,20 @@ public:
     OptionsTab* optionsTab = nullptr;
     DatabaseTab* databaseTab = nullptr;
     AboutTab* aboutTab = nullptr;
+    sweep::RangeEntry* rangeEntry = nullptr;
+    sweep::PingSweep* pingSweep = nullptr;
+
+protected:
+    // Form_Unload: closing the window ends the program.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    void connectExitButtons();
+    void setUpAboutTitle();
+
     Services services_;
     platform::AppState state_;
+    QPointer<QWidget> splash_;
 };
 
 } // namespace kestrion::app

@@ -1,4 +1,5 @@
-#include "app/MainWindow.h"
+#include "app/Application.h"
+#include "app/Startup.h"
 #include "platform/Clock.h"
 #include "platform/EchoService.h"
 #include "platform/HostInfo.h"
@@ -6,8 +7,6 @@
 #include "platform/Settings.h"
 #include "platform/Shell.h"
 #include "platform/com/Com.h"
-
-#include <QApplication>
 
 namespace {
 // Until the echo service and the class registry are wired in.
@@ -27,17 +26,15 @@ public:
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    kestrion::app::Application app(argc, argv);
     NoEcho echo;
     kestrion::platform::QtMessageBoxes boxes;
+    app.setMessageBoxes(&boxes);
     kestrion::platform::SystemClock clock;
     kestrion::platform::SystemHostInfo host;
     kestrion::platform::DesktopShell shell;
     kestrion::platform::SettingsStore settings;
     NoComponents components;
-    kestrion::app::MainWindow window({echo, boxes, clock, host, shell, settings, components,
-                                      kestrion::platform::AppPaths::forExecutable(app.applicationDirPath())});
-    boxes.setParent(&window);
-    window.show();
-    return app.exec();
+    return kestrion::app::Main({echo, boxes, clock, host, shell, settings, components,
+                                kestrion::platform::AppPaths::forExecutable(app.applicationDirPath())});
 }
