@@ -112,7 +112,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (splash_)
         splash_->close();
     event->accept();
-    QCoreApplication::exit(0);
+    QCoreApplication::quit();
 }
 
 void MainWindow::setStatusPanel(int panel, const QString& text) {
