@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/FatalError.h"
 #include "db/Database.h"
 #include "platform/MessageBoxes.h"
 
@@ -12,6 +13,18 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {
+    // Clicks, keys and timers queued behind a fatal failure must not start new work.
+    if (endingAfterFatalError()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::KeyPress:
+        case QEvent::Timer:
+            return false;
+        default:
+            break;
+        }
+    }
     try {
         return QApplication::notify(receiver, event);
     } catch (const db::DbError& error) {
@@ -23,17 +36,14 @@ bool Application::notify(QObject* receiver, QEvent* event) {
 }
 
 void Application::fail(int number, const QString& text) {
-    // Events still queued behind the failure must not show it again.
-    if (failed_)
+    if (endingAfterFatalError())
         return;
-    failed_ = true;
-    const QString message = QStringLiteral("Run-time error '%1':\n\n%2").arg(number).arg(text);
-    if (boxes_)
-        boxes_->show(QStringLiteral("Kestrion"), message, platform::MsgButtons::Ok,
-                     platform::MsgIcon::Critical);
-    else
-        std::fprintf(stderr, "%s\n", qPrintable(message));
-    // Also ends the local loops of modal boxes and of runWhilePainting, so nothing resumes after this.
+    const db::DbError error(number, text);
+    if (boxes_) {
+        showFatalAndExit(*boxes_, error);
+        return;
+    }
+    std::fprintf(stderr, "%s\n", qPrintable(runTimeErrorText(error)));
     exit(1);
 }
 

@@ -9,7 +9,7 @@ class MessageBoxes;
 namespace kestrion::app {
 
 // The application's event boundary: a database or file failure that escapes an event handler is shown
-// once with its number and text, and the program ends cleanly.
+// once with its number and text, and the program ends cleanly (FatalError).
 class Application : public QApplication {
     Q_OBJECT
 public:
@@ -19,12 +19,10 @@ public:
     void setMessageBoxes(platform::MessageBoxes* boxes) { boxes_ = boxes; }
     bool notify(QObject* receiver, QEvent* event) override;
 
-    // Shows the failure (only the first one) and asks every running event loop to end with code 1.
+private:
     void fail(int number, const QString& text);
 
-private:
     platform::MessageBoxes* boxes_ = nullptr;
-    bool failed_ = false;
 };
 
 } // namespace kestrion::app

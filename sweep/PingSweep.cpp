@@ -132,8 +132,18 @@ void PingSweep::PingRange() {
     tab_.cmdPing->setEnabled(false);
     tab_.cmdCancelPing->setEnabled(true);
 
-    // Released on every way out of the sweep.
-    com::ComPtr<resolver::IWSResolver> names;
+    // Released on every way out of the sweep, and its library let go once it serves nothing.
+    struct SweepResolver {
+        com::ComponentFactory& components;
+        com::ComPtr<resolver::IWSResolver> object;
+        ~SweepResolver() {
+            if (object) {
+                object.reset();
+                components.freeUnusedLibraries();
+            }
+        }
+    } resolverOfSweep{components_, {}};
+    com::ComPtr<resolver::IWSResolver>& names = resolverOfSweep.object;
     bool namesUnavailable = false;
 
     auto stopWith = [&](const QString& message) {
