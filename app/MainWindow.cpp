@@ -51,6 +51,31 @@ MainWindow::MainWindow(Services services, QWidget* parent) : QMainWindow(parent)
     pingSweep = new sweep::PingSweep(*pingTab, *rangeEntry, state_, services_.echo, services_.boxes,
                                      services_.components, *this);
     connectExitButtons();
+
+    deferredPaint_ = new QTimer(this);
+    deferredPaint_->setSingleShot(true);
+    connect(deferredPaint_, &QTimer::timeout, this, [this] {
+        QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+    });
+}
+
+namespace {
+constexpr int kFrameMs = 16;
+}
+
+bool MainWindow::event(QEvent* event) {
+    // A sweep changes the status bar, the grid and the lists for every address, often faster than a
+    // screen shows frames; painting each change would cost more than the echo itself. What is left
+    // unpainted stays marked dirty and is painted with the next frame.
+    if (event->type() == QEvent::UpdateRequest && state_.SweepRunning) {
+        if (lastPaint_.isValid() && lastPaint_.elapsed() < kFrameMs) {
+            if (!deferredPaint_->isActive())
+                deferredPaint_->start(kFrameMs - static_cast<int>(lastPaint_.elapsed()));
+            return true;
+        }
+        lastPaint_.restart();
+    }
+    return QMainWindow::event(event);
 }
 
 MainWindow::~MainWindow() = default;
@@ -120,7 +145,7 @@ void MainWindow::setStatusPanel(int panel, const QString& text) {
 }
 
 void MainWindow::repaintStatus() {
-    sbStatus->repaint();
+    sbStatus->update();
 }
 
 void MainWindow::setCaption(const QString& caption) {

@@ -4,6 +4,7 @@
 #include "platform/AppState.h"
 #include "sweep/PingSweep.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
@@ -65,6 +66,7 @@ public:
 protected:
     // Form_Unload: closing the window ends the program.
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void connectExitButtons();
@@ -73,6 +75,9 @@ private:
     Services services_;
     platform::AppState state_;
     QPointer<QWidget> splash_;
+    // During a sweep the window paints at most once a frame (see event()).
+    QElapsedTimer lastPaint_;
+    QTimer* deferredPaint_ = nullptr;
 };
 
 } // namespace kestrion::app

@@ -246,7 +246,7 @@ void PingSweep::PingRange() {
     tab_.cmdPing->setEnabled(false);
     tab_.cmdSaveRun->setEnabled(true);
     window_.repaintStatus();
-    tab_.flxOutBox->repaint();
+    tab_.flxOutBox->update();
     tab_.cmdReset->setEnabled(true);
 }
 
@@ -257,7 +257,7 @@ void PingSweep::addRow(const QString& address, const QString& name, uint32_t rou
     const QString cells[3] = {address, name, QString::number(roundTripTime)};
     for (int c = 0; c < 3; ++c)
         grid->setItem(row, c, new QTableWidgetItem(cells[c]));
-    grid->repaint();
+    grid->update();
     tab_.lbReportIP->addItem(address);
     tab_.lbReportRTT->addItem(cells[2]);
     tab_.lbReportIP->setCurrentRow(tab_.lbReportIP->count() - 1);
@@ -282,7 +282,7 @@ void PingSweep::ShowPingProgress() {
 }
 
 void PingSweep::RefreshResults() {
-    tab_.flxOutBox->repaint();
+    tab_.flxOutBox->update();
     window_.repaintStatus();
 }
 

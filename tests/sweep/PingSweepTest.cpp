@@ -468,5 +468,31 @@ TEST(PingSweep, TabsAndBoxesLockedDuringTheSweep) {
     EXPECT_TRUE(h.box("Text3")->isEnabled());
 }
 
+// Painting: the window shows the progress while echoes wait, at most once a frame, and the end state.
+TEST(PingSweep, WindowKeepsPaintingDuringASweep) {
+    Harness h;
+    h.world.echo.waitMs = 10;
+    QWidget* panel = h.window->sbStatus->findChild<QWidget*>(QStringLiteral("sbStatus.Panel(1)"));
+    ASSERT_NE(panel, nullptr);
+    QStringList painted;
+    struct PaintSpy : QObject {
+        QStringList& seen;
+        PaintSpy(QStringList& s) : seen(s) {}
+        bool eventFilter(QObject* o, QEvent* e) override {
+            if (e->type() == QEvent::Paint)
+                seen << o->property("text").toString();
+            return false;
+        }
+    } spy(painted);
+    panel->installEventFilter(&spy);
+    h.setRange("10", "1", "2", "1", "30"); // about 300 ms of echo waits
+    h.ping();
+    EXPECT_GE(painted.size(), 3) << "painted while the echoes waited";
+    EXPECT_LT(painted.size(), 30) << "not once per change: at most once a frame";
+    EXPECT_TRUE(painted.filter(QStringLiteral("Pinging 10.1.2.")).size() >= 2);
+    QTest::qWaitFor([&] { return !painted.isEmpty() && painted.back() == "Done."; }, 2000);
+    EXPECT_EQ(painted.back(), "Done.");
+}
+
 } // namespace
 } // namespace kestrion::test

@@ -1,6 +1,8 @@
 #include "tests/support/fakes/FakeEcho.h"
 
 #include <arpa/inet.h>
+#include <chrono>
+#include <thread>
 
 namespace kestrion::test {
 
@@ -14,6 +16,8 @@ public:
             echo_.onClosed(destination_);
     }
     platform::EchoReply send(uint32_t destination, const std::vector<uint8_t>& data, int timeoutMs) override {
+        if (echo_.waitMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(echo_.waitMs));
         sent_ = true;
         destination_ = destination;
         echo_.sent.push_back({destination, data, timeoutMs});

@@ -35,6 +35,7 @@ public:
     int opened = 0;
     int openHandles = 0;
     std::string refusal; // non-empty: open() refuses with this text
+    int waitMs = 0;      // how long each send takes, as a network would (on the sweep's worker thread)
     std::function<void(uint32_t destination)> onClosed;
 };
 
