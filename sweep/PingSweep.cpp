@@ -89,6 +89,8 @@ void PingSweep::cmdPing_Click() {
     window_.DisableDuringSweep();
     PingRange();
     window_.EnableAfterSweep();
+    if (state_.StopRequest != QStringLiteral("Exit"))
+        emit sweepEnded();
 }
 
 void PingSweep::cmdCancelPing_Click() {

@@ -53,6 +53,11 @@ public:
     // The answering addresses of the grid with their round-trip times, in sweep order.
     std::vector<db::ResultRow> resultRows() const;
 
+signals:
+    // After the Ping action's sweep has returned (not when Exit is closing the window): a schedule that
+    // fell due meanwhile can run now.
+    void sweepEnded();
+
 private:
     void addRow(const QString& address, const QString& name, uint32_t roundTripTime);
 

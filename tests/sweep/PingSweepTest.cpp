@@ -291,6 +291,8 @@ TEST(PingSweep, CancelDuringTheLastAddressFinishes) {
 
 TEST(PingSweep, ExitDuringASweep) {
     Harness h;
+    int ended = 0;
+    QObject::connect(h.window->pingSweep, &sweep::PingSweep::sweepEnded, [&] { ++ended; });
     h.world.echo.onClosed = [&](uint32_t d) {
         if (d == ip("10.1.2.2"))
             h.clickAtNextYield("cmdExit(2)");
@@ -304,13 +306,17 @@ TEST(PingSweep, ExitDuringASweep) {
     EXPECT_FALSE(h.box("Text1")->isEnabled()) << "nothing is re-enabled on the way out";
     EXPECT_TRUE(h.world.boxes.shown.empty());
     EXPECT_EQ(h.world.components.live, 0);
+    EXPECT_EQ(ended, 0) << "the program is ending: no schedule may start";
 }
 
 TEST(PingSweep, ResetAfterASweep) {
     Harness h;
+    int ended = 0;
+    QObject::connect(h.window->pingSweep, &sweep::PingSweep::sweepEnded, [&] { ++ended; });
     h.world.echo.answer("10.1.2.1");
     h.setRange("10", "1", "2", "1", "3");
     h.ping();
+    EXPECT_EQ(ended, 1);
     ASSERT_EQ(h.rows().size(), 1u);
     h.button("cmdReset")->click();
     EXPECT_TRUE(h.rows().empty());
@@ -487,7 +493,7 @@ TEST(PingSweep, WindowKeepsPaintingDuringASweep) {
     panel->installEventFilter(&spy);
     h.setRange("10", "1", "2", "1", "30"); // about 300 ms of echo waits
     h.ping();
-    EXPECT_GE(painted.size(), 3) << "painted while the echoes waited";
+    EXPECT_GE(painted.size(), 2) << "painted while the echoes waited";
     EXPECT_LT(painted.size(), 30) << "not once per change: at most once a frame";
     EXPECT_TRUE(painted.filter(QStringLiteral("Pinging 10.1.2.")).size() >= 2);
     QTest::qWaitFor([&] { return !painted.isEmpty() && painted.back() == "Done."; }, 2000);
