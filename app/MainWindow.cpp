@@ -1,19 +1,27 @@
 #include "app/MainWindow.h"
 
+#include "Version.h"
 #include "app/AboutTab.h"
 #include "app/DatabaseTab.h"
 #include "app/FatalError.h"
+#include "app/Options.h"
 #include "app/OptionsTab.h"
 #include "app/StatusBar.h"
 #include "db/ScheduleStore.h"
+#include "platform/HostInfo.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Twips.h"
 #include "schedule/ScheduleDialog.h"
 #include "schedule/ScheduleTimer.h"
 #include "schedule/SchedulesPanel.h"
 #include "sweep/PingTab.h"
+#include "sweep/RangeEntry.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
@@ -48,7 +56,36 @@ MainWindow::MainWindow(Services services, QWidget* parent) : QMainWindow(parent)
     // Client area 6945 x 5595 twips: the tab control above, the status bar below.
     setFixedSize(platform::twips(6945), platform::twips(5295) + sbStatus->sizeHint().height());
 
+    rangeEntry = new sweep::RangeEntry(*pingTab, state_, services_.boxes);
+    pingSweep = new sweep::PingSweep(*pingTab, *rangeEntry, state_, services_.echo, services_.boxes,
+                                     services_.components, *this);
+    connectExitButtons();
     createSchedules();
+
+    deferredPaint_ = new QTimer(this);
+    deferredPaint_->setSingleShot(true);
+    connect(deferredPaint_, &QTimer::timeout, this, [this] {
+        QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+    });
+}
+
+namespace {
+constexpr int kFrameMs = 16;
+}
+
+bool MainWindow::event(QEvent* event) {
+    // A sweep changes the status bar, the grid and the lists for every address, often faster than a
+    // screen shows frames; painting each change would cost more than the echo itself. What is left
+    // unpainted stays marked dirty and is painted with the next frame.
+    if (event->type() == QEvent::UpdateRequest && state_.SweepRunning) {
+        if (lastPaint_.isValid() && lastPaint_.elapsed() < kFrameMs) {
+            if (!deferredPaint_->isActive())
+                deferredPaint_->start(kFrameMs - static_cast<int>(lastPaint_.elapsed()));
+            return true;
+        }
+        lastPaint_.restart();
+    }
+    return QMainWindow::event(event);
 }
 
 MainWindow::~MainWindow() {
@@ -62,6 +99,11 @@ void MainWindow::createSchedules() {
         [this](const QString& text) { sbStatus->setPanelAndRepaint(2, text); }, *scheduleStore_, state_,
         services_.boxes, services_.clock);
     RefreshSchedules = [this] { schedulesPanel_->RefreshSchedules(); };
+    scheduledRunHooks.cmdReset_Click = [this] { pingSweep->cmdReset_Click(); };
+    scheduledRunHooks.FillAddressBoxes = [this](const QString& range) {
+        rangeEntry->FillAddressBoxes(range);
+    };
+    scheduledRunHooks.cmdPing_Click = [this] { pingSweep->cmdPing_Click(); };
     scheduledRunHost_ = std::make_unique<ScheduledRunAdapter>(*this, *schedulesPanel_, scheduledRunHooks);
     scheduleTimer_ =
         new schedule::ScheduleTimer(*scheduledRunHost_, state_, services_.clock, services_.boxes, this);
@@ -107,6 +149,98 @@ void MainWindow::cmdSchedNow_Click() {
     if (frmSchedule_->windowHandle() && windowHandle())
         frmSchedule_->windowHandle()->setTransientParent(windowHandle());
     setEnabled(false);
+}
+
+void MainWindow::Form_Load() {
+    ReadSettings(state_, services_.settings);
+    SSTab1->setCurrentIndex(0);
+    setWindowTitle(QStringLiteral("Kestrion"));
+    sbStatus->setPanel(1, QStringLiteral("Welcome."));
+    pingTab->cmdReset->setEnabled(false);
+    pingTab->cmdSaveRun->setEnabled(false);
+    state_.StopRequest = QStringLiteral("False");
+    state_.ScheduledRunActive = false;
+    SetUpWindow();
+    show();
+    rangeEntry->applyStartupRule(services_.host.localAddress());
+    if (splash_)
+        splash_->close();
+    repaint();
+    sbStatus->setPanelAndRepaint(1, QStringLiteral("Checking old schedules..."));
+    if (RefreshSchedules)
+        RefreshSchedules();
+    pingTab->cmdPing->setEnabled(true);
+    pingTab->cmdPing->setFocus();
+    sbStatus->setPanelAndRepaint(1, QStringLiteral("Welcome."));
+}
+
+void MainWindow::SetUpWindow() {
+    setUpAboutTitle();
+    pingSweep->ApplyGridFormat();
+}
+
+void MainWindow::setUpAboutTitle() {
+    aboutTab->lbAboutAppName->setText(
+        QStringLiteral("Kestrion %1.%2").arg(KESTRION_VERSION_MAJOR).arg(KESTRION_VERSION_MINOR));
+}
+
+void MainWindow::connectExitButtons() {
+    QPushButton* exits[4] = {aboutTab->cmdExit0, optionsTab->cmdExit1, pingTab->cmdExit2,
+                             databaseTab->cmdExit3};
+    for (int i = 0; i < 4; ++i)
+        connect(exits[i], &QPushButton::clicked, this, [this, i] { cmdExit_Click(i); });
+}
+
+void MainWindow::cmdExit_Click(int index) {
+    if (!pingTab->Text1->isEnabled()) {
+        pingTab->cmdPing->setEnabled(false);
+        pingTab->cmdReset->setEnabled(true);
+        state_.StopRequest = QStringLiteral("Exit");
+    }
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // The close box during a sweep ends the program like Exit: the sweep returns at its next check
+    // without touching the window.
+    if (state_.SweepRunning)
+        state_.StopRequest = QStringLiteral("Exit");
+    if (splash_)
+        splash_->close();
+    event->accept();
+    QCoreApplication::quit();
+}
+
+void MainWindow::setStatusPanel(int panel, const QString& text) {
+    sbStatus->setPanel(panel, text);
+}
+
+void MainWindow::repaintStatus() {
+    sbStatus->update();
+}
+
+void MainWindow::setCaption(const QString& caption) {
+    setWindowTitle(caption);
+}
+
+bool MainWindow::isMinimised() const {
+    return isMinimized();
+}
+
+void MainWindow::DisableDuringSweep() {
+    for (int i = 1; i <= 3; ++i)
+        SSTab1->setTabEnabled(i, false);
+    for (int i = 1; i <= 5; ++i)
+        pingTab->entryBox(i)->setEnabled(false);
+}
+
+void MainWindow::EnableAfterSweep() {
+    if (state_.StopRequest == QStringLiteral("Exit"))
+        return;
+    for (int i = 1; i <= 3; ++i)
+        SSTab1->setTabEnabled(i, true);
+    for (int i = 1; i <= 5; ++i)
+        pingTab->entryBox(i)->setEnabled(true);
 }
 
 } // namespace kestrion::app

@@ -3,7 +3,9 @@
 #include "app/ScheduledRunAdapter.h"
 #include "app/Services.h"
 #include "platform/AppState.h"
+#include "sweep/PingSweep.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
@@ -14,7 +16,8 @@ class QTimer;
 
 namespace kestrion::sweep {
 class PingTab;
-}
+class RangeEntry;
+} // namespace kestrion::sweep
 namespace kestrion::db {
 class ScheduleStore;
 }
@@ -32,7 +35,7 @@ class OptionsTab;
 class StatusBar;
 
 // frmMain: assembles the four tabs and the status bar and routes their events to the modules.
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, public sweep::SweepWindow {
     Q_OBJECT
 public:
     explicit MainWindow(Services services, QWidget* parent = nullptr);
@@ -41,13 +44,11 @@ public:
     platform::AppState& state() { return state_; }
     const Services& services() const { return services_; }
 
-    QTabWidget* SSTab1 = nullptr;
-    StatusBar* sbStatus = nullptr;
-    QTimer* timerSchedule = nullptr;
-    sweep::PingTab* pingTab = nullptr;
-    OptionsTab* optionsTab = nullptr;
-    DatabaseTab* databaseTab = nullptr;
-    AboutTab* aboutTab = nullptr;
+    // The main window's initialisation: run when the window is first loaded, by Reset and after an
+    // entry error.
+    void Form_Load() override;
+    void SetUpWindow();
+    void cmdExit_Click(int index);
 
     // Step 13 of the initialisation: the schedule store's refresh. Until it is set, nothing is listed.
     // Also run after DeleteSavedRun.
@@ -59,12 +60,43 @@ public:
     schedule::ScheduleTimer* scheduleTimer() const { return scheduleTimer_; }
     // What the scheduled run calls of the sweep and the saved runs.
     ScheduledRunHooks scheduledRunHooks;
+    // The splash window that the initialisation closes once the main window is up.
+    void setSplash(QWidget* splash) { splash_ = splash; }
+
+    // SweepWindow
+    void setStatusPanel(int panel, const QString& text) override;
+    void repaintStatus() override;
+    void setCaption(const QString& caption) override;
+    bool isMinimised() const override;
+    void DisableDuringSweep() override;
+    void EnableAfterSweep() override;
+
+    QTabWidget* SSTab1 = nullptr;
+    StatusBar* sbStatus = nullptr;
+    QTimer* timerSchedule = nullptr;
+    sweep::PingTab* pingTab = nullptr;
+    OptionsTab* optionsTab = nullptr;
+    DatabaseTab* databaseTab = nullptr;
+    AboutTab* aboutTab = nullptr;
+    sweep::RangeEntry* rangeEntry = nullptr;
+    sweep::PingSweep* pingSweep = nullptr;
+
+protected:
+    // Form_Unload: closing the window ends the program.
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
+    void connectExitButtons();
+    void setUpAboutTitle();
     void createSchedules();
 
     Services services_;
     platform::AppState state_;
+    QPointer<QWidget> splash_;
+    // During a sweep the window paints at most once a frame (see event()).
+    QElapsedTimer lastPaint_;
+    QTimer* deferredPaint_ = nullptr;
     std::unique_ptr<db::ScheduleStore> scheduleStore_;
     std::unique_ptr<schedule::SchedulesPanel> schedulesPanel_;
     std::unique_ptr<ScheduledRunAdapter> scheduledRunHost_;
