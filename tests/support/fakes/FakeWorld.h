@@ -7,6 +7,7 @@
 #include "tests/support/fakes/FakeResolver.h"
 #include "tests/support/fakes/FakeServices.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -24,6 +25,13 @@ struct FakeWorld {
     std::unique_ptr<platform::SettingsStore> settings =
         std::make_unique<platform::SettingsStore>(dir.filePath(QStringLiteral("Kestrion.ini")));
     FakeComponentFactory components;
+
+    // The delivered database lies beside the program: its initialisation lists the stored schedules.
+    FakeWorld() {
+        const QString database = dir.filePath(QStringLiteral("KRdb.mdb"));
+        QFile::copy(QStringLiteral(KESTRION_APP_DIR "/KRdb.mdb"), database);
+        QFile(database).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
 
     app::Services services() {
         return {echo,  boxes,     clock,      host,
