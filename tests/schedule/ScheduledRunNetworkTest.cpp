@@ -1,0 +1,94 @@
+// A scheduled run end to end with the real echo service: started by ctest, the test builds a network
+// of its own and re-runs this binary inside the client namespace, where the window sweeps offscreen.
+#include "app/DatabaseTab.h"
+#include "app/MainWindow.h"
+#include "app/SavedRunsPanel.h"
+#include "app/StatusBar.h"
+#include "db/Database.h"
+#include "db/SavedRuns.h"
+#include "platform/IcmpSocketEcho.h"
+#include "sweep/PingTab.h"
+#include "tests/support/TestNetwork.h"
+#include "tests/support/fakes/FakeWorld.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableWidget>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace kestrion::test {
+namespace {
+
+constexpr const char* kInside = "KESTRION_SCHEDULE_NETWORK_INSIDE";
+
+TEST(ScheduledRunNetwork, RunIsSavedAndTheScheduleGoneWithoutABox) {
+    KESTRION_REQUIRE_NETNS();
+    testsupport::TestNetwork net("ksched");
+    const std::string self = std::filesystem::canonical("/proc/self/exe").string();
+    const int status = testsupport::runInNamespace(
+        net.client(), {self, "--gtest_filter=ScheduledRunNetwork.InsideTheClient"},
+        {std::string(kInside) + "=1", "QT_QPA_PLATFORM=offscreen"});
+    EXPECT_EQ(status, 0) << "the scheduled run inside the namespace failed; its output is above";
+}
+
+int64_t count(db::Database& db, const char* sql) {
+    auto q = db.prepare(sql);
+    q.step();
+    return q.intAt(0);
+}
+
+// The client's own loopback block: every address answers, so the whole 1-254 sweep takes moments.
+TEST(ScheduledRunNetwork, InsideTheClient) {
+    if (!qEnvironmentVariableIsSet(kInside))
+        GTEST_SKIP() << "runs only inside the namespace of RunIsSavedAndTheScheduleGoneWithoutABox";
+    FakeWorld world;
+    platform::IcmpSocketEcho echo;
+    world.settings->write(QStringLiteral("Settings"), QStringLiteral("Timeout"), QStringLiteral("500"));
+    world.clock.time = QDateTime(QDate(2026, 3, 14), QTime(9, 30, 40));
+    app::Services fakes = world.services();
+    {
+        db::Database db(fakes.paths.database());
+        db.exec("INSERT INTO tblSavedRuns VALUES (4, '127.0.0.1-254', '2026-03-01 08:00:00', 1);"
+                "INSERT INTO tblSchedules VALUES ('2026-03-14 09:30:00', '127.0.0.1-254');"
+                "INSERT INTO tblSchedules VALUES ('2026-03-15 07:00:00', '127.0.0.1-254');");
+    }
+    app::MainWindow window({echo, fakes.boxes, fakes.clock, fakes.host, fakes.shell, fakes.settings,
+                            fakes.components, fakes.paths});
+    window.Form_Load();
+    ASSERT_EQ(window.databaseTab->lbCurrentSchedules->count(), 2);
+
+    // The saved-run panel's SaveRun, given the grid's rows, as the Save button hands them over.
+    db::SavedRuns savedRuns(fakes.paths, window.state(), fakes.boxes, fakes.clock);
+    app::SavedRunsPanel panel({window.databaseTab->comboChooseRun, window.databaseTab->lblAdvDateCreated[1],
+                               window.databaseTab->lblAdvNumRuns[1], window.databaseTab->cmdDelSavedRun,
+                               window.databaseTab->cmdFreeIPReport, window.pingTab->cmdSaveRun},
+                              savedRuns, window.state(), fakes.boxes);
+    window.scheduledRunHooks.SaveRun = [&](const QString& range) {
+        std::vector<db::ResultRow> rows;
+        QTableWidget* grid = window.pingTab->flxOutBox;
+        for (int r = 0; r < grid->rowCount(); ++r)
+            rows.push_back({grid->item(r, 0)->text(), grid->item(r, 2)->text()});
+        panel.SaveRun(range, rows);
+    };
+
+    window.timerSchedule_Timer();
+
+    EXPECT_TRUE(world.boxes.shown.empty()) << world.boxes.shown.front().title.toStdString();
+    EXPECT_EQ(window.pingTab->flxOutBox->rowCount(), 254);
+    EXPECT_EQ(window.sbStatus->panel(1), QStringLiteral("Scheduled run complete."));
+    EXPECT_EQ(window.databaseTab->lbCurrentSchedules->count(), 1);
+    EXPECT_EQ(window.state().NextSchedDate, QDateTime(QDate(2026, 3, 15), QTime(7, 0)));
+    EXPECT_FALSE(window.state().ScheduledRunActive);
+    EXPECT_TRUE(window.timerSchedule->isActive());
+
+    db::Database db(fakes.paths.database());
+    EXPECT_EQ(count(db, "SELECT numberofruns FROM tblSavedRuns WHERE runip = '127.0.0.1-254';"), 2);
+    EXPECT_EQ(count(db, "SELECT count(*) FROM tblSuccess WHERE RunNo = 4;"), 254);
+    EXPECT_EQ(count(db, "SELECT count(*) FROM tblSchedules WHERE scheddate = '2026-03-14 09:30:00';"), 0);
+}
+
+} // namespace
+} // namespace kestrion::test
