@@ -6,7 +6,6 @@
 #include "sweep/PingTab.h"
 
 #include <QCoreApplication>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -26,31 +25,15 @@ bool ScheduledRunAdapter::resetEnabled() {
 }
 
 void ScheduledRunAdapter::clickReset() {
-    if (hooks_.cmdReset_Click)
-        hooks_.cmdReset_Click();
-    else
-        window_.pingTab->cmdReset->click();
+    hooks_.cmdReset_Click();
 }
 
 void ScheduledRunAdapter::fillAddressBoxes(const QString& rangeText) {
-    if (hooks_.FillAddressBoxes) {
-        hooks_.FillAddressBoxes(rangeText);
-        return;
-    }
-    // A scheduled sweep always covers 1 to 254 of the saved block.
-    const QStringList fields = rangeText.split(QLatin1Char('.'));
-    QLineEdit* octets[3] = {window_.pingTab->Text1, window_.pingTab->Text2, window_.pingTab->Text3};
-    for (int i = 0; i < 3; ++i)
-        octets[i]->setText(fields.value(i));
-    window_.pingTab->Text4->setText(QStringLiteral("1"));
-    window_.pingTab->Text5->setText(QStringLiteral("254"));
+    hooks_.FillAddressBoxes(rangeText);
 }
 
 void ScheduledRunAdapter::clickPing() {
-    if (hooks_.cmdPing_Click)
-        hooks_.cmdPing_Click();
-    else
-        window_.pingTab->cmdPing->click();
+    hooks_.cmdPing_Click();
 }
 
 void ScheduledRunAdapter::saveRun(const QString& rangeText) {
