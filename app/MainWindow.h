@@ -14,8 +14,10 @@ class PingTab;
 
 namespace kestrion::app {
 
+class About;
 class AboutTab;
 class DatabaseTab;
+class OptionsController;
 class OptionsTab;
 class StatusBar;
 
@@ -37,7 +39,20 @@ public:
     DatabaseTab* databaseTab = nullptr;
     AboutTab* aboutTab = nullptr;
 
+    // The options' rules and the About tab's contents and links.
+    OptionsController* options = nullptr;
+    About* about = nullptr;
+
+    // The window's set-up step, run by each initialisation before the window is shown.
+    void SetUpWindow();
+    // Steps 1-2 of the set-up: the About contents, the hand cursor and WebAddress.
+    void SetUpWindowAbout();
+    // The tab control's click: the caption back to plain, pending options stored, the new tab's text.
+    void SSTab1_Click(int tab);
+
 private:
+    void connectTabsAndOptions();
+
     Services services_;
     platform::AppState state_;
 };
