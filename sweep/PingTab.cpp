@@ -56,7 +56,8 @@ PingTab::PingTab(QWidget* parent) : QWidget(parent) {
 
     flxOutBox = new QTableWidget(0, 3, this);
     flxOutBox->setObjectName(QStringLiteral("flxOutBox"));
-    flxOutBox->setGeometry(twipRect(480, 2040 - kTabRow, 4575, 3015 - 300));
+    // The grid ends level with the top of Exit so that the two one-line lists sit beside that button.
+    flxOutBox->setGeometry(twipRect(480, 2040 - kTabRow, 4575, 4680 - 2040));
     flxOutBox->verticalHeader()->setVisible(false);
     flxOutBox->setEditTriggers(QAbstractItemView::NoEditTriggers);
     flxOutBox->setSelectionMode(QAbstractItemView::NoSelection);
@@ -73,10 +74,10 @@ PingTab::PingTab(QWidget* parent) : QWidget(parent) {
 
     lbReportIP = new QListWidget(this);
     lbReportIP->setObjectName(QStringLiteral("lbReportIP"));
-    lbReportIP->setGeometry(twipRect(480, 4740 - kTabRow, 1500, 240));
+    lbReportIP->setGeometry(twipRect(480, 4770 - kTabRow, 1500, 270));
     lbReportRTT = new QListWidget(this);
     lbReportRTT->setObjectName(QStringLiteral("lbReportRTT"));
-    lbReportRTT->setGeometry(twipRect(2040, 4740 - kTabRow, 600, 240));
+    lbReportRTT->setGeometry(twipRect(2040, 4770 - kTabRow, 600, 270));
 }
 
 QLineEdit* PingTab::entryBox(int i) const {
