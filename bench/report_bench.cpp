@@ -1,0 +1,71 @@
+// The Free IP Report of a run with 50 saved sweeps of a full block (12,700 tblSuccess rows):
+// building the work tables and writing the file, as "Print Report..." does after FindRunNo.
+#include "db/Database.h"
+#include "platform/AppPaths.h"
+#include "platform/AppState.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Shell.h"
+#include "report/ReportTables.h"
+#include "report/ReportWriter.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+using namespace kestrion;
+
+namespace {
+
+class SilentBoxes final : public platform::MessageBoxes {
+protected:
+    int present(const QString&, const QString&, platform::MsgButtons, platform::MsgIcon, int) override {
+        return platform::AnswerOk;
+    }
+};
+
+class NoShell final : public platform::Shell {
+public:
+    int open(const QString&) override { return 42; }
+};
+
+void fillRun(const platform::AppPaths& paths, int sweeps) {
+    db::Database db(paths.database());
+    db::Transaction tx(db);
+    db.exec("INSERT INTO tblSavedRuns VALUES (1, '10.20.30.1-254', '2026-03-14 09:26:53', 50);"
+            "INSERT INTO tblSavedRuns VALUES (2, '10.20.31.1-254', '2026-03-14 09:26:53', 50);");
+    auto add = db.prepare("INSERT INTO tblSuccess VALUES (?1, ?2, ?3, '1');");
+    for (int runNo : {1, 2})
+        for (int sweep = 0; sweep < sweeps; ++sweep)
+            for (int octet = 1; octet <= 254; ++octet) {
+                add.bind(1, int64_t{runNo})
+                    .bind(2, QStringLiteral("2026-03-14 %1:%2:00")
+                                 .arg(sweep / 60, 2, 10, QLatin1Char('0'))
+                                 .arg(sweep % 60, 2, 10, QLatin1Char('0')))
+                    .bind(3, QStringLiteral("10.20.%1.%2").arg(29 + runNo).arg(octet));
+                add.step();
+                add.reset();
+            }
+    tx.commit();
+}
+
+void BM_FreeIPReport50FullSweeps(benchmark::State& bench) {
+    QTemporaryDir dir;
+    platform::AppPaths paths{dir.path(), dir.path()};
+    QFile::copy(QStringLiteral(KESTRION_APP_DIR "/KRdb.mdb"), paths.database());
+    QFile(paths.database()).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // A second run of the same size, so the run's rows have to be picked out of 25,400.
+    fillRun(paths, 50);
+    platform::AppState state;
+    SilentBoxes boxes;
+    NoShell shell;
+    for (auto _ : bench) {
+        report::BuildReportTables(paths, state, 1);
+        benchmark::DoNotOptimize(report::WriteFreeIPReport(paths, state, boxes, shell));
+    }
+    bench.counters["tblSuccess rows of the run"] = 50 * 254;
+}
+
+} // namespace
+
+BENCHMARK(BM_FreeIPReport50FullSweeps)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK_MAIN();

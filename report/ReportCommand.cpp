@@ -1,0 +1,54 @@
+#include "report/ReportCommand.h"
+
+#include "report/ReportTables.h"
+#include "report/ReportWriter.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+
+namespace kestrion::report {
+
+namespace {
+
+// The hourglass for the life of one command, taken back however the command ends.
+class Hourglass {
+public:
+    Hourglass() : shown_(qGuiApp != nullptr) {
+        if (shown_)
+            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    }
+    ~Hourglass() {
+        if (shown_)
+            QGuiApplication::restoreOverrideCursor();
+    }
+    Hourglass(const Hourglass&) = delete;
+    Hourglass& operator=(const Hourglass&) = delete;
+
+private:
+    bool shown_;
+};
+
+} // namespace
+
+FreeIPReportCommand::FreeIPReportCommand(const platform::AppPaths& paths, platform::AppState& state,
+                                         platform::MessageBoxes& boxes, platform::Shell& shell,
+                                         RunNumberFinder findRunNo, StatusPanel status)
+    : paths_(paths), state_(state), boxes_(boxes), shell_(shell), findRunNo_(std::move(findRunNo)),
+      status_(std::move(status)) {}
+
+void FreeIPReportCommand::run(const QString& rangeText) {
+    const Hourglass hourglass;
+    status_(QStringLiteral("Reading from database..."));
+    const int16_t runNo = findRunNo_(rangeText);
+    if (runNo == 0) {
+        status_(QStringLiteral("Ready."));
+        return;
+    }
+    status_(QStringLiteral("Generating tables..."));
+    BuildReportTables(paths_, state_, runNo);
+    status_(QStringLiteral("Preparing report..."));
+    WriteFreeIPReport(paths_, state_, boxes_, shell_);
+    status_(QStringLiteral("Ready."));
+}
+
+} // namespace kestrion::report

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/AppPaths.h"
+#include "platform/AppState.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Shell.h"
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+namespace kestrion::report {
+
+// Sets the first panel of the status bar and repaints it at once (the handler does not yield).
+using StatusPanel = std::function<void(const QString&)>;
+// The run number of a range text, or 0 after the user has been told there is none (FindRunNo).
+using RunNumberFinder = std::function<int16_t(const QString&)>;
+
+// What the "Print Report..." button does: find the run, build the work tables, write and open
+// IPReport.txt, with the hourglass shown throughout and the status panel telling each step.
+class FreeIPReportCommand {
+public:
+    FreeIPReportCommand(const platform::AppPaths& paths, platform::AppState& state,
+                        platform::MessageBoxes& boxes, platform::Shell& shell, RunNumberFinder findRunNo,
+                        StatusPanel status);
+
+    // Runs for the range text chosen in comboChooseRun. A database or file failure throws
+    // db::DbError; the mouse pointer is restored on every path.
+    void run(const QString& rangeText);
+
+private:
+    const platform::AppPaths& paths_;
+    platform::AppState& state_;
+    platform::MessageBoxes& boxes_;
+    platform::Shell& shell_;
+    RunNumberFinder findRunNo_;
+    StatusPanel status_;
+};
+
+} // namespace kestrion::report

@@ -1,0 +1,149 @@
+#include "report/ReportWriter.h"
+
+#include "db/RunDatabase.h"
+#include "platform/DateText.h"
+
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <unistd.h>
+
+namespace kestrion::report {
+
+namespace {
+
+const QString kReportName = QStringLiteral("/IPReport.txt");
+const QString kHyphens = QString(68, QLatin1Char('-'));
+
+// A file-system failure takes the program's one fatal path, with the system's error number and text.
+[[noreturn]] void fileFailure(const QString& what, const QString& path) {
+    const int number = errno;
+    throw db::DbError(number, what + QLatin1Char(' ') + path + QStringLiteral(": ") +
+                                  QString::fromLocal8Bit(std::strerror(number)));
+}
+
+void writeWhole(const QString& path, const QByteArray& content) {
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        fileFailure(QStringLiteral("Cannot create"), path);
+    qsizetype done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::write(fd, content.constData() + done, static_cast<size_t>(content.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int saved = errno;
+            ::close(fd);
+            errno = saved;
+            fileFailure(QStringLiteral("Cannot write"), path);
+        }
+        done += n;
+    }
+    // A full disk may only show when the data is flushed at close.
+    if (::close(fd) != 0)
+        fileFailure(QStringLiteral("Cannot write"), path);
+}
+
+QStringList readColumn(db::Database& db, const char* sql) {
+    QStringList values;
+    auto query = db.prepare(sql);
+    while (query.step())
+        values.append(query.textAt(0));
+    return values;
+}
+
+void appendLine(QByteArray& out, const QString& line) {
+    out.append(line.toLocal8Bit());
+    out.append("\r\n");
+}
+
+void appendAddressLines(QByteArray& out, const QStringList& addresses) {
+    for (qsizetype i = 0; i < addresses.size(); i += 3) {
+        const QString second = i + 1 < addresses.size() ? addresses[i + 1] : QString();
+        const QString third = i + 2 < addresses.size() ? addresses[i + 2] : QString();
+        appendLine(out, PadRight(addresses[i], 20) + PadRight(second, 20) + third);
+    }
+}
+
+} // namespace
+
+QString PadRight(const QString& text, int16_t width) {
+    if (text.size() > width)
+        return text;
+    return text + QString(width - text.size() + 1, QLatin1Char(' '));
+}
+
+bool FileExists(const platform::AppPaths& paths, const QString& name) {
+    QFile file(paths.dataFolder + name);
+    return file.open(QIODevice::ReadOnly);
+}
+
+QByteArray FormatFreeIPReport(const ReportHeading& heading, const QStringList& freeAddresses,
+                              const QStringList& usedAddresses) {
+    const QString indent(29, QLatin1Char(' '));
+    QByteArray out;
+    appendLine(out, QString());
+    appendLine(out, QStringLiteral("Kestrion Free IP Report"));
+    appendLine(out, QString(23, QLatin1Char('=')));
+    appendLine(out, QString());
+    appendLine(out, indent + QStringLiteral("IP Address:     ") + heading.runip);
+    appendLine(out, indent + QStringLiteral("Run Created:    ") + heading.runCreated);
+    appendLine(out, indent + QStringLiteral("Number of Runs: ") + heading.numberOfRuns);
+    appendLine(out, kHyphens);
+    appendLine(out, QStringLiteral("Free Addresses (never returned a ping in any run) - ") +
+                        QString::number(freeAddresses.size()) + QStringLiteral(" addresses"));
+    appendLine(out, QString());
+    appendAddressLines(out, freeAddresses);
+    appendLine(out, kHyphens);
+    appendLine(out, QStringLiteral("Used Addresses (returned at least one ping) - ") +
+                        QString::number(usedAddresses.size()) + QStringLiteral(" addresses"));
+    appendLine(out, QString());
+    appendAddressLines(out, usedAddresses);
+    return out;
+}
+
+bool WriteFreeIPReport(const platform::AppPaths& paths, platform::AppState& state,
+                       platform::MessageBoxes& boxes, platform::Shell& shell) {
+    std::optional<ReportHeading> heading;
+    QStringList freeAddresses;
+    QStringList usedAddresses;
+    {
+        db::RunDatabase run(paths, state);
+        {
+            auto current = run.db().prepare(
+                "SELECT RunIP, RunCreateDate, NumberOfRuns FROM tblCurrentRun ORDER BY rowid;");
+            if (current.step()) {
+                const QDateTime created = platform::fromStoredDate(current.textAt(1));
+                heading =
+                    ReportHeading{current.textAt(0),
+                                  created.isValid() ? platform::generalDateText(created) : current.textAt(1),
+                                  current.textAt(2)};
+            }
+        }
+        if (heading) {
+            freeAddresses = readColumn(run.db(), "SELECT successIP FROM qryRptIPsFree;");
+            usedAddresses = readColumn(run.db(), "SELECT successIP FROM qryRptIPsUsed;");
+        }
+        run.close();
+    }
+
+    if (!heading) {
+        boxes.show(QStringLiteral("Data Not Found"),
+                   QStringLiteral("No data found.  Please make sure there are valid saved runs for this IP."),
+                   platform::MsgButtons::Ok, platform::MsgIcon::None);
+        return false;
+    }
+
+    const QString path = paths.dataFolder + kReportName;
+    if (FileExists(paths, kReportName) && ::unlink(QFile::encodeName(path).constData()) != 0)
+        fileFailure(QStringLiteral("Cannot delete"), path);
+    writeWhole(path, FormatFreeIPReport(*heading, freeAddresses, usedAddresses));
+
+    shell.open(path);
+    return true;
+}
+
+} // namespace kestrion::report
