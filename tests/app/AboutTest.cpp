@@ -113,6 +113,9 @@ TEST_F(AboutTest, EveryContactLineOpensTheWebAddress) {
         QTest::mouseClick(companyLine(i), Qt::LeftButton);
         EXPECT_EQ(shell.opened, QStringList{window->about->webAddress()});
     }
+    shell.opened.clear();
+    QTest::mouseClick(companyLine(3), Qt::RightButton);
+    EXPECT_TRUE(shell.opened.isEmpty()) << "a right click opens nothing";
 }
 
 TEST_F(AboutTest, TheThreeHelpButtonsOpenTheSameHelpPage) {
