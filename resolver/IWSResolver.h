@@ -17,8 +17,8 @@ inline constexpr com::GUID LIBID_RESOLVERLib{
 // the resolver never writes more (longer names are cut).
 inline constexpr std::size_t kHostNameChars = 200;
 
-// Turns addresses into host names and back. Both methods always return S_OK; a failed look-up
-// writes "Error code N occurred." in place of the result.
+// Turns addresses into host names and back. Both methods return S_OK (E_POINTER only when there
+// is no result buffer at all); a failed look-up writes "Error code N occurred." in place of the result.
 struct IWSResolver : com::IUnknown {
     virtual com::HRESULT GetHostByAddr(const char* IPAddr, char* HostName) = 0;
     virtual com::HRESULT GetAddrByHost(const char* HostName, char* IPAddr) = 0;

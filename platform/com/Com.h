@@ -22,6 +22,8 @@ constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000E);
 constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057);
 constexpr HRESULT CLASS_E_NOAGGREGATION = static_cast<HRESULT>(0x80040110);
 constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = static_cast<HRESULT>(0x80040111);
+constexpr HRESULT REGDB_E_READREGDB = static_cast<HRESULT>(0x80040150);
+constexpr HRESULT REGDB_E_WRITEREGDB = static_cast<HRESULT>(0x80040151);
 constexpr HRESULT REGDB_E_CLASSNOTREG = static_cast<HRESULT>(0x80040154);
 constexpr HRESULT CO_E_CLASSSTRING = static_cast<HRESULT>(0x800401F3);
 constexpr HRESULT CO_E_DLLNOTFOUND = static_cast<HRESULT>(0x8004018A);
@@ -125,6 +127,9 @@ class ComponentFactory {
 public:
     virtual ~ComponentFactory() = default;
     virtual HRESULT createInstance(const GUID& clsid, const GUID& iid, void** object) = 0;
+    // The runtime's tidy-up: unloads libraries that no longer serve any object. Call it after
+    // releasing the last object of a library.
+    virtual void freeUnusedLibraries() {}
 };
 
 } // namespace kestrion::com

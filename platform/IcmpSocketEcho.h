@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/EchoService.h"
+
+#include <string>
+
+namespace kestrion::platform {
+
+// Owns one file descriptor; closes it when it goes.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept;
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd();
+
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    int release();
+
+private:
+    int fd_ = -1;
+};
+
+// The echo service on Linux ICMP sockets: an ICMP datagram ("ping") socket where
+// net.ipv4.ping_group_range admits the process's group, a raw socket (CAP_NET_RAW) otherwise.
+// Each handle is one socket, opened in the network namespace of the calling thread; sends judge
+// "is this error from our own address" against that namespace too.
+class IcmpSocketEcho : public EchoService {
+public:
+    enum class SocketKind { Auto, DatagramOnly, RawOnly };
+
+    explicit IcmpSocketEcho(SocketKind kind = SocketKind::Auto) : kind_(kind) {}
+
+    EchoOpenResult open() override;
+
+    // The kind of socket the last successful open() used (Auto until then).
+    SocketKind lastOpenedKind() const { return lastOpened_; }
+
+    // What the user is told when no ICMP socket can be opened; errno values of both attempts
+    // (0 where that kind was not tried).
+    static std::string refusalText(int datagramError, int rawError);
+
+private:
+    SocketKind kind_;
+    SocketKind lastOpened_ = SocketKind::Auto;
+};
+
+} // namespace kestrion::platform
