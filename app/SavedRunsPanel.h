@@ -1,0 +1,62 @@
+#pragma once
+
+#include "db/SavedRuns.h"
+#include "platform/AppState.h"
+#include "platform/MessageBoxes.h"
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace kestrion::app {
+
+// The controls of the Database tab's "Saved Run Database" frame and the Ping tab's Save button.
+struct SavedRunsControls {
+    QComboBox* comboChooseRun = nullptr;
+    QLabel* lblAdvDateCreated1 = nullptr; // lblAdvDateCreated(1)
+    QLabel* lblAdvNumRuns1 = nullptr;     // lblAdvNumRuns(1)
+    QPushButton* cmdDelSavedRun = nullptr;
+    QPushButton* cmdFreeIPReport = nullptr;
+    QPushButton* cmdSaveRun = nullptr;
+};
+
+// The range text that the Save button stores for a sweep, e.g. "192.168.1.1-254": the block's three
+// octets, then the first and last value of the fourth.
+QString rangeTextForSweep(const QString& octet1, const QString& octet2, const QString& octet3,
+                          int16_t firstHost, int16_t lastHost);
+
+// The event handlers of the saved-run controls. Database failures (DbError) pass through to the
+// application's event boundary.
+class SavedRunsPanel {
+public:
+    SavedRunsPanel(const SavedRunsControls& controls, db::SavedRuns& savedRuns, platform::AppState& state,
+                   platform::MessageBoxes& boxes);
+
+    // Routes the user's choice of an entry in comboChooseRun to comboChooseRun_Click.
+    void connectControls();
+
+    // Called after a saved run was deleted, since its schedules went with it (RefreshSchedules).
+    std::function<void()> schedulesChanged;
+
+    void FillSavedRunList();
+    void comboChooseRun_Click();
+    void ShowSavedRunInfo();
+    // Saves the grid's result rows under the range: disables Save and, unless a scheduled run is
+    // active, confirms with "Run saved.  ". The scheduled run timer calls this too.
+    db::SaveOutcome SaveRun(const QString& rangeText, const std::vector<db::ResultRow>& rows);
+    void cmdSaveRun_Click(const QString& rangeText, const std::vector<db::ResultRow>& rows);
+    void cmdDelSavedRun_Click();
+
+private:
+    SavedRunsControls controls_;
+    db::SavedRuns& savedRuns_;
+    platform::AppState& state_;
+    platform::MessageBoxes& boxes_;
+};
+
+} // namespace kestrion::app
