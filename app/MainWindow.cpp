@@ -73,7 +73,9 @@ void MainWindow::SSTab1_Click(int tab) {
         sbStatus->setPanel(1, QStringLiteral("Ready."));
         break;
     case 2:
-        // Database tab: the saved-run list is filled here (FillSavedRunList) once the panel is on main.
+        // The list must hold the saved runs before the user chooses one.
+        if (FillSavedRunList)
+            FillSavedRunList();
         sbStatus->setPanel(1, QStringLiteral("Select a Run from the Saved Run box to begin."));
         break;
     case 3:

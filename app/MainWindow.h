@@ -4,6 +4,7 @@
 #include "platform/AppState.h"
 
 #include <QMainWindow>
+#include <functional>
 
 class QTabWidget;
 class QTimer;
@@ -49,6 +50,8 @@ public:
     void SetUpWindowAbout();
     // The tab control's click: the caption back to plain, pending options stored, the new tab's text.
     void SSTab1_Click(int tab);
+    // Fills the Database tab's saved-run list on entry (the saved-runs panel's FillSavedRunList).
+    std::function<void()> FillSavedRunList;
 
 private:
     void connectTabsAndOptions();

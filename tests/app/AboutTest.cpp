@@ -133,6 +133,8 @@ TEST_F(AboutTest, TheThreeHelpButtonsOpenTheSameHelpPage) {
 
 TEST_F(AboutTest, EachTabShowsItsStatusTextAndThePlainCaption) {
     start();
+    int fills = 0;
+    window->FillSavedRunList = [&] { ++fills; };
     const struct {
         int tab;
         const char* text;
@@ -149,6 +151,7 @@ TEST_F(AboutTest, EachTabShowsItsStatusTextAndThePlainCaption) {
         EXPECT_EQ(status(), QLatin1String(row.text));
         EXPECT_EQ(window->windowTitle(), QStringLiteral("Kestrion"));
     }
+    EXPECT_EQ(fills, 1) << "the saved-run list is filled on entry into the Database tab only";
 }
 
 TEST(HelpPage, ShipsInTheApplicationFolder) {
