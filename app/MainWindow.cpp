@@ -6,9 +6,15 @@
 #include "app/Options.h"
 #include "app/OptionsTab.h"
 #include "app/StatusBar.h"
+#include "platform/HostInfo.h"
 #include "platform/Twips.h"
 #include "sweep/PingTab.h"
+#include "sweep/RangeEntry.h"
 
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -41,7 +47,36 @@ MainWindow::MainWindow(Services services, QWidget* parent) : QMainWindow(parent)
     // Client area 6945 x 5595 twips: the tab control above, the status bar below.
     setFixedSize(platform::twips(6945), platform::twips(5295) + sbStatus->sizeHint().height());
 
+    rangeEntry = new sweep::RangeEntry(*pingTab, state_, services_.boxes);
+    pingSweep = new sweep::PingSweep(*pingTab, *rangeEntry, state_, services_.echo, services_.boxes,
+                                     services_.components, *this);
+    connectExitButtons();
     connectTabsAndOptions();
+
+    deferredPaint_ = new QTimer(this);
+    deferredPaint_->setSingleShot(true);
+    connect(deferredPaint_, &QTimer::timeout, this, [this] {
+        QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+    });
+}
+
+namespace {
+constexpr int kFrameMs = 16;
+}
+
+bool MainWindow::event(QEvent* event) {
+    // A sweep changes the status bar, the grid and the lists for every address, often faster than a
+    // screen shows frames; painting each change would cost more than the echo itself. What is left
+    // unpainted stays marked dirty and is painted with the next frame.
+    if (event->type() == QEvent::UpdateRequest && state_.SweepRunning) {
+        if (lastPaint_.isValid() && lastPaint_.elapsed() < kFrameMs) {
+            if (!deferredPaint_->isActive())
+                deferredPaint_->start(kFrameMs - static_cast<int>(lastPaint_.elapsed()));
+            return true;
+        }
+        lastPaint_.restart();
+    }
+    return QMainWindow::event(event);
 }
 
 void MainWindow::connectTabsAndOptions() {
@@ -51,11 +86,6 @@ void MainWindow::connectTabsAndOptions() {
     for (int i = 0; i < 3; ++i)
         connect(help[i], &QPushButton::clicked, about, [this, i] { about->cmdLaunchHelp_Click(i); });
     connect(SSTab1, &QTabWidget::currentChanged, this, &MainWindow::SSTab1_Click);
-}
-
-void MainWindow::SetUpWindow() {
-    SetUpWindowAbout();
-    // Step 3, the results grid's widths and format string, belongs to the sweep.
 }
 
 void MainWindow::SetUpWindowAbout() {
@@ -88,5 +118,92 @@ void MainWindow::SSTab1_Click(int tab) {
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::Form_Load() {
+    ReadSettings(state_, services_.settings);
+    SSTab1->setCurrentIndex(0);
+    setWindowTitle(QStringLiteral("Kestrion"));
+    sbStatus->setPanel(1, QStringLiteral("Welcome."));
+    pingTab->cmdReset->setEnabled(false);
+    pingTab->cmdSaveRun->setEnabled(false);
+    state_.StopRequest = QStringLiteral("False");
+    state_.ScheduledRunActive = false;
+    SetUpWindow();
+    show();
+    rangeEntry->applyStartupRule(services_.host.localAddress());
+    if (splash_)
+        splash_->close();
+    repaint();
+    sbStatus->setPanelAndRepaint(1, QStringLiteral("Checking old schedules..."));
+    if (RefreshSchedules)
+        RefreshSchedules();
+    pingTab->cmdPing->setEnabled(true);
+    pingTab->cmdPing->setFocus();
+    sbStatus->setPanelAndRepaint(1, QStringLiteral("Welcome."));
+}
+
+void MainWindow::SetUpWindow() {
+    SetUpWindowAbout();
+    pingSweep->ApplyGridFormat();
+}
+
+void MainWindow::connectExitButtons() {
+    QPushButton* exits[4] = {aboutTab->cmdExit0, optionsTab->cmdExit1, pingTab->cmdExit2,
+                             databaseTab->cmdExit3};
+    for (int i = 0; i < 4; ++i)
+        connect(exits[i], &QPushButton::clicked, this, [this, i] { cmdExit_Click(i); });
+}
+
+void MainWindow::cmdExit_Click(int index) {
+    if (!pingTab->Text1->isEnabled()) {
+        pingTab->cmdPing->setEnabled(false);
+        pingTab->cmdReset->setEnabled(true);
+        state_.StopRequest = QStringLiteral("Exit");
+    }
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // The close box during a sweep ends the program like Exit: the sweep returns at its next check
+    // without touching the window.
+    if (state_.SweepRunning)
+        state_.StopRequest = QStringLiteral("Exit");
+    if (splash_)
+        splash_->close();
+    event->accept();
+    QCoreApplication::quit();
+}
+
+void MainWindow::setStatusPanel(int panel, const QString& text) {
+    sbStatus->setPanel(panel, text);
+}
+
+void MainWindow::repaintStatus() {
+    sbStatus->update();
+}
+
+void MainWindow::setCaption(const QString& caption) {
+    setWindowTitle(caption);
+}
+
+bool MainWindow::isMinimised() const {
+    return isMinimized();
+}
+
+void MainWindow::DisableDuringSweep() {
+    for (int i = 1; i <= 3; ++i)
+        SSTab1->setTabEnabled(i, false);
+    for (int i = 1; i <= 5; ++i)
+        pingTab->entryBox(i)->setEnabled(false);
+}
+
+void MainWindow::EnableAfterSweep() {
+    if (state_.StopRequest == QStringLiteral("Exit"))
+        return;
+    for (int i = 1; i <= 3; ++i)
+        SSTab1->setTabEnabled(i, true);
+    for (int i = 1; i <= 5; ++i)
+        pingTab->entryBox(i)->setEnabled(true);
+}
 
 } // namespace kestrion::app

@@ -2,8 +2,11 @@
 
 #include "app/Services.h"
 #include "platform/AppState.h"
+#include "sweep/PingSweep.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 
 class QTabWidget;
@@ -11,7 +14,8 @@ class QTimer;
 
 namespace kestrion::sweep {
 class PingTab;
-}
+class RangeEntry;
+} // namespace kestrion::sweep
 
 namespace kestrion::app {
 
@@ -23,7 +27,7 @@ class OptionsTab;
 class StatusBar;
 
 // frmMain: assembles the four tabs and the status bar and routes their events to the modules.
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, public sweep::SweepWindow {
     Q_OBJECT
 public:
     explicit MainWindow(Services services, QWidget* parent = nullptr);
@@ -32,6 +36,25 @@ public:
     platform::AppState& state() { return state_; }
     const Services& services() const { return services_; }
 
+    // The main window's initialisation: run when the window is first loaded, by Reset and after an
+    // entry error.
+    void Form_Load() override;
+    void SetUpWindow();
+    void cmdExit_Click(int index);
+
+    // Step 13 of the initialisation: the schedule store's refresh. Until it is set, nothing is listed.
+    std::function<void()> RefreshSchedules;
+    // The splash window that the initialisation closes once the main window is up.
+    void setSplash(QWidget* splash) { splash_ = splash; }
+
+    // SweepWindow
+    void setStatusPanel(int panel, const QString& text) override;
+    void repaintStatus() override;
+    void setCaption(const QString& caption) override;
+    bool isMinimised() const override;
+    void DisableDuringSweep() override;
+    void EnableAfterSweep() override;
+
     QTabWidget* SSTab1 = nullptr;
     StatusBar* sbStatus = nullptr;
     QTimer* timerSchedule = nullptr;
@@ -39,13 +62,13 @@ public:
     OptionsTab* optionsTab = nullptr;
     DatabaseTab* databaseTab = nullptr;
     AboutTab* aboutTab = nullptr;
+    sweep::RangeEntry* rangeEntry = nullptr;
+    sweep::PingSweep* pingSweep = nullptr;
 
     // The options' rules and the About tab's contents and links.
     OptionsController* options = nullptr;
     About* about = nullptr;
 
-    // The window's set-up step, run by each initialisation before the window is shown.
-    void SetUpWindow();
     // Steps 1-2 of the set-up: the About contents, the hand cursor and WebAddress.
     void SetUpWindowAbout();
     // The tab control's click: the caption back to plain, pending options stored, the new tab's text.
@@ -53,11 +76,21 @@ public:
     // Fills the Database tab's saved-run list on entry (the saved-runs panel's FillSavedRunList).
     std::function<void()> FillSavedRunList;
 
+protected:
+    // Form_Unload: closing the window ends the program.
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+
 private:
+    void connectExitButtons();
     void connectTabsAndOptions();
 
     Services services_;
     platform::AppState state_;
+    QPointer<QWidget> splash_;
+    // During a sweep the window paints at most once a frame (see event()).
+    QElapsedTimer lastPaint_;
+    QTimer* deferredPaint_ = nullptr;
 };
 
 } // namespace kestrion::app

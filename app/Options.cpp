@@ -17,9 +17,8 @@ const QString kTimeoutKey = QStringLiteral("Timeout");
 const QString kPacketSizeKey = QStringLiteral("PacketSize");
 const QString kStartKey = QStringLiteral("StartWithLocalAddress");
 
+// A missing key reads as the empty text, which is no number either.
 std::optional<int16_t> storedShort(const platform::SettingsStore& settings, const QString& key) {
-    if (!settings.contains(kSection, key))
-        return std::nullopt;
     bool ok = false;
     const int value = settings.read(kSection, key, QString()).trimmed().toInt(&ok);
     if (!ok || value < std::numeric_limits<int16_t>::min() || value > std::numeric_limits<int16_t>::max())

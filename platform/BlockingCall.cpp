@@ -67,6 +67,9 @@ void runWhilePainting(const std::function<void()>& call) {
     static Worker worker;
     QEventLoop loop;
     std::exception_ptr failure;
+    std::mutex doneMutex;
+    std::condition_variable doneSignal;
+    bool done = false;
     worker.post([&] {
         try {
             call();
@@ -75,8 +78,17 @@ void runWhilePainting(const std::function<void()>& call) {
         }
         // Queued: delivered inside loop.exec() below, even when the call finished before it started.
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        std::lock_guard lock(doneMutex);
+        done = true;
+        doneSignal.notify_one();
     });
     loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // Once the application has been told to exit, exec() returns at once; the call still uses this
+    // frame, so wait for it without painting.
+    {
+        std::unique_lock lock(doneMutex);
+        doneSignal.wait(lock, [&] { return done; });
+    }
     if (failure)
         std::rethrow_exception(failure);
 }

@@ -78,6 +78,13 @@ PingTab::PingTab(QWidget* parent) : QWidget(parent) {
     lbReportRTT = new QListWidget(this);
     lbReportRTT->setObjectName(QStringLiteral("lbReportRTT"));
     lbReportRTT->setGeometry(twipRect(2040, 4770 - kTabRow, 600, 270));
+    // Uniform sizes: otherwise every added item lays out (and shapes the text of) all items again.
+    // One line high, they show the last item, which the sweep selects; a scroll bar would not fit.
+    for (QListWidget* list : {lbReportIP, lbReportRTT}) {
+        list->setUniformItemSizes(true);
+        list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    }
 }
 
 QLineEdit* PingTab::entryBox(int i) const {

@@ -45,7 +45,7 @@ TEST_F(AboutTest, HandCursorComesFromTheCursorFileWithItsHotSpot) {
     // A 16 x 16 icon turned into a cursor file: type 2, hot spot (5, 3) in the directory entry.
     QImage image(16, 16, QImage::Format_ARGB32);
     image.fill(Qt::black);
-    const QString path = dir.filePath(QStringLiteral("H_point.cur"));
+    const QString path = world.dir.filePath(QStringLiteral("H_point.cur"));
     ASSERT_TRUE(image.save(path, "ICO"));
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
@@ -59,12 +59,12 @@ TEST_F(AboutTest, HandCursorComesFromTheCursorFileWithItsHotSpot) {
     file.write(bytes);
     file.close();
 
-    const QCursor cursor = app::About::handCursor(dir.path());
+    const QCursor cursor = app::About::handCursor(appFolder());
     EXPECT_EQ(cursor.shape(), Qt::BitmapCursor);
     EXPECT_EQ(cursor.hotSpot(), QPoint(5, 3));
 
     QFile::resize(path, 4);
-    EXPECT_EQ(app::About::handCursor(dir.path()).shape(), Qt::PointingHandCursor) << "a damaged file";
+    EXPECT_EQ(app::About::handCursor(appFolder()).shape(), Qt::PointingHandCursor) << "a damaged file";
 }
 
 TEST_F(AboutTest, EnteringAboutShowsThisMachineWithTheHourglassMeanwhile) {
@@ -109,13 +109,13 @@ TEST_F(AboutTest, EveryContactLineOpensTheWebAddress) {
     const char* rows[] = {"company", "postal line 1", "postal line 2", "web", "e-mail", "legal notice"};
     for (int i = 0; i < 6; ++i) {
         SCOPED_TRACE(rows[i]);
-        shell.opened.clear();
+        world.shell.opened.clear();
         QTest::mouseClick(companyLine(i), Qt::LeftButton);
-        EXPECT_EQ(shell.opened, QStringList{window->about->webAddress()});
+        EXPECT_EQ(world.shell.opened, QStringList{window->about->webAddress()});
     }
-    shell.opened.clear();
+    world.shell.opened.clear();
     QTest::mouseClick(companyLine(3), Qt::RightButton);
-    EXPECT_TRUE(shell.opened.isEmpty()) << "a right click opens nothing";
+    EXPECT_TRUE(world.shell.opened.isEmpty()) << "a right click opens nothing";
 }
 
 TEST_F(AboutTest, TheThreeHelpButtonsOpenTheSameHelpPage) {
@@ -125,33 +125,10 @@ TEST_F(AboutTest, TheThreeHelpButtonsOpenTheSameHelpPage) {
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(rows[i]);
         selectTab(tabs[i]);
-        shell.opened.clear();
+        world.shell.opened.clear();
         QTest::mouseClick(find<QPushButton>(QLatin1String(rows[i])), Qt::LeftButton);
-        EXPECT_EQ(shell.opened, QStringList{dir.filePath(QStringLiteral("Kestrion.html"))});
+        EXPECT_EQ(world.shell.opened, QStringList{world.dir.filePath(QStringLiteral("Kestrion.html"))});
     }
-}
-
-TEST_F(AboutTest, EachTabShowsItsStatusTextAndThePlainCaption) {
-    start();
-    int fills = 0;
-    window->FillSavedRunList = [&] { ++fills; };
-    const struct {
-        int tab;
-        const char* text;
-    } rows[] = {
-        {1, "Ready."},
-        {2, "Select a Run from the Saved Run box to begin."},
-        {3, "Thank you for using Kestrion!"},
-        {0, "Ready."},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.text);
-        window->setWindowTitle(QStringLiteral("17% Kestrion"));
-        selectTab(row.tab);
-        EXPECT_EQ(status(), QLatin1String(row.text));
-        EXPECT_EQ(window->windowTitle(), QStringLiteral("Kestrion"));
-    }
-    EXPECT_EQ(fills, 1) << "the saved-run list is filled on entry into the Database tab only";
 }
 
 TEST(HelpPage, ShipsInTheApplicationFolder) {

@@ -138,7 +138,7 @@ TEST_F(OptionsTest, UntickAndApplyStoresFalseAndTheNextInitialisationReadsIt) {
     EXPECT_EQ(stored(QStringLiteral("StartWithLocalAddress")), QStringLiteral("False"));
 
     window->state().StartWithLocalAddress = true;
-    app::ReadSettings(window->state(), *settings);
+    app::ReadSettings(window->state(), *world.settings);
     EXPECT_FALSE(window->state().StartWithLocalAddress);
 }
 

@@ -1,36 +1,49 @@
 #pragma once
 
-#include "Fakes.h"
 #include "app/MainWindow.h"
 #include "app/Options.h"
 #include "app/StatusBar.h"
-#include "platform/Settings.h"
+#include "tests/support/fakes/FakeWorld.h"
 
 #include <QSettings>
 #include <QTabWidget>
-#include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
 namespace kestrion::test {
 
-// A main window on fakes, its settings in a temporary INI file and its application folder a temporary
-// folder. `start()` runs what the window's initialisation does for the options and the About tab.
+// A machine whose name and address the test sets; `onLookup` runs inside each look-up, so a test can
+// see what the window shows while it waits for the answer.
+class WatchedHost final : public platform::HostInfo {
+public:
+    QString name = QStringLiteral("lab7");
+    QString address = QStringLiteral("10.0.0.5");
+    std::function<void()> onLookup;
+    QString hostName() const override {
+        if (onLookup)
+            onLookup();
+        return name;
+    }
+    QString localAddress() const override {
+        if (onLookup)
+            onLookup();
+        return address;
+    }
+};
+
+// The main window on fakes, initialised as at start; settings in a temporary INI file, the
+// application folder a temporary folder.
 class WindowFixture : public ::testing::Test {
 protected:
-    QTemporaryDir dir;
-    FakeEcho echo;
-    FakeBoxes boxes;
-    FakeClock clock;
-    FakeHost host;
-    FakeShell shell;
-    FakeComponents components;
-    std::unique_ptr<platform::SettingsStore> settings;
+    FakeWorld world;
+    WatchedHost host;
     std::unique_ptr<app::MainWindow> window;
 
-    QString iniPath() const { return dir.filePath(QStringLiteral("Kestrion.ini")); }
+    QString appFolder() const { return world.dir.path(); }
+    QString iniPath() const { return world.dir.filePath(QStringLiteral("Kestrion.ini")); }
 
-    // Stored values as another program (or an earlier run) left them.
+    // Stored values as an earlier run left them.
     void store(const QString& key, const QString& value) {
         QSettings ini(iniPath(), QSettings::IniFormat);
         ini.setValue(QStringLiteral("Settings/") + key, value);
@@ -41,14 +54,11 @@ protected:
     }
 
     void start() {
-        ASSERT_TRUE(dir.isValid());
-        settings = std::make_unique<platform::SettingsStore>(iniPath());
-        platform::AppPaths paths{dir.path(), dir.path()};
+        ASSERT_TRUE(world.dir.isValid());
         window = std::make_unique<app::MainWindow>(
-            app::Services{echo, boxes, clock, host, shell, *settings, components, paths});
-        app::ReadSettings(window->state(), *settings);
-        window->SetUpWindow();
-        window->show();
+            app::Services{world.echo, world.boxes, world.clock, host, world.shell, *world.settings,
+                          world.components, platform::AppPaths{appFolder(), appFolder()}});
+        window->Form_Load();
     }
 
     template <typename T> T* find(const QString& name) const {

@@ -1,0 +1,50 @@
+#include "app/Application.h"
+
+#include "app/FatalError.h"
+#include "db/Database.h"
+#include "platform/MessageBoxes.h"
+
+#include <cstdio>
+
+namespace kestrion::app {
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("Kestrion"));
+}
+
+bool Application::notify(QObject* receiver, QEvent* event) {
+    // Clicks, keys and timers queued behind a fatal failure must not start new work.
+    if (endingAfterFatalError()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::KeyPress:
+        case QEvent::Timer:
+            return false;
+        default:
+            break;
+        }
+    }
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const db::DbError& error) {
+        fail(error.number(), error.text());
+    } catch (const std::exception& error) {
+        fail(0, QString::fromLocal8Bit(error.what()));
+    }
+    return false;
+}
+
+void Application::fail(int number, const QString& text) {
+    if (endingAfterFatalError())
+        return;
+    const db::DbError error(number, text);
+    if (boxes_) {
+        showFatalAndExit(*boxes_, error);
+        return;
+    }
+    std::fprintf(stderr, "%s\n", qPrintable(runTimeErrorText(error)));
+    exit(1);
+}
+
+} // namespace kestrion::app

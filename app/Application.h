@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QApplication>
+
+namespace kestrion::platform {
+class MessageBoxes;
+}
+
+namespace kestrion::app {
+
+// The application's event boundary: a database or file failure that escapes an event handler is shown
+// once with its number and text, and the program ends cleanly (FatalError).
+class Application : public QApplication {
+    Q_OBJECT
+public:
+    Application(int& argc, char** argv);
+
+    // The boxes the failure is shown through; without them it goes to standard error.
+    void setMessageBoxes(platform::MessageBoxes* boxes) { boxes_ = boxes; }
+    bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    void fail(int number, const QString& text);
+
+    platform::MessageBoxes* boxes_ = nullptr;
+};
+
+} // namespace kestrion::app

@@ -1,0 +1,49 @@
+#include "app/Startup.h"
+
+#include "app/MainWindow.h"
+#include "app/Splash.h"
+#include "platform/InstanceLock.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Shell.h"
+
+#include <QApplication>
+
+namespace kestrion::app {
+
+Running::Running() = default;
+Running::Running(Running&&) noexcept = default;
+Running& Running::operator=(Running&&) noexcept = default;
+Running::~Running() = default;
+
+Running StartUp(const Services& services, const QString& lockFile) {
+    Running running;
+    running.lock = std::make_unique<platform::InstanceLock>(lockFile);
+    if (!running.lock->acquired()) {
+        services.boxes.show(QStringLiteral("Kestrion"), QStringLiteral("Kestrion is already running."),
+                            platform::MsgButtons::Ok, platform::MsgIcon::None);
+        running.lock.reset();
+        return running;
+    }
+    running.splash = std::make_unique<Splash>();
+    running.splash->show();
+    QCoreApplication::processEvents();
+
+    running.window = std::make_unique<MainWindow>(services);
+    running.window->setSplash(running.splash.get());
+    running.window->Form_Load();
+    return running;
+}
+
+int Main(const Services& services) {
+    Running running = StartUp(services);
+    if (!running.window)
+        return 0;
+    return QApplication::exec();
+}
+
+int32_t OpenWithShell(platform::Shell& shell, int32_t owner, const QString& verb, const QString& file,
+                      const QString& parameters, const QString& directory, int32_t showCommand) {
+    return shell.open(file);
+}
+
+} // namespace kestrion::app

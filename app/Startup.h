@@ -1,0 +1,43 @@
+#pragma once
+
+#include "app/Services.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+namespace kestrion::platform {
+class InstanceLock;
+class Shell;
+} // namespace kestrion::platform
+
+namespace kestrion::app {
+
+class MainWindow;
+class Splash;
+
+// What start-up leaves running: the lock that keeps a second instance out, the splash while it is
+// up, and the main window.
+struct Running {
+    std::unique_ptr<platform::InstanceLock> lock;
+    std::unique_ptr<Splash> splash;
+    std::unique_ptr<MainWindow> window;
+    Running();
+    Running(Running&&) noexcept;
+    Running& operator=(Running&&) noexcept;
+    ~Running();
+};
+
+// Steps 1 to 3 of Main: refuses a second instance (box, then no window), shows the splash, loads and
+// initialises the main window. `lockFile` empty: the per-user runtime folder.
+Running StartUp(const Services& services, const QString& lockFile = QString());
+
+// modMain's Main: start-up, then the event loop until the main window closes. Returns the exit code.
+int Main(const Services& services);
+
+// Hands a file or web address to the desktop shell's open verb and returns the shell's result.
+// Only the address is meaningful on this platform; the other arguments are kept for the callers.
+int32_t OpenWithShell(platform::Shell& shell, int32_t owner, const QString& verb, const QString& file,
+                      const QString& parameters, const QString& directory, int32_t showCommand);
+
+} // namespace kestrion::app

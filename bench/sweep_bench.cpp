@@ -1,0 +1,162 @@
+// A full sweep of 254 answering addresses through the real main window, offscreen: the Ping button
+// pressed on 127.0.0.1 to 127.0.0.254 inside a network namespace of its own (loopback only), with
+// the real echo service. Median of 5 sweeps without host names (no Resolver object can be made) and
+// with them (the real Resolver, all 254 addresses named in the namespace's hosts file). Needs root.
+#include "app/Application.h"
+#include "app/MainWindow.h"
+#include "app/StatusBar.h"
+#include "platform/IcmpSocketEcho.h"
+#include "platform/com/RegistryComponentFactory.h"
+#include "tests/support/TestNetwork.h"
+#include "tests/support/fakes/FakeWorld.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+#include <vector>
+
+using namespace kestrion;
+
+namespace {
+
+constexpr const char* kInside = "KESTRION_SWEEP_BENCH_INSIDE";
+constexpr int kRuns = 5;
+constexpr int kAddresses = 254;
+constexpr double kTargetSeconds = 0.5;
+constexpr double kTargetNameMsPerAddress = 0.2;
+
+double processCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec + t.tv_nsec / 1e9;
+}
+
+struct Result {
+    double medianSeconds = 0;
+    double medianCpuSeconds = 0;
+    std::vector<double> runs;
+    std::vector<double> cpu;
+    bool complete = true;
+};
+
+Result measure(com::ComponentFactory& components, bool expectNames) {
+    test::FakeWorld world;
+    platform::IcmpSocketEcho echo;
+    world.settings->write(QStringLiteral("Settings"), QStringLiteral("Timeout"), QStringLiteral("1000"));
+    app::Services fakes = world.services();
+    app::MainWindow window(
+        {echo, fakes.boxes, fakes.clock, fakes.host, fakes.shell, fakes.settings, components, fakes.paths});
+    window.Form_Load();
+    auto* grid = window.findChild<QTableWidget*>(QStringLiteral("flxOutBox"));
+    Result result;
+    for (int run = 0; run <= kRuns; ++run) { // run 0 warms up
+        window.findChild<QPushButton*>(QStringLiteral("cmdReset"))->click();
+        const char* texts[5] = {"127", "0", "0", "1", "254"};
+        for (int i = 0; i < 5; ++i)
+            window.findChild<QLineEdit*>(QStringLiteral("Text%1").arg(i + 1))
+                ->setText(QLatin1String(texts[i]));
+        const double cpuStart = processCpuSeconds();
+        const auto start = std::chrono::steady_clock::now();
+        window.findChild<QPushButton*>(QStringLiteral("cmdPing"))->click();
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        const double cpu = processCpuSeconds() - cpuStart;
+        const bool named = grid->rowCount() == kAddresses &&
+                           grid->item(kAddresses - 1, 1)->text() == QStringLiteral("host-254.sweep.test");
+        if (grid->rowCount() != kAddresses || (expectNames && !named) ||
+            window.sbStatus->panel(1) != QStringLiteral("Done."))
+            result.complete = false;
+        if (run > 0) {
+            result.runs.push_back(took.count());
+            result.cpu.push_back(cpu);
+        }
+    }
+    auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    result.medianSeconds = median(result.runs);
+    result.medianCpuSeconds = median(result.cpu);
+    return result;
+}
+
+void print(const char* what, const Result& r) {
+    std::printf("%-26s median %.3f s, CPU %.3f s  (runs:", what, r.medianSeconds, r.medianCpuSeconds);
+    for (double s : r.runs)
+        std::printf(" %.3f", s);
+    std::printf(")%s\n", r.complete ? "" : "  INCOMPLETE: not every address was listed as expected");
+}
+
+// Without a registered Resolver the sweep lists every address with "Not available".
+class NoResolver final : public com::ComponentFactory {
+public:
+    com::HRESULT createInstance(const com::GUID&, const com::GUID&, void** object) override {
+        *object = nullptr;
+        return com::REGDB_E_CLASSNOTREG;
+    }
+};
+
+int inside(int argc, char** argv) {
+    app::Application application(argc, argv);
+    NoResolver none;
+    com::RegistryComponentFactory registry;
+    const Result plain = measure(none, false);
+    const Result named = measure(registry, true);
+    print("sweep, names unavailable:", plain);
+    print("sweep, names looked up:", named);
+    const double addedMs = (named.medianSeconds - plain.medianSeconds) * 1000.0 / kAddresses;
+    std::printf("look-ups add %.3f ms per address (target at most %.1f ms); sweep target under %.1f s\n",
+                addedMs, kTargetNameMsPerAddress, kTargetSeconds);
+    const bool ok = plain.complete && named.complete && plain.medianSeconds < kTargetSeconds &&
+                    addedMs <= kTargetNameMsPerAddress;
+    std::printf("%s\n", ok ? "PASS" : "FAIL");
+    return ok ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsSet(kInside))
+        return inside(argc, argv);
+    if (::geteuid() != 0) {
+        std::fprintf(stderr, "sweep_bench needs root: it sweeps inside a network namespace of its own\n");
+        return 2;
+    }
+    const std::string ns = "ksbench-" + std::to_string(::getpid());
+    const std::filesystem::path etc = "/etc/netns/" + ns;
+    std::filesystem::create_directories(etc);
+    {
+        std::ofstream hosts(etc / "hosts");
+        hosts << "127.0.0.1 host-1.sweep.test localhost\n";
+        for (int n = 2; n <= kAddresses; ++n)
+            hosts << "127.0.0." << n << " host-" << n << ".sweep.test\n";
+        std::ofstream(etc / "resolv.conf") << "nameserver 127.0.0.1\noptions timeout:1 attempts:1\n";
+        std::ofstream(etc / "nsswitch.conf") << "hosts: files dns\n";
+    }
+    QTemporaryDir config;
+    const std::string configHome = "XDG_CONFIG_HOME=" + config.path().toStdString();
+    std::string output;
+    int status = testsupport::runCommand({"ip", "netns", "add", ns}, &output);
+    status = status ? status : testsupport::runCommand({"ip", "-n", ns, "link", "set", "lo", "up"}, &output);
+    status =
+        status ? status : testsupport::runCommand({KREGSVR_TOOL, RESOLVER_LIBRARY}, &output, {configHome});
+    if (status == 0) {
+        const std::string self = std::filesystem::canonical("/proc/self/exe").string();
+        status = testsupport::runInNamespace(ns, {self}, {std::string(kInside) + "=1", configHome});
+    } else {
+        std::fprintf(stderr, "%s", output.c_str());
+    }
+    testsupport::runCommand({"ip", "netns", "delete", ns});
+    std::filesystem::remove_all(etc);
+    return status;
+}

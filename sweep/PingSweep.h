@@ -1,0 +1,74 @@
+#pragma once
+
+#include "db/SavedRuns.h"
+
+#include <QObject>
+#include <cstdint>
+#include <vector>
+
+namespace kestrion::platform {
+struct AppState;
+class EchoService;
+class MessageBoxes;
+} // namespace kestrion::platform
+namespace kestrion::com {
+class ComponentFactory;
+}
+
+namespace kestrion::sweep {
+
+class PingTab;
+class RangeEntry;
+
+// What the sweep needs of the main window it runs in.
+class SweepWindow {
+public:
+    virtual ~SweepWindow() = default;
+    virtual void setStatusPanel(int panel, const QString& text) = 0;
+    virtual void repaintStatus() = 0;
+    virtual void setCaption(const QString& caption) = 0;
+    virtual bool isMinimised() const = 0;
+    virtual void DisableDuringSweep() = 0;
+    virtual void EnableAfterSweep() = 0;
+    // The main window's initialisation, run again after an entry error and by Reset.
+    virtual void Form_Load() = 0;
+};
+
+// The ping sweep: the Ping, Cancel and Reset buttons and the sweep itself, one address at a time.
+class PingSweep : public QObject {
+    Q_OBJECT
+public:
+    PingSweep(PingTab& tab, RangeEntry& range, platform::AppState& state, platform::EchoService& echo,
+              platform::MessageBoxes& boxes, com::ComponentFactory& components, SweepWindow& window);
+
+    void cmdPing_Click();
+    void cmdCancelPing_Click();
+    void cmdReset_Click();
+    void PingRange();
+    void ShowPingProgress();
+    void RefreshResults();
+
+    // Column widths and header texts of the results grid; the window's set-up step applies them.
+    void ApplyGridFormat();
+    // The answering addresses of the grid with their round-trip times, in sweep order.
+    std::vector<db::ResultRow> resultRows() const;
+
+signals:
+    // After the Ping action's sweep has returned (not when Exit is closing the window): a schedule that
+    // fell due meanwhile can run now.
+    void sweepEnded();
+
+private:
+    void addRow(const QString& address, const QString& name, uint32_t roundTripTime);
+
+    PingTab& tab_;
+    RangeEntry& range_;
+    platform::AppState& state_;
+    platform::EchoService& echo_;
+    platform::MessageBoxes& boxes_;
+    com::ComponentFactory& components_;
+    SweepWindow& window_;
+    int16_t current_ = 0; // the fourth octet being worked on
+};
+
+} // namespace kestrion::sweep

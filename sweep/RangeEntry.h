@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QObject>
+
+class QLineEdit;
+
+namespace kestrion::platform {
+struct AppState;
+class MessageBoxes;
+} // namespace kestrion::platform
+
+namespace kestrion::sweep {
+
+class PingTab;
+
+// The five address boxes of the Ping tab: their typing rules, their checks, and the step that copies
+// them into the sweep range.
+class RangeEntry : public QObject {
+    Q_OBJECT
+public:
+    RangeEntry(PingTab& tab, platform::AppState& state, platform::MessageBoxes& boxes);
+
+    // Checks the boxes in order and copies them into Octet1..3, FirstHost and LastHost; at the first
+    // bad box sets EntryError, focuses Text1 and stops (one message per pass at most).
+    void TakeRange();
+    bool CheckEntry1To254(QLineEdit* box);
+    bool CheckEntry0To254(QLineEdit* box);
+    // Text1..Text3 from the first three fields of a dotted address, then the whole block 1 to 254.
+    void FillAddressBoxes(const QString& address);
+    // Run by every initialisation of the main window with the computer's own address.
+    void applyStartupRule(const QString& localAddress);
+    void SelectAllText(QLineEdit* box);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void changeRule(int index);
+    bool checkEntry(QLineEdit* box, double lowerBound, const QString& message);
+    void moveFocusAfter(int index);
+
+    PingTab& tab_;
+    platform::AppState& state_;
+    platform::MessageBoxes& boxes_;
+};
+
+} // namespace kestrion::sweep

@@ -1,0 +1,55 @@
+// Two real processes of the real program: the second is refused and the first stays.
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QProcessEnvironment isolated(const QTemporaryDir& dir) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(KESTRION_BOX_ANSWERER));
+    // Lock file, settings and class registry of this test alone.
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+    env.insert(QStringLiteral("HOME"), dir.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
+    return env;
+}
+
+TEST(StartupProcess, SecondInstanceIsRefusedAndTheFirstStays) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QProcess first;
+    first.setProcessEnvironment(isolated(dir));
+    first.start(QStringLiteral(KESTRION_EXECUTABLE), {});
+    ASSERT_TRUE(first.waitForStarted(5000));
+    QByteArray firstOut;
+    const bool up = QTest::qWaitFor(
+        [&] {
+            first.waitForReadyRead(100);
+            firstOut += first.readAllStandardOutput();
+            return firstOut.contains("WINDOW|frmMain");
+        },
+        15000);
+    ASSERT_TRUE(up) << firstOut.constData();
+
+    QProcess second;
+    second.setProcessEnvironment(isolated(dir));
+    second.start(QStringLiteral(KESTRION_EXECUTABLE), {});
+    ASSERT_TRUE(second.waitForFinished(15000));
+    const QByteArray secondOut = second.readAllStandardOutput();
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(secondOut, QByteArray("BOX|Kestrion|Kestrion is already running.\n"));
+
+    EXPECT_EQ(first.state(), QProcess::Running) << "the first instance is untouched";
+    first.waitForReadyRead(200);
+    EXPECT_FALSE(first.readAllStandardOutput().contains("BOX|"));
+    first.kill();
+    first.waitForFinished(5000);
+}
+
+} // namespace

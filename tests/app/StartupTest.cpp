@@ -1,0 +1,155 @@
+#include "app/Startup.h"
+#include "app/Application.h"
+#include "app/MainWindow.h"
+#include "app/Splash.h"
+#include "app/StatusBar.h"
+#include "db/Database.h"
+#include "platform/InstanceLock.h"
+#include "sweep/PingTab.h"
+#include "tests/support/fakes/FakeWorld.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace kestrion::test {
+namespace {
+
+TEST(Startup, RefusesASecondInstance) {
+    FakeWorld world;
+    const QString lockFile = world.dir.filePath(QStringLiteral("kestrion.lock"));
+    platform::InstanceLock first(lockFile);
+    ASSERT_TRUE(first.acquired());
+    app::Running second = app::StartUp(world.services(), lockFile);
+    EXPECT_EQ(second.window, nullptr);
+    EXPECT_EQ(second.splash, nullptr);
+    ASSERT_EQ(world.boxes.shown.size(), 1u);
+    EXPECT_EQ(world.boxes.last().title, "Kestrion");
+    EXPECT_EQ(world.boxes.last().text, "Kestrion is already running.");
+    EXPECT_EQ(world.boxes.last().buttons, platform::MsgButtons::Ok);
+    EXPECT_EQ(world.boxes.last().icon, platform::MsgIcon::None);
+}
+
+TEST(Startup, ShowsTheMainWindowInitialisedAndClosesTheSplash) {
+    FakeWorld world;
+    app::Running running = app::StartUp(world.services(), world.dir.filePath(QStringLiteral("k.lock")));
+    ASSERT_NE(running.window, nullptr);
+    app::MainWindow& w = *running.window;
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(running.splash->isVisible());
+    EXPECT_EQ(w.windowTitle(), "Kestrion");
+    EXPECT_EQ(w.SSTab1->currentIndex(), 0);
+    EXPECT_EQ(w.sbStatus->panel(1), "Welcome.");
+    EXPECT_TRUE(w.pingTab->cmdPing->isEnabled());
+    EXPECT_FALSE(w.pingTab->cmdReset->isEnabled());
+    EXPECT_FALSE(w.pingTab->cmdSaveRun->isEnabled());
+    EXPECT_EQ(w.focusWidget(), w.pingTab->cmdPing);
+    EXPECT_EQ(w.state().StopRequest, "False");
+    EXPECT_FALSE(w.state().ScheduledRunActive);
+    // No stored settings: the defaults.
+    EXPECT_EQ(w.state().PacketSize, 64);
+    EXPECT_EQ(w.state().Timeout, 3000);
+    EXPECT_TRUE(w.state().StartWithLocalAddress);
+    EXPECT_EQ(w.pingTab->Text1->text(), "10");
+    EXPECT_EQ(w.pingTab->Text3->text(), "0");
+    EXPECT_EQ(w.pingTab->Text5->text(), "254");
+}
+
+TEST(Startup, InitialisationRunsItsStepsInOrder) {
+    FakeWorld world;
+    world.settings->write(QStringLiteral("Settings"), QStringLiteral("Timeout"), QStringLiteral("500"));
+    app::MainWindow w(world.services());
+    QStringList seen;
+    w.RefreshSchedules = [&] {
+        seen << w.sbStatus->panel(1) << (w.isVisible() ? "shown" : "hidden")
+             << (w.pingTab->cmdPing->isEnabled() ? "ping enabled" : "ping disabled")
+             << w.pingTab->Text1->text();
+    };
+    w.state().StopRequest = QStringLiteral("Cancel");
+    w.state().ScheduledRunActive = true;
+    w.Form_Load();
+    EXPECT_EQ(seen, QStringList({"Checking old schedules...", "shown", "ping disabled", "10"}));
+    EXPECT_EQ(w.sbStatus->panel(1), "Welcome.");
+    EXPECT_EQ(w.state().Timeout, 500);
+    EXPECT_EQ(w.state().StopRequest, "False");
+    EXPECT_FALSE(w.state().ScheduledRunActive);
+}
+
+TEST(Startup, SplashLabelsAndWaysToCloseIt) {
+    app::Splash splash;
+    EXPECT_EQ(splash.objectName(), "frmSplash");
+    EXPECT_EQ(splash.lblProductName->text(), "Kestrion");
+    EXPECT_EQ(splash.lblVersion->text(), "Version 1.0");
+    EXPECT_EQ(splash.lblCompanyProduct->text(), "Quillfen Software");
+    EXPECT_FALSE(splash.lblWarning->text().isEmpty());
+    EXPECT_FALSE(splash.Image1->pixmap().isNull());
+
+    splash.show();
+    QTest::keyClick(&splash, Qt::Key_Q);
+    EXPECT_FALSE(splash.isVisible()) << "any key closes it";
+
+    splash.show();
+    QTest::mouseClick(splash.Frame1, Qt::LeftButton);
+    EXPECT_FALSE(splash.isVisible()) << "a click on Frame1 closes it";
+
+    splash.show();
+    QTest::mouseClick(splash.lblVersion, Qt::LeftButton);
+    EXPECT_FALSE(splash.isVisible()) << "a click on what lies on Frame1 is a click on Frame1";
+}
+
+TEST(Startup, ExitButtonsCloseTheWindow) {
+    for (int i = 0; i < 4; ++i) {
+        FakeWorld world;
+        app::MainWindow w(world.services());
+        w.Form_Load();
+        auto* exit = w.findChild<QPushButton*>(QStringLiteral("cmdExit(%1)").arg(i));
+        ASSERT_NE(exit, nullptr);
+        EXPECT_EQ(exit->text(), "Exit");
+        exit->click();
+        EXPECT_FALSE(w.isVisible()) << i;
+        EXPECT_EQ(w.state().StopRequest, "False") << "no sweep was running";
+    }
+}
+
+TEST(Startup, OpenWithShellHandsTheFileToTheShell) {
+    FakeShell shell;
+    shell.result = 33;
+    EXPECT_EQ(app::OpenWithShell(shell, 0, QStringLiteral("open"), QStringLiteral("/tmp/IPReport.txt"),
+                                 QString(), QString(), 1),
+              33);
+    EXPECT_EQ(shell.opened, QStringList({"/tmp/IPReport.txt"}));
+}
+
+class Failing : public QObject {
+public:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::User)
+            throw db::DbError(14, QStringLiteral("disk I/O error"));
+        return QObject::event(e);
+    }
+};
+
+// Must be the last test: after a failure the application ends and shows nothing more.
+TEST(Startup, ZZ_EventBoundaryShowsADatabaseFailureOnceAndEnds) {
+    auto* application = qobject_cast<app::Application*>(QCoreApplication::instance());
+    ASSERT_NE(application, nullptr);
+    FakeMessageBoxes boxes;
+    application->setMessageBoxes(&boxes);
+    Failing failing;
+    QEvent first(QEvent::User), second(QEvent::User);
+    EXPECT_FALSE(QCoreApplication::sendEvent(&failing, &first));
+    EXPECT_FALSE(QCoreApplication::sendEvent(&failing, &second));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.last().title, "Kestrion");
+    EXPECT_EQ(boxes.last().text, "Run-time error '14':\n\ndisk I/O error");
+    application->setMessageBoxes(nullptr);
+}
+
+} // namespace
+} // namespace kestrion::test

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/HostInfo.h"
+#include "platform/Shell.h"
+
+#include <QStringList>
+
+namespace kestrion::test {
+
+class FakeClock final : public platform::Clock {
+public:
+    QDateTime now() const override { return time; }
+    QDateTime time = QDateTime(QDate(2026, 3, 14), QTime(9, 30));
+};
+
+class FakeHostInfo final : public platform::HostInfo {
+public:
+    QString hostName() const override { return name; }
+    QString localAddress() const override { return address; }
+    QString name = QStringLiteral("lab7");
+    QString address = QStringLiteral("10.0.0.5");
+};
+
+// Records what was handed to the shell instead of opening it.
+class FakeShell final : public platform::Shell {
+public:
+    int open(const QString& fileOrAddress) override {
+        opened << fileOrAddress;
+        return result;
+    }
+    QStringList opened;
+    int result = 42;
+};
+
+} // namespace kestrion::test

@@ -1,0 +1,504 @@
+#include "tests/sweep/Harness.h"
+
+#include "platform/EchoService.h"
+#include "platform/Twips.h"
+
+#include <QHeaderView>
+
+namespace kestrion::test {
+namespace {
+
+using platform::AnswerCancel;
+using platform::AnswerNo;
+using platform::AnswerOk;
+using platform::AnswerYes;
+using platform::MsgButtons;
+using platform::MsgIcon;
+namespace es = platform::echo_status;
+
+const QString kFileMenuStop =
+    QStringLiteral("Operation cancelled.  Select Reset from the File menu to ping again.");
+
+QString unreachableText(const char* value, int code) {
+    return QStringLiteral(
+               "The Destination is unreachable.  Perhaps this address is outside of your network.  "
+               "Click OK to try again , CANCEL to stop pinging.  Error Codes (for support):\r"
+               "IP Address= %1\rError Code= %2")
+        .arg(QLatin1String(value))
+        .arg(code);
+}
+
+// One row of the judging table: what the echo service says for 10.1.2.1, the box it raises, the
+// answer given, and whether the sweep goes on to 10.1.2.2 (which answers).
+struct JudgeRow {
+    const char* name;
+    std::function<void(FakeEcho&)> script;
+    int answer;
+    QString title;
+    MsgButtons buttons;
+    QString text;
+    bool goesOn;
+    QString stopText;
+};
+
+TEST(PingSweep, JudgingTableRowByRow) {
+    const QString failed = QStringLiteral(
+        "Ping failed with error.  Either the Destination Host is unreachable, or, if running in "
+        "Windows 95, you may need to upgrade to WinSock 2.  More information is in the  Kestrion "
+        "Readme.txt file.  Click OK to try again, CANCEL to quit pinging. Error Codes (for "
+        "support) - IP Address= 10.1.2.1, Error Code= %1, lIPAddress= 16908554, "
+        "pReturn.Address= %2");
+    const QString hostUnreachable = QStringLiteral(
+        "Destination host is unreachable.   This IP Address may be outside of your network or "
+        "behind a firewall.  It is unlikely that any Pings there will be successful.  Do you want "
+        "to continue Pinging?");
+    const QString netStop = QStringLiteral("Operation cancelled.  Click Reset to try again.");
+    const JudgeRow rows[] = {
+        {"network unreachable, OK",
+         [](FakeEcho& e) { e.fail("10.1.2.1", es::DestNetUnreachable, 1, ip("10.1.9.1")); },
+         AnswerOk,
+         "Kestrion Error",
+         MsgButtons::OkCancel,
+         unreachableText("16908554", 11002),
+         true,
+         {}},
+        {"network unreachable, Cancel", [](FakeEcho& e) { e.fail("10.1.2.1", es::DestNetUnreachable); },
+         AnswerCancel, "Kestrion Error", MsgButtons::OkCancel, unreachableText("16908554", 11002), false,
+         netStop},
+        {"bad destination, OK",
+         [](FakeEcho& e) { e.fail("10.1.2.1", es::BadDestination); },
+         AnswerOk,
+         "Kestrion Error",
+         MsgButtons::OkCancel,
+         unreachableText("16908554", 11018),
+         true,
+         {}},
+        {"bad destination, Cancel", [](FakeEcho& e) { e.fail("10.1.2.1", es::BadDestination); }, AnswerCancel,
+         "Kestrion Error", MsgButtons::OkCancel, unreachableText("16908554", 11018), false, kFileMenuStop},
+        {"other failure without reply, OK",
+         [](FakeEcho& e) { e.fail("10.1.2.1", es::GeneralFailure); },
+         AnswerOk,
+         "Kestrion Error",
+         MsgButtons::OkCancel,
+         failed.arg(11050).arg(0),
+         true,
+         {}},
+        {"other failure without reply, Cancel",
+         [](FakeEcho& e) { e.fail("10.1.2.1", es::DestHostUnreachable, 0, ip("10.1.2.254")); }, AnswerCancel,
+         "Kestrion Error", MsgButtons::OkCancel, failed.arg(11003).arg(-33423094), false, kFileMenuStop},
+        {"success status without reply",
+         [](FakeEcho& e) { e.fail("10.1.2.1", es::Success, 0); },
+         AnswerOk,
+         "Kestrion Error",
+         MsgButtons::OkCancel,
+         failed.arg(0).arg(0),
+         true,
+         {}},
+        {"reply from a router, Yes",
+         [](FakeEcho& e) { e.answerFrom("10.1.2.1", "10.1.2.254", es::DestHostUnreachable); },
+         AnswerYes,
+         "Kestrion Alert",
+         MsgButtons::YesNo,
+         hostUnreachable,
+         true,
+         {}},
+        {"reply from a router, No",
+         [](FakeEcho& e) { e.answerFrom("10.1.2.1", "10.1.2.254", es::DestProhibited); }, AnswerNo,
+         "Kestrion Alert", MsgButtons::YesNo, hostUnreachable, false, kFileMenuStop},
+        {"reply from another host with success status",
+         [](FakeEcho& e) { e.answerFrom("10.1.2.1", "10.1.2.7"); },
+         AnswerYes,
+         "Kestrion Alert",
+         MsgButtons::YesNo,
+         hostUnreachable,
+         true,
+         {}},
+    };
+    for (const JudgeRow& r : rows) {
+        SCOPED_TRACE(r.name);
+        Harness h;
+        r.script(h.world.echo);
+        h.world.echo.answer("10.1.2.2", 3);
+        h.world.boxes.answers = {r.answer};
+        h.setRange("10", "1", "2", "1", "2");
+        h.ping();
+
+        ASSERT_GE(h.world.boxes.shown.size(), 1u);
+        const auto& box = h.world.boxes.shown[0];
+        EXPECT_EQ(box.title, r.title);
+        EXPECT_EQ(box.buttons, r.buttons);
+        EXPECT_EQ(box.icon, MsgIcon::Exclamation);
+        EXPECT_EQ(box.text, r.text);
+        EXPECT_EQ(h.world.echo.openHandles, 0) << "every handle is closed";
+        if (r.goesOn) {
+            EXPECT_EQ(h.world.boxes.shown.size(), 1u);
+            EXPECT_EQ(h.rows(), (std::vector<QStringList>{{"10.1.2.2", "Not available", "3"}}));
+            EXPECT_EQ(h.panel1(), "Done.");
+            EXPECT_TRUE(h.button("cmdSaveRun")->isEnabled());
+        } else {
+            ASSERT_EQ(h.world.boxes.shown.size(), 2u);
+            EXPECT_EQ(h.world.boxes.shown[1].title, "Kestrion Termination");
+            EXPECT_EQ(h.world.boxes.shown[1].text, r.stopText);
+            EXPECT_EQ(h.world.boxes.shown[1].buttons, MsgButtons::Ok);
+            EXPECT_EQ(h.world.boxes.shown[1].icon, MsgIcon::None);
+            EXPECT_EQ(h.sentTo(), std::vector<uint32_t>{ip("10.1.2.1")}) << "the sweep stops at once";
+            EXPECT_TRUE(h.rows().empty());
+            EXPECT_EQ(h.panel1(), "Cancelled.");
+            EXPECT_EQ(h.state().StopRequest, "Cancel");
+            EXPECT_TRUE(h.button("cmdReset")->isEnabled());
+            EXPECT_FALSE(h.button("cmdSaveRun")->isEnabled()) << "only a finished sweep can be saved";
+        }
+        EXPECT_FALSE(h.button("cmdPing")->isEnabled());
+        EXPECT_TRUE(h.box("Text1")->isEnabled());
+        EXPECT_TRUE(h.window->SSTab1->isTabEnabled(3));
+    }
+}
+
+TEST(PingSweep, TimeOutIsSilentAndScheduledRunTakesTheContinuingAnswers) {
+    Harness h;
+    h.world.echo.fail("10.1.2.1", es::DestNetUnreachable);
+    h.world.echo.fail("10.1.2.2", es::BadDestination);
+    h.world.echo.fail("10.1.2.3", es::GeneralFailure);
+    h.world.echo.answerFrom("10.1.2.4", "10.1.2.254", es::DestHostUnreachable);
+    // 10.1.2.5 times out
+    h.world.echo.answer("10.1.2.6", 12);
+    h.world.components.refuse = com::REGDB_E_CLASSNOTREG;
+    h.world.boxes.answers = {AnswerCancel, AnswerCancel, AnswerCancel, AnswerNo};
+    h.setRange("10", "1", "2", "1", "6");
+    h.state().ScheduledRunActive = true;
+    h.ping();
+    EXPECT_TRUE(h.world.boxes.shown.empty()) << h.world.boxes.shown[0].text.toStdString();
+    EXPECT_EQ(h.world.echo.sent.size(), 6u);
+    EXPECT_EQ(h.rows(), (std::vector<QStringList>{{"10.1.2.6", "Not available", "12"}}));
+    EXPECT_EQ(h.panel1(), "Done.");
+}
+
+TEST(PingSweep, RowsListsAndGridFormat) {
+    Harness h;
+    h.world.echo.answer("192.168.7.3", 0);
+    h.world.echo.answer("192.168.7.9", 25);
+    h.world.echo.answer("192.168.7.10", 1);
+    h.world.components.names = {
+        {"192.168.7.3", "gw.lab"}, {"192.168.7.9", "Error code 11004 occurred."}, {"192.168.7.10", ""}};
+    h.setRange("192", "168", "7", "2", "10");
+    h.ping();
+    EXPECT_EQ(h.rows(), (std::vector<QStringList>{{"192.168.7.3", "gw.lab", "0"},
+                                                  {"192.168.7.9", "Not available", "25"},
+                                                  {"192.168.7.10", "", "1"}}));
+    auto* ips = h.find<QListWidget>("lbReportIP");
+    auto* rtts = h.find<QListWidget>("lbReportRTT");
+    ASSERT_EQ(ips->count(), 3);
+    EXPECT_EQ(ips->item(2)->text(), "192.168.7.10");
+    EXPECT_EQ(rtts->item(1)->text(), "25");
+    EXPECT_EQ(ips->currentRow(), 2);
+    EXPECT_EQ(rtts->currentRow(), 2);
+
+    QTableWidget* g = h.grid();
+    EXPECT_EQ(g->horizontalHeaderItem(0)->text(), "       IP Address     ");
+    EXPECT_EQ(g->horizontalHeaderItem(1)->text(), "                       DNS Name    ");
+    EXPECT_EQ(g->horizontalHeaderItem(2)->text(), "Time (ms)");
+    EXPECT_GE(g->columnWidth(0), platform::twips(1500));
+    EXPECT_GE(g->columnWidth(1), platform::twips(2400));
+    EXPECT_GE(g->columnWidth(2), platform::twips(575));
+
+    const auto saved = h.window->pingSweep->resultRows();
+    ASSERT_EQ(saved.size(), 3u);
+    EXPECT_EQ(saved[1].address, "192.168.7.9");
+    EXPECT_EQ(saved[1].roundTripTime, "25");
+}
+
+TEST(PingSweep, RequestDataTimeoutAndOrder) {
+    Harness h(false);
+    h.world.settings->write(QStringLiteral("Settings"), QStringLiteral("PacketSize"), QStringLiteral("8"));
+    h.world.settings->write(QStringLiteral("Settings"), QStringLiteral("Timeout"), QStringLiteral("500"));
+    h.load();
+    QStringList statusSeen;
+    h.world.echo.onClosed = [&](uint32_t) { statusSeen << h.panel1(); };
+    h.setRange("10", "9", "8", "1", "254");
+    h.ping();
+    ASSERT_EQ(h.world.echo.sent.size(), 254u);
+    EXPECT_EQ(h.world.echo.sent.front().destination, ip("10.9.8.1"));
+    EXPECT_EQ(h.world.echo.sent.back().destination, ip("10.9.8.254"));
+    EXPECT_EQ(h.world.echo.sent[0].data, std::vector<uint8_t>(8, 'T'));
+    EXPECT_EQ(h.world.echo.sent[0].timeoutMs, 500);
+    EXPECT_EQ(statusSeen.front(), "Pinging 10.9.8.1");
+    EXPECT_EQ(h.panel1(), "Done.");
+    EXPECT_EQ(h.window->sbStatus->panel(2), "");
+    EXPECT_FALSE(h.state().SweepRunning);
+}
+
+TEST(PingSweep, CaptionShowsPercentOnlyWhileMinimised) {
+    Harness h;
+    h.window->showMinimized();
+    ASSERT_TRUE(h.window->isMinimized());
+    QStringList captions;
+    h.world.echo.onClosed = [&](uint32_t) { captions << h.window->windowTitle(); };
+    h.setRange("10", "1", "2", "10", "20");
+    h.ping();
+    QStringList expected;
+    for (int p : {0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 90})
+        expected << QStringLiteral("Kestrion - %1%").arg(p);
+    EXPECT_EQ(captions, expected);
+
+    Harness shown;
+    QStringList plain;
+    shown.world.echo.onClosed = [&](uint32_t) { plain << shown.window->windowTitle(); };
+    shown.setRange("10", "1", "2", "10", "12");
+    shown.ping();
+    EXPECT_EQ(plain, QStringList({"Kestrion", "Kestrion", "Kestrion"}));
+}
+
+TEST(PingSweep, CancelByButton) {
+    Harness h;
+    h.world.echo.onClosed = [&](uint32_t d) {
+        if (d == ip("10.1.2.3"))
+            h.clickAtNextYield("cmdCancelPing");
+    };
+    h.world.echo.answer("10.1.2.2");
+    h.setRange("10", "1", "2", "1", "6");
+    h.ping();
+    EXPECT_EQ(h.sentTo(), (std::vector<uint32_t>{ip("10.1.2.1"), ip("10.1.2.2"), ip("10.1.2.3")}));
+    ASSERT_EQ(h.world.boxes.shown.size(), 1u);
+    EXPECT_EQ(h.world.boxes.last().title, "Kestrion Alert");
+    EXPECT_EQ(h.world.boxes.last().text, "Pinging Cancelled. \rClick Reset to clear results.");
+    EXPECT_EQ(h.world.boxes.last().icon, MsgIcon::Exclamation);
+    EXPECT_EQ(h.panel1(), "Cancelled.");
+    EXPECT_EQ(h.rows().size(), 1u) << "rows found before the cancel stay";
+    EXPECT_FALSE(h.button("cmdPing")->isEnabled());
+    EXPECT_TRUE(h.button("cmdReset")->isEnabled());
+    EXPECT_FALSE(h.button("cmdSaveRun")->isEnabled());
+    EXPECT_TRUE(h.box("Text1")->isEnabled());
+    EXPECT_EQ(h.world.components.live, 0);
+
+    // Outside a sweep the button does nothing.
+    h.button("cmdCancelPing")->click();
+    EXPECT_EQ(h.world.boxes.shown.size(), 1u);
+}
+
+TEST(PingSweep, CancelDuringTheLastAddressFinishes) {
+    Harness h;
+    h.world.echo.onClosed = [&](uint32_t d) {
+        if (d == ip("10.1.2.4"))
+            h.clickAtNextYield("cmdCancelPing");
+    };
+    h.setRange("10", "1", "2", "1", "4");
+    h.ping();
+    EXPECT_EQ(h.world.echo.sent.size(), 4u);
+    EXPECT_EQ(h.world.boxes.shown.size(), 1u);
+    EXPECT_EQ(h.panel1(), "Done.");
+    EXPECT_TRUE(h.button("cmdSaveRun")->isEnabled());
+}
+
+TEST(PingSweep, ExitDuringASweep) {
+    Harness h;
+    int ended = 0;
+    QObject::connect(h.window->pingSweep, &sweep::PingSweep::sweepEnded, [&] { ++ended; });
+    h.world.echo.onClosed = [&](uint32_t d) {
+        if (d == ip("10.1.2.2"))
+            h.clickAtNextYield("cmdExit(2)");
+    };
+    h.world.echo.answer("10.1.2.1");
+    h.setRange("10", "1", "2", "1", "9");
+    h.ping();
+    EXPECT_EQ(h.world.echo.sent.size(), 2u);
+    EXPECT_FALSE(h.window->isVisible());
+    EXPECT_EQ(h.panel1(), "Pinging 10.1.2.2") << "neither Cancelled. nor Done.";
+    EXPECT_FALSE(h.box("Text1")->isEnabled()) << "nothing is re-enabled on the way out";
+    EXPECT_TRUE(h.world.boxes.shown.empty());
+    EXPECT_EQ(h.world.components.live, 0);
+    EXPECT_EQ(ended, 0) << "the program is ending: no schedule may start";
+}
+
+TEST(PingSweep, ResetAfterASweep) {
+    Harness h;
+    int ended = 0;
+    QObject::connect(h.window->pingSweep, &sweep::PingSweep::sweepEnded, [&] { ++ended; });
+    h.world.echo.answer("10.1.2.1");
+    h.setRange("10", "1", "2", "1", "3");
+    h.ping();
+    EXPECT_EQ(ended, 1);
+    ASSERT_EQ(h.rows().size(), 1u);
+    h.button("cmdReset")->click();
+    EXPECT_TRUE(h.rows().empty());
+    EXPECT_EQ(h.find<QListWidget>("lbReportIP")->count(), 0);
+    EXPECT_EQ(h.find<QListWidget>("lbReportRTT")->count(), 0);
+    EXPECT_TRUE(h.button("cmdPing")->isEnabled());
+    EXPECT_FALSE(h.button("cmdReset")->isEnabled());
+    EXPECT_FALSE(h.button("cmdSaveRun")->isEnabled());
+    EXPECT_EQ(h.panel1(), "Welcome.");
+    EXPECT_EQ(h.grid()->horizontalHeaderItem(2)->text(), "Time (ms)");
+    EXPECT_EQ(h.box("Text1")->text(), "10");
+    EXPECT_EQ(h.box("Text3")->text(), "0") << "refilled from the local address 10.0.0.5";
+    EXPECT_EQ(h.box("Text5")->text(), "254");
+}
+
+TEST(PingSweep, RangeEnds) {
+    struct Row {
+        const char* name;
+        const char* first;
+        const char* last;
+        size_t pinged;
+    };
+    const Row rows[] = {{"one address", "7", "7", 1},
+                        {"first one above last", "8", "7", 0},
+                        {"first far above last finishes too", "200", "100", 0}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        Harness h;
+        h.state().PercentDone = 37;
+        h.setRange("10", "1", "2", r.first, r.last);
+        h.ping();
+        EXPECT_EQ(h.world.echo.sent.size(), r.pinged);
+        EXPECT_EQ(h.state().PercentDone, 37);
+        EXPECT_EQ(h.panel1(), "Done.");
+        EXPECT_TRUE(h.button("cmdReset")->isEnabled());
+        EXPECT_TRUE(h.button("cmdSaveRun")->isEnabled());
+        EXPECT_FALSE(h.button("cmdPing")->isEnabled());
+    }
+}
+
+TEST(PingSweep, EchoServiceRefusalStartsNoSweep) {
+    Harness h;
+    h.world.echo.refusal = "No ICMP socket can be opened.";
+    h.setRange("10", "1", "2", "1", "5");
+    h.ping();
+    ASSERT_EQ(h.world.boxes.shown.size(), 1u);
+    EXPECT_EQ(h.world.boxes.last().title, "Kestrion Error");
+    EXPECT_EQ(h.world.boxes.last().text, "No ICMP socket can be opened.");
+    EXPECT_TRUE(h.world.echo.sent.empty());
+    EXPECT_TRUE(h.button("cmdPing")->isEnabled()) << "the user can try again";
+    EXPECT_TRUE(h.box("Text1")->isEnabled());
+    EXPECT_FALSE(h.state().SweepRunning);
+}
+
+TEST(PingSweep, OneResolverObjectPerSweep) {
+    struct Row {
+        const char* name;
+        std::vector<const char*> answering;
+        bool cancelAfterFirst;
+        int created;
+    };
+    const Row rows[] = {{"nobody answers", {}, false, 0},
+                        {"one answers", {"10.1.2.4"}, false, 1},
+                        {"many answer", {"10.1.2.1", "10.1.2.2", "10.1.2.5", "10.1.2.9"}, false, 1},
+                        {"cancelled by a box", {"10.1.2.1", "10.1.2.5"}, true, 1}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        Harness h;
+        for (const char* a : r.answering)
+            h.world.echo.answer(a);
+        if (r.cancelAfterFirst) {
+            h.world.echo.fail("10.1.2.3", es::DestNetUnreachable);
+            h.world.boxes.answers = {AnswerCancel};
+        }
+        int liveDuringSweep = -1;
+        h.world.echo.onClosed = [&](uint32_t d) {
+            if (d == ip("10.1.2.3"))
+                liveDuringSweep = h.world.components.live;
+        };
+        h.setRange("10", "1", "2", "1", "9");
+        h.ping();
+        EXPECT_EQ(h.world.components.created, r.created);
+        EXPECT_EQ(h.world.components.live, 0) << "released when the sweep returns";
+        if (r.created == 1 && r.answering.front() == std::string("10.1.2.1"))
+            EXPECT_EQ(liveDuringSweep, 1) << "the object lives through the sweep";
+        if (r.created == 0)
+            EXPECT_EQ(liveDuringSweep, 0);
+        EXPECT_EQ(h.world.components.lookups, r.cancelAfterFirst ? 1 : static_cast<int>(r.answering.size()));
+    }
+    // A second sweep gets its own object.
+    Harness h;
+    h.world.echo.answer("10.1.2.1");
+    h.setRange("10", "1", "2", "1", "2");
+    h.ping();
+    h.button("cmdReset")->click();
+    h.setRange("10", "1", "2", "1", "2");
+    h.ping();
+    EXPECT_EQ(h.world.components.created, 2);
+    EXPECT_EQ(h.world.components.live, 0);
+}
+
+TEST(PingSweep, MissingResolverStillListsEveryAddressAndSaysSoOnce) {
+    Harness h;
+    h.world.components.refuse = com::REGDB_E_CLASSNOTREG;
+    h.world.echo.answer("10.1.2.1", 4);
+    h.world.echo.answer("10.1.2.2", 5);
+    h.setRange("10", "1", "2", "1", "2");
+    h.ping();
+    EXPECT_EQ(h.rows(), (std::vector<QStringList>{{"10.1.2.1", "Not available", "4"},
+                                                  {"10.1.2.2", "Not available", "5"}}));
+    ASSERT_EQ(h.world.boxes.shown.size(), 1u);
+    EXPECT_EQ(h.world.boxes.last().title, "Kestrion Error");
+    EXPECT_TRUE(h.world.boxes.last().text.contains("0x80040154"));
+    EXPECT_TRUE(h.world.boxes.last().text.contains("Not available"));
+
+    // Told again in the next sweep.
+    h.button("cmdReset")->click();
+    h.setRange("10", "1", "2", "1", "2");
+    h.ping();
+    EXPECT_EQ(h.world.boxes.shown.size(), 2u);
+}
+
+TEST(PingSweep, PingDoesNothingWhileASweepRuns) {
+    Harness h;
+    int nestedSends = -1;
+    h.world.echo.onClosed = [&](uint32_t d) {
+        if (d == ip("10.1.2.1")) {
+            h.window->pingSweep->cmdPing_Click(); // as the schedule timer would, from inside the yield
+            nestedSends = static_cast<int>(h.world.echo.sent.size());
+        }
+    };
+    h.setRange("10", "1", "2", "1", "3");
+    h.ping();
+    EXPECT_EQ(nestedSends, 1);
+    EXPECT_EQ(h.world.echo.sent.size(), 3u);
+}
+
+TEST(PingSweep, TabsAndBoxesLockedDuringTheSweep) {
+    Harness h;
+    bool tabsLocked = false, boxesLocked = false, cancelEnabled = false, running = false;
+    h.world.echo.onClosed = [&](uint32_t) {
+        tabsLocked = !h.window->SSTab1->isTabEnabled(1) && !h.window->SSTab1->isTabEnabled(2) &&
+                     !h.window->SSTab1->isTabEnabled(3);
+        boxesLocked = !h.box("Text1")->isEnabled() && !h.box("Text5")->isEnabled();
+        cancelEnabled = h.button("cmdCancelPing")->isEnabled();
+        running = h.state().SweepRunning;
+    };
+    h.setRange("10", "1", "2", "1", "1");
+    h.ping();
+    EXPECT_TRUE(tabsLocked);
+    EXPECT_TRUE(boxesLocked);
+    EXPECT_TRUE(cancelEnabled);
+    EXPECT_TRUE(running);
+    EXPECT_TRUE(h.window->SSTab1->isTabEnabled(2));
+    EXPECT_TRUE(h.box("Text3")->isEnabled());
+}
+
+// Painting: the window shows the progress while echoes wait, at most once a frame, and the end state.
+TEST(PingSweep, WindowKeepsPaintingDuringASweep) {
+    Harness h;
+    h.world.echo.waitMs = 10;
+    QWidget* panel = h.window->sbStatus->findChild<QWidget*>(QStringLiteral("sbStatus.Panel(1)"));
+    ASSERT_NE(panel, nullptr);
+    QStringList painted;
+    struct PaintSpy : QObject {
+        QStringList& seen;
+        PaintSpy(QStringList& s) : seen(s) {}
+        bool eventFilter(QObject* o, QEvent* e) override {
+            if (e->type() == QEvent::Paint)
+                seen << o->property("text").toString();
+            return false;
+        }
+    } spy(painted);
+    panel->installEventFilter(&spy);
+    h.setRange("10", "1", "2", "1", "30"); // about 300 ms of echo waits
+    h.ping();
+    EXPECT_GE(painted.size(), 2) << "painted while the echoes waited";
+    EXPECT_LT(painted.size(), 30) << "not once per change: at most once a frame";
+    EXPECT_TRUE(painted.filter(QStringLiteral("Pinging 10.1.2.")).size() >= 2);
+    QTest::qWaitFor([&] { return !painted.isEmpty() && painted.back() == "Done."; }, 2000);
+    EXPECT_EQ(painted.back(), "Done.");
+}
+
+} // namespace
+} // namespace kestrion::test

@@ -1,0 +1,85 @@
+// The sweep with the real echo service and the real Resolver, in a network of the test's own:
+// started by ctest, the test builds the network, registers the Resolver library in a registry of its
+// own, and re-runs this binary inside the client namespace, where the window sweeps offscreen.
+#include "tests/sweep/Harness.h"
+
+#include "platform/IcmpSocketEcho.h"
+#include "platform/com/RegistryComponentFactory.h"
+#include "tests/support/TestNetwork.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <filesystem>
+
+namespace kestrion::test {
+namespace {
+
+using testsupport::TestNetwork;
+
+constexpr const char* kInside = "KESTRION_SWEEP_NETWORK_INSIDE";
+
+// 10.1.2.2 and 10.1.2.3 answer (the host), the router refuses 10.1.2.4 (host unreachable, from the
+// router), 10.1.2.5 vanishes in a black hole (a silent time-out).
+TEST(SweepNetwork, TwoHostsAnswerAndTheRoutersRefusalIsAskedOnce) {
+    KESTRION_REQUIRE_NETNS();
+    TestNetwork net("ksweep");
+    net.addHostAddress("10.1.2.3");
+    net.addRouterRoute(TestNetwork::RouteKind::Unreachable, "10.1.2.4/32");
+    net.addRouterRoute(TestNetwork::RouteKind::Blackhole, "10.1.2.5/32");
+    net.writeNameFiles(TestNetwork::Node::Client,
+                       {"10.1.2.2 host-a.sweep.test", "10.1.2.3 host-b.sweep.test"});
+
+    QTemporaryDir config;
+    ASSERT_TRUE(config.isValid());
+    const std::string configHome = "XDG_CONFIG_HOME=" + config.path().toStdString();
+    std::string output;
+    ASSERT_EQ(testsupport::runCommand({KREGSVR_TOOL, RESOLVER_LIBRARY}, &output, {configHome}), 0) << output;
+
+    const std::string self = std::filesystem::canonical("/proc/self/exe").string();
+    const int status =
+        testsupport::runInNamespace(net.client(), {self, "--gtest_filter=SweepNetwork.InsideTheClient"},
+                                    {std::string(kInside) + "=1", configHome, "QT_QPA_PLATFORM=offscreen"});
+    EXPECT_EQ(status, 0) << "the sweep inside the namespace failed; its output is above";
+}
+
+TEST(SweepNetwork, InsideTheClient) {
+    if (!qEnvironmentVariableIsSet(kInside))
+        GTEST_SKIP() << "runs only inside the namespace of TwoHostsAnswerAndTheRoutersRefusalIsAskedOnce";
+    FakeWorld world;
+    platform::IcmpSocketEcho echo;
+    com::RegistryComponentFactory components;
+    world.settings->write(QStringLiteral("Settings"), QStringLiteral("Timeout"), QStringLiteral("500"));
+    app::Services services = world.services();
+    app::Services real{echo,           services.boxes,    services.clock, services.host,
+                       services.shell, services.settings, components,     services.paths};
+    app::MainWindow window(real);
+    window.Form_Load();
+    QStringList lines;
+    auto set = [&](const char* name, const char* text) {
+        window.findChild<QLineEdit*>(QLatin1String(name))->setText(QLatin1String(text));
+    };
+    set("Text1", "10");
+    set("Text2", "1");
+    set("Text3", "2");
+    set("Text4", "2");
+    set("Text5", "5");
+    window.findChild<QPushButton*>(QStringLiteral("cmdPing"))->click();
+
+    auto* grid = window.findChild<QTableWidget*>(QStringLiteral("flxOutBox"));
+    ASSERT_EQ(grid->rowCount(), 2);
+    EXPECT_EQ(grid->item(0, 0)->text(), "10.1.2.2");
+    EXPECT_EQ(grid->item(0, 1)->text(), "host-a.sweep.test");
+    EXPECT_EQ(grid->item(1, 0)->text(), "10.1.2.3");
+    EXPECT_EQ(grid->item(1, 1)->text(), "host-b.sweep.test");
+    bool numeric = false;
+    EXPECT_LT(grid->item(1, 2)->text().toInt(&numeric), 500);
+    EXPECT_TRUE(numeric);
+
+    ASSERT_EQ(world.boxes.shown.size(), 1u);
+    EXPECT_EQ(world.boxes.last().title, "Kestrion Alert");
+    EXPECT_EQ(world.boxes.last().buttons, platform::MsgButtons::YesNo);
+    EXPECT_EQ(window.sbStatus->panel(1), "Done.");
+}
+
+} // namespace
+} // namespace kestrion::test
