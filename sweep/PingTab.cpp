@@ -56,7 +56,8 @@ PingTab::PingTab(QWidget* parent) : QWidget(parent) {
 
     flxOutBox = new QTableWidget(0, 3, this);
     flxOutBox->setObjectName(QStringLiteral("flxOutBox"));
-    // The grid ends level with the top of Exit so that the two one-line lists sit beside that button.
+    // Wide enough for the three columns and a scroll bar; it ends level with the top of Exit, so the two
+    // one-line lists below it sit beside that button.
     flxOutBox->setGeometry(twipRect(120, 2040 - kTabRow, 5040, 4680 - 2040));
     flxOutBox->verticalHeader()->setVisible(false);
     flxOutBox->setEditTriggers(QAbstractItemView::NoEditTriggers);
