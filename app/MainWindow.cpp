@@ -1,6 +1,6 @@
 #include "app/MainWindow.h"
 
-#include "Version.h"
+#include "app/About.h"
 #include "app/AboutTab.h"
 #include "app/DatabaseTab.h"
 #include "app/FatalError.h"
@@ -61,6 +61,7 @@ MainWindow::MainWindow(Services services, QWidget* parent) : QMainWindow(parent)
                                      services_.components, *this);
     connectExitButtons();
     createSchedules();
+    connectTabsAndOptions();
 
     deferredPaint_ = new QTimer(this);
     deferredPaint_->setSingleShot(true);
@@ -86,6 +87,44 @@ bool MainWindow::event(QEvent* event) {
         lastPaint_.restart();
     }
     return QMainWindow::event(event);
+}
+
+void MainWindow::connectTabsAndOptions() {
+    options = new OptionsController(state_, services_.settings, *optionsTab, this);
+    about = new About(*aboutTab, services_.host, services_.shell, services_.paths, this);
+    QPushButton* help[3] = {aboutTab->cmdLaunchHelp0, pingTab->cmdLaunchHelp1, databaseTab->cmdLaunchHelp2};
+    for (int i = 0; i < 3; ++i)
+        connect(help[i], &QPushButton::clicked, about, [this, i] { about->cmdLaunchHelp_Click(i); });
+    connect(SSTab1, &QTabWidget::currentChanged, this, &MainWindow::SSTab1_Click);
+}
+
+void MainWindow::SetUpWindowAbout() {
+    about->SetUpAbout();
+}
+
+void MainWindow::SSTab1_Click(int tab) {
+    // The sweep may have put its percentage in the caption while the window was minimised.
+    setWindowTitle(QStringLiteral("Kestrion"));
+    if (options->changesPending())
+        options->SaveSettings();
+    switch (tab) {
+    case 1:
+        options->ShowSettings();
+        sbStatus->setPanel(1, QStringLiteral("Ready."));
+        break;
+    case 2:
+        // The list must hold the saved runs before the user chooses one.
+        if (FillSavedRunList)
+            FillSavedRunList();
+        sbStatus->setPanel(1, QStringLiteral("Select a Run from the Saved Run box to begin."));
+        break;
+    case 3:
+        about->ShowNetworkInfo(*sbStatus);
+        break;
+    default:
+        sbStatus->setPanel(1, QStringLiteral("Ready."));
+        break;
+    }
 }
 
 MainWindow::~MainWindow() {
@@ -175,13 +214,8 @@ void MainWindow::Form_Load() {
 }
 
 void MainWindow::SetUpWindow() {
-    setUpAboutTitle();
+    SetUpWindowAbout();
     pingSweep->ApplyGridFormat();
-}
-
-void MainWindow::setUpAboutTitle() {
-    aboutTab->lbAboutAppName->setText(
-        QStringLiteral("Kestrion %1.%2").arg(KESTRION_VERSION_MAJOR).arg(KESTRION_VERSION_MINOR));
 }
 
 void MainWindow::connectExitButtons() {

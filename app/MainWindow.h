@@ -29,8 +29,10 @@ class ScheduleTimer;
 
 namespace kestrion::app {
 
+class About;
 class AboutTab;
 class DatabaseTab;
+class OptionsController;
 class OptionsTab;
 class StatusBar;
 
@@ -81,6 +83,17 @@ public:
     sweep::RangeEntry* rangeEntry = nullptr;
     sweep::PingSweep* pingSweep = nullptr;
 
+    // The options' rules and the About tab's contents and links.
+    OptionsController* options = nullptr;
+    About* about = nullptr;
+
+    // Steps 1-2 of the set-up: the About contents, the hand cursor and WebAddress.
+    void SetUpWindowAbout();
+    // The tab control's click: the caption back to plain, pending options stored, the new tab's text.
+    void SSTab1_Click(int tab);
+    // Fills the Database tab's saved-run list on entry (the saved-runs panel's FillSavedRunList).
+    std::function<void()> FillSavedRunList;
+
 protected:
     // Form_Unload: closing the window ends the program.
     void closeEvent(QCloseEvent* event) override;
@@ -88,7 +101,7 @@ protected:
 
 private:
     void connectExitButtons();
-    void setUpAboutTitle();
+    void connectTabsAndOptions();
     void createSchedules();
 
     Services services_;

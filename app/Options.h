@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QObject>
+#include <QString>
+#include <optional>
+
 namespace kestrion::platform {
 struct AppState;
 class SettingsStore;
@@ -7,8 +11,40 @@ class SettingsStore;
 
 namespace kestrion::app {
 
+class OptionsTab;
+
 // Reads "Timeout", "PacketSize" and "StartWithLocalAddress" of section "Settings" into memory,
 // with the defaults 3000, 64 and True for a key that is missing or does not read as its type.
 void ReadSettings(platform::AppState& state, const platform::SettingsStore& settings);
+
+// The Options tab's rules. `cmdApply` enabled means "there may be option changes not yet stored".
+// Setting a radio button or the check box from code runs the same rule as the user's click.
+class OptionsController : public QObject {
+    Q_OBJECT
+public:
+    OptionsController(platform::AppState& state, platform::SettingsStore& settings, OptionsTab& tab,
+                      QObject* parent = nullptr);
+
+    // Writes all three keys from memory and disables Apply.
+    void SaveSettings();
+    // Puts the in-memory values on the controls; values outside the offered sets become 3000 / 64.
+    void ShowSettings();
+    bool changesPending() const;
+
+    void optTimeout_Click(int index);
+    void optPacket_Click(int index);
+    void chkStartWLocalAddr_Click();
+    void cmdApply_Click();
+
+    static constexpr int kTimeouts[4] = {500, 1000, 3000, 6000};
+    static constexpr int kPacketSizes[3] = {8, 64, 512};
+
+private:
+    void enableApplyIfStoredDiffers(const QString& key, int inMemory);
+
+    platform::AppState& state_;
+    platform::SettingsStore& settings_;
+    OptionsTab& tab_;
+};
 
 } // namespace kestrion::app

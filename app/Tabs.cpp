@@ -164,9 +164,12 @@ AboutTab::AboutTab(QWidget* parent) : QWidget(parent) {
 }
 
 bool AboutTab::eventFilter(QObject* watched, QEvent* event) {
+    // A click is a left-button release over the label that was pressed, as with a button.
     if (event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
         for (int i = 0; i < 6; ++i)
-            if (watched == lbCompanyInfo[i]) {
+            if (watched == lbCompanyInfo[i] && mouse->button() == Qt::LeftButton &&
+                lbCompanyInfo[i]->rect().contains(mouse->position().toPoint())) {
                 emit companyInfoClicked(i);
                 return true;
             }

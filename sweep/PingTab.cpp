@@ -52,11 +52,13 @@ PingTab::PingTab(QWidget* parent) : QWidget(parent) {
 
     lblOutput = new QLabel(QStringLiteral("Succesful Pings:"), this);
     lblOutput->setObjectName(QStringLiteral("lblOutput"));
-    lblOutput->setGeometry(twipRect(480, 1740 - kTabRow, 3000, 285));
+    lblOutput->setGeometry(twipRect(120, 1740 - kTabRow, 3000, 285));
 
     flxOutBox = new QTableWidget(0, 3, this);
     flxOutBox->setObjectName(QStringLiteral("flxOutBox"));
-    flxOutBox->setGeometry(twipRect(480, 2040 - kTabRow, 4575, 3015 - 300));
+    // Wide enough for the three columns and a scroll bar; it ends level with the top of Exit, so the two
+    // one-line lists below it sit beside that button.
+    flxOutBox->setGeometry(twipRect(120, 2040 - kTabRow, 5040, 4680 - 2040));
     flxOutBox->verticalHeader()->setVisible(false);
     flxOutBox->setEditTriggers(QAbstractItemView::NoEditTriggers);
     flxOutBox->setSelectionMode(QAbstractItemView::NoSelection);
@@ -73,10 +75,10 @@ PingTab::PingTab(QWidget* parent) : QWidget(parent) {
 
     lbReportIP = new QListWidget(this);
     lbReportIP->setObjectName(QStringLiteral("lbReportIP"));
-    lbReportIP->setGeometry(twipRect(480, 4740 - kTabRow, 1500, 240));
+    lbReportIP->setGeometry(twipRect(120, 4770 - kTabRow, 1500, 270));
     lbReportRTT = new QListWidget(this);
     lbReportRTT->setObjectName(QStringLiteral("lbReportRTT"));
-    lbReportRTT->setGeometry(twipRect(2040, 4740 - kTabRow, 600, 240));
+    lbReportRTT->setGeometry(twipRect(1680, 4770 - kTabRow, 600, 270));
     // Uniform sizes: otherwise every added item lays out (and shapes the text of) all items again.
     // One line high, they show the last item, which the sweep selects; a scroll bar would not fit.
     for (QListWidget* list : {lbReportIP, lbReportRTT}) {

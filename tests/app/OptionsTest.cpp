@@ -1,0 +1,201 @@
+#include "WindowFixture.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+namespace kestrion::test {
+namespace {
+
+class OptionsTest : public WindowFixture {
+protected:
+    QPushButton* apply() { return find<QPushButton>(QStringLiteral("cmdApply")); }
+    QRadioButton* timeout(int i) { return find<QRadioButton>(QStringLiteral("optTimeout(%1)").arg(i)); }
+    QRadioButton* packet(int i) { return find<QRadioButton>(QStringLiteral("optPacket(%1)").arg(i)); }
+    QCheckBox* startLocal() { return find<QCheckBox>(QStringLiteral("chkStartWLocalAddr")); }
+    // Near the left edge: a radio button takes clicks only on its indicator and caption.
+    void click(QAbstractButton* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(8, b->height() / 2)); }
+};
+
+TEST_F(OptionsTest, EmptyStoreGivesDefaultsAndNothingIsWrittenAtStart) {
+    start();
+    EXPECT_EQ(window->state().Timeout, 3000);
+    EXPECT_EQ(window->state().PacketSize, 64);
+    EXPECT_TRUE(window->state().StartWithLocalAddress);
+    EXPECT_TRUE(apply()->isEnabled());
+    EXPECT_EQ(stored(QStringLiteral("Timeout")), QStringLiteral("<missing>"));
+}
+
+TEST_F(OptionsTest, FirstTabChangeStoresAllThreeEvenWithoutChanges) {
+    start();
+    selectTab(2);
+    EXPECT_EQ(stored(QStringLiteral("Timeout")), QStringLiteral("3000"));
+    EXPECT_EQ(stored(QStringLiteral("PacketSize")), QStringLiteral("64"));
+    EXPECT_EQ(stored(QStringLiteral("StartWithLocalAddress")), QStringLiteral("True"));
+    EXPECT_FALSE(apply()->isEnabled());
+}
+
+TEST_F(OptionsTest, StoredTimeout2000IsUsedUntilTheOptionsTabOpens) {
+    store(QStringLiteral("Timeout"), QStringLiteral("2000"));
+    start();
+    EXPECT_EQ(window->state().Timeout, 2000);
+    selectTab(3);
+    EXPECT_EQ(window->state().Timeout, 2000);
+    EXPECT_EQ(stored(QStringLiteral("Timeout")), QStringLiteral("2000"));
+
+    selectTab(1);
+    EXPECT_TRUE(timeout(2)->isChecked());
+    EXPECT_EQ(window->state().Timeout, 3000);
+    EXPECT_TRUE(apply()->isEnabled()) << "stored 2000 differs from the 3000 now selected";
+    selectTab(0);
+    EXPECT_EQ(stored(QStringLiteral("Timeout")), QStringLiteral("3000"));
+}
+
+TEST_F(OptionsTest, EnteringOptionsShowsStoredValuesAndTheTickedBoxEnablesApply) {
+    struct Row {
+        const char* name;
+        const char* timeout;
+        const char* packet;
+        const char* startLocal;
+        int timeoutButton;
+        int packetButton;
+        bool ticked;
+        bool applyAfterEntry;
+    };
+    const Row rows[] = {
+        {"defaults, box ticked", nullptr, nullptr, nullptr, 2, 1, true, true},
+        {"stored 500 ms, 512 bytes, box unticked", "500", "512", "False", 0, 2, false, false},
+        {"stored 6000 ms, 8 bytes, box ticked", "6000", "8", "True", 3, 0, true, true},
+        {"stored packet size 100 becomes 64", "1000", "100", "False", 1, 1, false, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QFile::remove(iniPath());
+        if (row.timeout)
+            store(QStringLiteral("Timeout"), QLatin1String(row.timeout));
+        if (row.packet)
+            store(QStringLiteral("PacketSize"), QLatin1String(row.packet));
+        if (row.startLocal)
+            store(QStringLiteral("StartWithLocalAddress"), QLatin1String(row.startLocal));
+        start();
+        selectTab(1);
+        EXPECT_TRUE(timeout(row.timeoutButton)->isChecked());
+        EXPECT_TRUE(packet(row.packetButton)->isChecked());
+        EXPECT_EQ(startLocal()->isChecked(), row.ticked);
+        EXPECT_EQ(apply()->isEnabled(), row.applyAfterEntry);
+        EXPECT_EQ(status(), QStringLiteral("Ready."));
+        window.reset();
+    }
+}
+
+TEST_F(OptionsTest, ApplyTracksChangesNotYetStored) {
+    store(QStringLiteral("StartWithLocalAddress"), QStringLiteral("False"));
+    start();
+    selectTab(1);
+    ASSERT_FALSE(apply()->isEnabled());
+
+    click(timeout(0));
+    EXPECT_EQ(window->state().Timeout, 500);
+    EXPECT_TRUE(apply()->isEnabled());
+    click(timeout(2));
+    EXPECT_TRUE(apply()->isEnabled()) << "back to the stored 3000 keeps Apply enabled";
+
+    click(timeout(3));
+    click(packet(2));
+    click(apply());
+    EXPECT_FALSE(apply()->isEnabled());
+    EXPECT_EQ(stored(QStringLiteral("Timeout")), QStringLiteral("6000"));
+    EXPECT_EQ(stored(QStringLiteral("PacketSize")), QStringLiteral("512"));
+
+    click(packet(2));
+    EXPECT_FALSE(apply()->isEnabled()) << "clicking the selected button changes nothing";
+    click(packet(1));
+    EXPECT_TRUE(apply()->isEnabled());
+    click(packet(2));
+    EXPECT_TRUE(apply()->isEnabled());
+}
+
+TEST_F(OptionsTest, ChangeThenOtherTabStoresWithoutApply) {
+    start();
+    selectTab(1);
+    click(timeout(1));
+    click(packet(0));
+    selectTab(0);
+    EXPECT_EQ(stored(QStringLiteral("Timeout")), QStringLiteral("1000"));
+    EXPECT_EQ(stored(QStringLiteral("PacketSize")), QStringLiteral("8"));
+    EXPECT_FALSE(apply()->isEnabled());
+    EXPECT_EQ(window->state().Timeout, 1000);
+    EXPECT_EQ(window->state().PacketSize, 8);
+}
+
+TEST_F(OptionsTest, UntickAndApplyStoresFalseAndTheNextInitialisationReadsIt) {
+    start();
+    selectTab(1);
+    click(startLocal());
+    EXPECT_FALSE(window->state().StartWithLocalAddress);
+    click(apply());
+    EXPECT_EQ(stored(QStringLiteral("StartWithLocalAddress")), QStringLiteral("False"));
+
+    window->state().StartWithLocalAddress = true;
+    app::ReadSettings(window->state(), *world.settings);
+    EXPECT_FALSE(window->state().StartWithLocalAddress);
+}
+
+TEST_F(OptionsTest, TickingTheBoxAlwaysEnablesApply) {
+    store(QStringLiteral("StartWithLocalAddress"), QStringLiteral("False"));
+    start();
+    selectTab(1);
+    ASSERT_FALSE(apply()->isEnabled());
+    click(startLocal());
+    click(startLocal());
+    EXPECT_TRUE(apply()->isEnabled()) << "the box does not compare with the store";
+    EXPECT_FALSE(window->state().StartWithLocalAddress);
+}
+
+// Reading at initialisation, without a window.
+TEST(ReadSettings, UnreadableOrOutOfRangeValuesGiveTheDefault) {
+    struct Row {
+        const char* name;
+        const char* key;
+        const char* text; // nullptr: the key is missing
+        int timeout;
+        int packetSize;
+        bool startLocal;
+    };
+    const Row rows[] = {
+        {"missing", "Timeout", nullptr, 3000, 64, true},
+        {"offered value", "Timeout", "6000", 6000, 64, true},
+        {"value outside the offered set is kept", "Timeout", "2000", 2000, 64, true},
+        {"not a number", "Timeout", "fast", 3000, 64, true},
+        {"empty", "Timeout", "", 3000, 64, true},
+        {"above 16 bits", "Timeout", "40000", 3000, 64, true},
+        {"zero time-out", "Timeout", "0", 3000, 64, true},
+        {"negative time-out", "Timeout", "-500", 3000, 64, true},
+        {"fraction", "PacketSize", "6.5", 3000, 64, true},
+        {"negative packet size", "PacketSize", "-8", 3000, 64, true},
+        {"zero packet size is an echo without data", "PacketSize", "0", 3000, 0, true},
+        {"surrounding blanks", "PacketSize", " 512 ", 3000, 512, true},
+        {"False", "StartWithLocalAddress", "False", 3000, 64, false},
+        {"lower-case false", "StartWithLocalAddress", "false", 3000, 64, false},
+        {"not a Boolean word", "StartWithLocalAddress", "maybe", 3000, 64, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        platform::SettingsStore settings(dir.filePath(QStringLiteral("k.ini")));
+        if (row.text)
+            settings.write(QStringLiteral("Settings"), QLatin1String(row.key), QLatin1String(row.text));
+        platform::AppState state;
+        state.Timeout = 1;
+        state.PacketSize = 1;
+        state.StartWithLocalAddress = !row.startLocal;
+        app::ReadSettings(state, settings);
+        EXPECT_EQ(state.Timeout, row.timeout);
+        EXPECT_EQ(state.PacketSize, row.packetSize);
+        EXPECT_EQ(state.StartWithLocalAddress, row.startLocal);
+    }
+}
+
+} // namespace
+} // namespace kestrion::test
