@@ -6,7 +6,9 @@
 #include "app/FatalError.h"
 #include "app/Options.h"
 #include "app/OptionsTab.h"
+#include "app/SavedRunsPanel.h"
 #include "app/StatusBar.h"
+#include "db/SavedRuns.h"
 #include "db/ScheduleStore.h"
 #include "platform/HostInfo.h"
 #include "platform/MessageBoxes.h"
@@ -25,6 +27,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTimer>
 #include <QWindow>
 
@@ -61,6 +64,7 @@ MainWindow::MainWindow(Services services, QWidget* parent) : QMainWindow(parent)
                                      services_.components, *this);
     connectExitButtons();
     createSchedules();
+    createSavedRuns();
     connectTabsAndOptions();
 
     deferredPaint_ = new QTimer(this);
@@ -157,6 +161,41 @@ void MainWindow::createSchedules() {
     connect(databaseTab->cmdDeleteSchedule, &QPushButton::clicked, this,
             [this] { runEventGuarded(services_.boxes, [this] { cmdDeleteSchedule_Click(); }); });
     timerSchedule->start();
+}
+
+void MainWindow::createSavedRuns() {
+    savedRuns_ = std::make_unique<db::SavedRuns>(services_.paths, state_, services_.boxes, services_.clock);
+    savedRunsPanel_ = std::make_unique<SavedRunsPanel>(
+        SavedRunsControls{databaseTab->comboChooseRun, databaseTab->lblAdvDateCreated[1],
+                          databaseTab->lblAdvNumRuns[1], databaseTab->cmdDelSavedRun,
+                          databaseTab->cmdFreeIPReport, pingTab->cmdSaveRun},
+        *savedRuns_, state_, services_.boxes);
+    savedRunsPanel_->connectControls();
+    // Deleting a saved run deletes its schedules with it.
+    savedRunsPanel_->schedulesChanged = [this] { RefreshSchedules(); };
+    FillSavedRunList = [this] { savedRunsPanel_->FillSavedRunList(); };
+
+    // The results grid is the hand-over point: its address and time columns.
+    auto gridRows = [this] {
+        std::vector<db::ResultRow> rows;
+        const QTableWidget* grid = pingTab->flxOutBox;
+        for (int r = 0; r < grid->rowCount(); ++r)
+            rows.push_back({grid->item(r, 0)->text(), grid->item(r, 2)->text()});
+        return rows;
+    };
+    scheduledRunHooks.SaveRun = [this, gridRows](const QString& range) {
+        savedRunsPanel_->SaveRun(range, gridRows());
+    };
+    connect(pingTab->cmdSaveRun, &QPushButton::clicked, this, [this, gridRows] {
+        runEventGuarded(services_.boxes, [&] {
+            savedRunsPanel_->cmdSaveRun_Click(rangeTextForSweep(state_.Octet1, state_.Octet2, state_.Octet3,
+                                                                state_.FirstHost, state_.LastHost),
+                                              gridRows());
+        });
+    });
+    connect(databaseTab->cmdDelSavedRun, &QPushButton::clicked, this, [this] {
+        runEventGuarded(services_.boxes, [this] { savedRunsPanel_->cmdDelSavedRun_Click(); });
+    });
 }
 
 schedule::ScheduleDialog* MainWindow::frmSchedule() const {

@@ -19,8 +19,9 @@ class PingTab;
 class RangeEntry;
 } // namespace kestrion::sweep
 namespace kestrion::db {
+class SavedRuns;
 class ScheduleStore;
-}
+} // namespace kestrion::db
 namespace kestrion::schedule {
 class ScheduleDialog;
 class SchedulesPanel;
@@ -33,6 +34,7 @@ class About;
 class AboutTab;
 class DatabaseTab;
 class OptionsController;
+class SavedRunsPanel;
 class OptionsTab;
 class StatusBar;
 
@@ -103,6 +105,7 @@ private:
     void connectExitButtons();
     void connectTabsAndOptions();
     void createSchedules();
+    void createSavedRuns();
 
     Services services_;
     platform::AppState state_;
@@ -110,6 +113,8 @@ private:
     // During a sweep the window paints at most once a frame (see event()).
     QElapsedTimer lastPaint_;
     QTimer* deferredPaint_ = nullptr;
+    std::unique_ptr<db::SavedRuns> savedRuns_;
+    std::unique_ptr<SavedRunsPanel> savedRunsPanel_;
     std::unique_ptr<db::ScheduleStore> scheduleStore_;
     std::unique_ptr<schedule::SchedulesPanel> schedulesPanel_;
     std::unique_ptr<ScheduledRunAdapter> scheduledRunHost_;

@@ -13,8 +13,7 @@ namespace kestrion::app {
 
 class MainWindow;
 
-// What a scheduled run needs of the sweep and of the saved runs. The main window sets the sweep's;
-// SaveRun is set by the saved runs' wiring (the grid's rows to SavedRunsPanel::SaveRun).
+// What a scheduled run needs of the sweep and of the saved runs; the main window sets them.
 struct ScheduledRunHooks {
     std::function<void()> cmdReset_Click;
     std::function<void(const QString&)> FillAddressBoxes;

@@ -148,3 +148,16 @@ TEST_F(MainWindowScheduleTest, DeleteSchedButtonRemovesTheSelectedLine) {
 }
 
 } // namespace
+
+namespace {
+TEST_F(MainWindowScheduleTest, DeletingTheSavedRunEmptiesItsSchedules) {
+    window.RefreshSchedules();
+    window.FillSavedRunList();
+    ASSERT_EQ(window.databaseTab->comboChooseRun->currentText(), kRange);
+    boxes.answers = {platform::AnswerYes};
+    QTest::mouseClick(window.databaseTab->cmdDelSavedRun, Qt::LeftButton);
+    EXPECT_EQ(window.databaseTab->lbCurrentSchedules->count(), 0);
+    EXPECT_EQ(window.sbStatus->panel(2), QStringLiteral("No current schedule"));
+    EXPECT_FALSE(window.state().NextSchedDate.has_value());
+}
+} // namespace

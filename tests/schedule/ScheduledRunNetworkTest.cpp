@@ -2,19 +2,14 @@
 // of its own and re-runs this binary inside the client namespace, where the window sweeps offscreen.
 #include "app/DatabaseTab.h"
 #include "app/MainWindow.h"
-#include "app/SavedRunsPanel.h"
 #include "app/StatusBar.h"
 #include "db/Database.h"
-#include "db/SavedRuns.h"
 #include "platform/IcmpSocketEcho.h"
 #include "sweep/PingTab.h"
 #include "tests/support/TestNetwork.h"
 #include "tests/support/fakes/FakeWorld.h"
 
-#include <QComboBox>
-#include <QLabel>
 #include <QListWidget>
-#include <QPushButton>
 #include <QTableWidget>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -59,20 +54,6 @@ TEST(ScheduledRunNetwork, InsideTheClient) {
                             fakes.components, fakes.paths});
     window.Form_Load();
     ASSERT_EQ(window.databaseTab->lbCurrentSchedules->count(), 2);
-
-    // The saved-run panel's SaveRun, given the grid's rows, as the Save button hands them over.
-    db::SavedRuns savedRuns(fakes.paths, window.state(), fakes.boxes, fakes.clock);
-    app::SavedRunsPanel panel({window.databaseTab->comboChooseRun, window.databaseTab->lblAdvDateCreated[1],
-                               window.databaseTab->lblAdvNumRuns[1], window.databaseTab->cmdDelSavedRun,
-                               window.databaseTab->cmdFreeIPReport, window.pingTab->cmdSaveRun},
-                              savedRuns, window.state(), fakes.boxes);
-    window.scheduledRunHooks.SaveRun = [&](const QString& range) {
-        std::vector<db::ResultRow> rows;
-        QTableWidget* grid = window.pingTab->flxOutBox;
-        for (int r = 0; r < grid->rowCount(); ++r)
-            rows.push_back({grid->item(r, 0)->text(), grid->item(r, 2)->text()});
-        panel.SaveRun(range, rows);
-    };
 
     window.timerSchedule_Timer();
 
