@@ -66,6 +66,8 @@ void PingSweep::ApplyGridFormat() {
         grid->setColumnWidth(c, std::max(platform::twips(kColumnTwips[c]), headerWidth));
         grid->horizontalHeaderItem(c)->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     }
+    // The time column takes what is left, so the header runs the grid's full width.
+    grid->horizontalHeader()->setStretchLastSection(true);
 }
 
 std::vector<db::ResultRow> PingSweep::resultRows() const {
