@@ -146,7 +146,10 @@ void MainWindow::createSchedules() {
     scheduledRunHooks.FillAddressBoxes = [this](const QString& range) {
         rangeEntry->FillAddressBoxes(range);
     };
-    scheduledRunHooks.cmdPing_Click = [this] { pingSweep->cmdPing_Click(); };
+    scheduledRunHooks.cmdPing_Click = [this] {
+        pingSweep->cmdPing_Click();
+        return pingSweep->lastRefusal();
+    };
     scheduledRunHost_ = std::make_unique<ScheduledRunAdapter>(*this, *schedulesPanel_, scheduledRunHooks);
     scheduleTimer_ =
         new schedule::ScheduleTimer(*scheduledRunHost_, state_, services_.clock, services_.boxes, this);

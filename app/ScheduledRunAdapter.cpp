@@ -32,8 +32,8 @@ void ScheduledRunAdapter::fillAddressBoxes(const QString& rangeText) {
     hooks_.FillAddressBoxes(rangeText);
 }
 
-void ScheduledRunAdapter::clickPing() {
-    hooks_.cmdPing_Click();
+QString ScheduledRunAdapter::clickPing() {
+    return hooks_.cmdPing_Click();
 }
 
 void ScheduledRunAdapter::saveRun(const QString& rangeText) {

@@ -17,8 +17,8 @@ class MainWindow;
 struct ScheduledRunHooks {
     std::function<void()> cmdReset_Click;
     std::function<void(const QString&)> FillAddressBoxes;
-    // Returns when the sweep is over, as the user's click would.
-    std::function<void()> cmdPing_Click;
+    // Returns when the sweep is over, as the user's click would; with why no sweep could run, if none did.
+    std::function<QString()> cmdPing_Click;
     std::function<void(const QString&)> SaveRun;
 };
 
@@ -31,7 +31,7 @@ public:
     bool resetEnabled() override;
     void clickReset() override;
     void fillAddressBoxes(const QString& rangeText) override;
-    void clickPing() override;
+    QString clickPing() override;
     void saveRun(const QString& rangeText) override;
     void deleteSchedule(const QString& line) override;
     void refreshSchedules() override;

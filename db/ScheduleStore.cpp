@@ -18,9 +18,9 @@ bool isBeforeMinuteOf(const QDateTime& when, const QDateTime& now) {
 ScheduleStore::ScheduleStore(const platform::AppPaths& paths, platform::AppState& state)
     : paths_(paths), state_(state) {}
 
-std::vector<StoredSchedule>
-ScheduleStore::refresh(const QDateTime& now, const std::optional<QDateTime>& held,
-                       const std::function<void(const StoredSchedule&)>& expired) {
+std::vector<StoredSchedule> ScheduleStore::refresh(const QDateTime& now, const std::optional<QDateTime>& held,
+                                                   const std::function<void(const StoredSchedule&)>& expired,
+                                                   const std::function<void(const StoredSchedule&)>& kept) {
     RunDatabase run(paths_, state_);
     // Read first, then act: the expiry messages run nested event loops, and a statement left stepping
     // over rows that are being deleted would see an undefined mix of them.
@@ -36,6 +36,8 @@ ScheduleStore::refresh(const QDateTime& now, const std::optional<QDateTime>& hel
             held && platform::toWholeMinute(*held) == platform::toWholeMinute(schedule.scheddate);
         if (isHeld || !isBeforeMinuteOf(schedule.scheddate, now)) {
             remaining.push_back(schedule);
+            if (kept)
+                kept(schedule);
             continue;
         }
         if (expired)

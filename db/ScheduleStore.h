@@ -33,9 +33,11 @@ public:
 
     // Visits the schedules earliest first with the database open throughout. Each one whose minute lies
     // before the minute of `now` (other than `held`) is handed to `expired` and deleted after it returns;
-    // the others are returned in order.
+    // the others are handed to `kept` as they are met (so a list fills between the expiry messages) and
+    // returned in order.
     std::vector<StoredSchedule> refresh(const QDateTime& now, const std::optional<QDateTime>& held,
-                                        const std::function<void(const StoredSchedule&)>& expired);
+                                        const std::function<void(const StoredSchedule&)>& expired,
+                                        const std::function<void(const StoredSchedule&)>& kept = {});
     // Stores a schedule; a second one at the same date and time throws DbError 3022, whatever the range.
     void add(const QDateTime& scheddate, const QString& schedip);
     // Deletes the first schedule whose line equals `line` exactly; false when none does.

@@ -75,7 +75,17 @@ void ScheduleTimer::run(const Due& due) {
     state_.ScheduledRunActive = true;
     host_.setTimerEnabled(false);
     host_.fillAddressBoxes(due.schedip);
-    host_.clickPing();
+    if (const QString refusal = host_.clickPing(); !refusal.isEmpty()) {
+        // Nothing was swept: saving would count a sweep that never happened. The schedule is used up
+        // all the same, and the status bar says why it did nothing.
+        host_.deleteSchedule(db::scheduleLine(due.scheddate, due.schedip));
+        host_.holdSchedule(std::nullopt);
+        host_.refreshSchedules();
+        state_.ScheduledRunActive = false;
+        host_.setTimerEnabled(true);
+        host_.setStatus(QStringLiteral("Scheduled run failed: ") + refusal.section(QLatin1Char('\n'), 0, 0));
+        return;
+    }
     host_.processEvents();
     host_.setStatus(QStringLiteral("Saving run..."));
     host_.saveRun(due.schedip);

@@ -27,7 +27,8 @@ public:
     virtual void clickReset() = 0;
     virtual void fillAddressBoxes(const QString& rangeText) = 0;
     // Returns when the sweep is over.
-    virtual void clickPing() = 0;
+    // Returns why no sweep could run at all (no echo socket), empty when it ran.
+    virtual QString clickPing() = 0;
     virtual void saveRun(const QString& rangeText) = 0;
     virtual void deleteSchedule(const QString& line) = 0;
     virtual void refreshSchedules() = 0;

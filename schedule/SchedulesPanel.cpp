@@ -18,16 +18,17 @@ SchedulesPanel::SchedulesPanel(QListWidget* lbCurrentSchedules, PanelSetter setS
 
 void SchedulesPanel::RefreshSchedules() {
     list_->clear();
-    const auto remaining = store_.refresh(clock_.now(), held_, [this](const db::StoredSchedule& s) {
-        boxes_.show(
-            QStringLiteral("Kestrion Schedule Expired"),
-            QStringLiteral("The scheduled time for this run is past.  This schedule will be deleted") +
-                QLatin1Char('\r') + platform::generalDateText(s.scheddate) + QStringLiteral("  Address: ") +
-                s.schedip,
-            MsgButtons::Ok, MsgIcon::None);
-    });
-    for (const db::StoredSchedule& s : remaining)
-        list_->addItem(db::scheduleLine(s.scheddate, s.schedip));
+    const auto remaining = store_.refresh(
+        clock_.now(), held_,
+        [this](const db::StoredSchedule& s) {
+            boxes_.show(
+                QStringLiteral("Kestrion Schedule Expired"),
+                QStringLiteral("The scheduled time for this run is past.  This schedule will be deleted") +
+                    QLatin1Char('\r') + platform::generalDateText(s.scheddate) +
+                    QStringLiteral("  Address: ") + s.schedip,
+                MsgButtons::Ok, MsgIcon::None);
+        },
+        [this](const db::StoredSchedule& s) { list_->addItem(db::scheduleLine(s.scheddate, s.schedip)); });
     if (remaining.empty()) {
         state_.NextSchedDate.reset();
         state_.NextSchedIP.clear();

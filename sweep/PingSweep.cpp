@@ -125,7 +125,9 @@ void PingSweep::PingRange() {
     } endOfSweep{state_.SweepRunning};
 
     // Where no echo socket can be had at all, say why once instead of failing at every address.
+    lastRefusal_.clear();
     if (platform::EchoOpenResult probe = echo_.open(); !probe.channel) {
+        lastRefusal_ = QString::fromStdString(probe.error);
         if (!state_.ScheduledRunActive)
             boxes_.show(kTitle + QStringLiteral(" Error"), QString::fromStdString(probe.error),
                         MsgButtons::Ok, MsgIcon::Exclamation);

@@ -52,6 +52,8 @@ public:
     void ApplyGridFormat();
     // The answering addresses of the grid with their round-trip times, in sweep order.
     std::vector<db::ResultRow> resultRows() const;
+    // Why the last sweep could not start (no echo socket could be opened); empty when it ran.
+    const QString& lastRefusal() const { return lastRefusal_; }
 
 signals:
     // After the Ping action's sweep has returned (not when Exit is closing the window): a schedule that
@@ -69,6 +71,7 @@ private:
     com::ComponentFactory& components_;
     SweepWindow& window_;
     int16_t current_ = 0; // the fourth octet being worked on
+    QString lastRefusal_;
 };
 
 } // namespace kestrion::sweep

@@ -86,6 +86,7 @@ TEST_F(MainWindowScheduleTest, TimerCarriesOutTheDueScheduleThroughTheWindow) {
                           window.pingTab->Text5->text());
         EXPECT_TRUE(window.state().ScheduledRunActive);
         EXPECT_FALSE(window.timerSchedule->isActive());
+        return QString();
     };
     window.scheduledRunHooks.SaveRun = [&](const QString& r) { calls << QStringLiteral("save ") + r; };
     window.SSTab1->setCurrentIndex(2);

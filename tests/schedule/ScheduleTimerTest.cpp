@@ -31,12 +31,14 @@ public:
     bool resetEnabled() override { return resetIsEnabled; }
     void clickReset() override { steps << QStringLiteral("reset"); }
     void fillAddressBoxes(const QString& r) override { steps << QStringLiteral("fill ") + r; }
-    void clickPing() override {
+    QString refusal;
+    QString clickPing() override {
         steps << QStringLiteral("ping");
         activeDuringPing = state.ScheduledRunActive;
         timerEnabledDuringPing = timerEnabled;
         if (duringPing)
             duringPing();
+        return refusal;
     }
     void saveRun(const QString& r) override { steps << QStringLiteral("save ") + r; }
     void deleteSchedule(const QString& line) override { steps << QStringLiteral("delete ") + line; }
@@ -95,6 +97,18 @@ TEST_F(ScheduleTimerTest, DueRunFollowsItsSteps) {
     EXPECT_FALSE(host.timerEnabledDuringPing);
     EXPECT_FALSE(state.ScheduledRunActive);
     EXPECT_FALSE(host.held.has_value());
+}
+
+TEST_F(ScheduleTimerTest, RunThatCouldNotSweepSavesNothingAndSaysWhy) {
+    host.refusal = QStringLiteral("Kestrion is not allowed to send ICMP echo requests.\nEither ...");
+    timer.timerSchedule_Timer();
+    EXPECT_FALSE(host.steps.contains(QStringLiteral("save ") + kRange));
+    EXPECT_TRUE(host.steps.contains(QStringLiteral("delete ") + db::scheduleLine(due, kRange)));
+    EXPECT_EQ(
+        host.steps.last(),
+        QStringLiteral("status Scheduled run failed: Kestrion is not allowed to send ICMP echo requests."));
+    EXPECT_TRUE(host.timerEnabled);
+    EXPECT_FALSE(state.ScheduledRunActive);
 }
 
 TEST_F(ScheduleTimerTest, ResetOnlyWhenEnabledAndNothingOutsideTheMinute) {
