@@ -13,6 +13,7 @@
 #include "platform/HostInfo.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Twips.h"
+#include "report/ReportCommand.h"
 #include "schedule/ScheduleDialog.h"
 #include "schedule/ScheduleTimer.h"
 #include "schedule/SchedulesPanel.h"
@@ -199,6 +200,17 @@ void MainWindow::createSavedRuns() {
     connect(databaseTab->cmdDelSavedRun, &QPushButton::clicked, this, [this] {
         runEventGuarded(services_.boxes, [this] { savedRunsPanel_->cmdDelSavedRun_Click(); });
     });
+
+    freeIPReport_ = std::make_unique<report::FreeIPReportCommand>(
+        services_.paths, state_, services_.boxes, services_.shell,
+        [this](const QString& range) { return savedRuns_->FindRunNo(range); },
+        [this](const QString& text) { sbStatus->setPanelAndRepaint(1, text); });
+    connect(databaseTab->cmdFreeIPReport, &QPushButton::clicked, this,
+            [this] { runEventGuarded(services_.boxes, [this] { cmdFreeIPReport_Click(); }); });
+}
+
+void MainWindow::cmdFreeIPReport_Click() {
+    freeIPReport_->run(databaseTab->comboChooseRun->currentText());
 }
 
 schedule::ScheduleDialog* MainWindow::frmSchedule() const {

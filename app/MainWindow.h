@@ -22,6 +22,9 @@ namespace kestrion::db {
 class SavedRuns;
 class ScheduleStore;
 } // namespace kestrion::db
+namespace kestrion::report {
+class FreeIPReportCommand;
+}
 namespace kestrion::schedule {
 class ScheduleDialog;
 class SchedulesPanel;
@@ -95,6 +98,8 @@ public:
     void SSTab1_Click(int tab);
     // Fills the Database tab's saved-run list on entry (the saved-runs panel's FillSavedRunList).
     std::function<void()> FillSavedRunList;
+    // "Print Report...": the Free IP Report of the run chosen in the saved-run list.
+    void cmdFreeIPReport_Click();
 
 protected:
     // Form_Unload: closing the window ends the program.
@@ -115,6 +120,7 @@ private:
     QTimer* deferredPaint_ = nullptr;
     std::unique_ptr<db::SavedRuns> savedRuns_;
     std::unique_ptr<SavedRunsPanel> savedRunsPanel_;
+    std::unique_ptr<report::FreeIPReportCommand> freeIPReport_;
     std::unique_ptr<db::ScheduleStore> scheduleStore_;
     std::unique_ptr<schedule::SchedulesPanel> schedulesPanel_;
     std::unique_ptr<ScheduledRunAdapter> scheduledRunHost_;

@@ -5,6 +5,7 @@
 #include "platform/Shell.h"
 
 #include <QStringList>
+#include <functional>
 
 namespace kestrion::test {
 
@@ -27,10 +28,13 @@ class FakeShell final : public platform::Shell {
 public:
     int open(const QString& fileOrAddress) override {
         opened << fileOrAddress;
+        if (onOpen)
+            onOpen(fileOrAddress);
         return result;
     }
     QStringList opened;
     int result = 42;
+    std::function<void(const QString&)> onOpen;
 };
 
 } // namespace kestrion::test
