@@ -180,21 +180,14 @@ void MainWindow::createSavedRuns() {
     FillSavedRunList = [this] { savedRunsPanel_->FillSavedRunList(); };
 
     // The results grid is the hand-over point: its address and time columns.
-    auto gridRows = [this] {
-        std::vector<db::ResultRow> rows;
-        const QTableWidget* grid = pingTab->flxOutBox;
-        for (int r = 0; r < grid->rowCount(); ++r)
-            rows.push_back({grid->item(r, 0)->text(), grid->item(r, 2)->text()});
-        return rows;
+    scheduledRunHooks.SaveRun = [this](const QString& range) {
+        savedRunsPanel_->SaveRun(range, pingSweep->resultRows());
     };
-    scheduledRunHooks.SaveRun = [this, gridRows](const QString& range) {
-        savedRunsPanel_->SaveRun(range, gridRows());
-    };
-    connect(pingTab->cmdSaveRun, &QPushButton::clicked, this, [this, gridRows] {
-        runEventGuarded(services_.boxes, [&] {
+    connect(pingTab->cmdSaveRun, &QPushButton::clicked, this, [this] {
+        runEventGuarded(services_.boxes, [this] {
             savedRunsPanel_->cmdSaveRun_Click(rangeTextForSweep(state_.Octet1, state_.Octet2, state_.Octet3,
                                                                 state_.FirstHost, state_.LastHost),
-                                              gridRows());
+                                              pingSweep->resultRows());
         });
     });
     connect(databaseTab->cmdDelSavedRun, &QPushButton::clicked, this, [this] {

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <algorithm>
+#include <utility>
 
 namespace kestrion::sweep {
 
@@ -91,8 +92,11 @@ void PingSweep::cmdPing_Click() {
     window_.DisableDuringSweep();
     PingRange();
     window_.EnableAfterSweep();
-    if (state_.StopRequest != QStringLiteral("Exit"))
-        emit sweepEnded();
+    if (state_.StopRequest == QStringLiteral("Exit"))
+        return;
+    if (std::exchange(resetAfterSweep_, false))
+        cmdReset_Click();
+    emit sweepEnded();
 }
 
 void PingSweep::cmdCancelPing_Click() {
@@ -108,6 +112,12 @@ void PingSweep::cmdCancelPing_Click() {
 }
 
 void PingSweep::cmdReset_Click() {
+    // Reset is enabled as soon as a sweep is cancelled, but the sweep only returns at its next check.
+    // Initialising the window under it would clear the stop request and let the sweep go on.
+    if (state_.SweepRunning) {
+        resetAfterSweep_ = true;
+        return;
+    }
     QTableWidget* grid = tab_.flxOutBox;
     grid->clearContents();
     grid->setHorizontalHeaderLabels({QString(), QString(), QString()});

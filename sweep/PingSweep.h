@@ -72,6 +72,8 @@ private:
     SweepWindow& window_;
     int16_t current_ = 0; // the fourth octet being worked on
     QString lastRefusal_;
+    // Reset clicked at a yield of a cancelled sweep: done once the sweep has returned.
+    bool resetAfterSweep_ = false;
 };
 
 } // namespace kestrion::sweep
