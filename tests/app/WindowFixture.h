@@ -40,8 +40,8 @@ protected:
     WatchedHost host;
     std::unique_ptr<app::MainWindow> window;
 
-    QString appFolder() const { return world.dir.path(); }
-    QString iniPath() const { return world.dir.filePath(QStringLiteral("Kestrion.ini")); }
+    QString appFolder() const { return world.folder.dir.path(); }
+    QString iniPath() const { return world.folder.file("Kestrion.ini"); }
 
     // Stored values as an earlier run left them.
     void store(const QString& key, const QString& value) {
@@ -54,7 +54,7 @@ protected:
     }
 
     void start() {
-        ASSERT_TRUE(world.dir.isValid());
+        ASSERT_TRUE(world.folder.dir.isValid());
         window = std::make_unique<app::MainWindow>(
             app::Services{world.echo, world.boxes, world.clock, host, world.shell, *world.settings,
                           world.components, platform::AppPaths{appFolder(), appFolder()}});

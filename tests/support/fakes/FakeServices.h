@@ -9,8 +9,11 @@
 
 namespace kestrion::test {
 
+// Tells the time it is set to.
 class FakeClock final : public platform::Clock {
 public:
+    FakeClock() = default;
+    explicit FakeClock(const QDateTime& at) : time(at) {}
     QDateTime now() const override { return time; }
     QDateTime time = QDateTime(QDate(2026, 3, 14), QTime(9, 30));
 };
