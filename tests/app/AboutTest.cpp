@@ -71,7 +71,7 @@ TEST_F(AboutTest, EnteringAboutShowsThisMachineWithTheHourglassMeanwhile) {
     start();
     QStringList seenStatus;
     QList<int> seenCursor;
-    host.onLookup = [&] {
+    world.host.onLookup = [&] {
         seenStatus << status();
         const QCursor* c = QApplication::overrideCursor();
         seenCursor << (c ? int(c->shape()) : -1);
@@ -93,8 +93,8 @@ TEST_F(AboutTest, EnteringAboutShowsThisMachineWithTheHourglassMeanwhile) {
 TEST_F(AboutTest, NetworkLinesAreReadOnEachEntryOnly) {
     start();
     selectTab(3);
-    host.name = QStringLiteral("lab8");
-    host.address = QString();
+    world.host.name = QStringLiteral("lab8");
+    world.host.address = QString();
     EXPECT_EQ(label(QStringLiteral("AboutLocalName"))->text(), QStringLiteral("lab7"))
         << "not refreshed while the tab stays open";
     selectTab(0);

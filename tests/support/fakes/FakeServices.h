@@ -18,12 +18,23 @@ public:
     QDateTime time = QDateTime(QDate(2026, 3, 14), QTime(9, 30));
 };
 
+// A machine whose name and address the test sets; `onLookup` runs inside each look-up, so a test can
+// see what the window shows while it waits for the answer.
 class FakeHostInfo final : public platform::HostInfo {
 public:
-    QString hostName() const override { return name; }
-    QString localAddress() const override { return address; }
+    QString hostName() const override {
+        if (onLookup)
+            onLookup();
+        return name;
+    }
+    QString localAddress() const override {
+        if (onLookup)
+            onLookup();
+        return address;
+    }
     QString name = QStringLiteral("lab7");
     QString address = QStringLiteral("10.0.0.5");
+    std::function<void()> onLookup;
 };
 
 // Records what was handed to the shell instead of opening it.
