@@ -1,32 +1,17 @@
 // The Free IP Report of a run with 50 saved sweeps of a full block (12,700 tblSuccess rows):
 // building the work tables and writing the file, as "Print Report..." does after FindRunNo.
 #include "db/Database.h"
-#include "platform/AppPaths.h"
-#include "platform/AppState.h"
-#include "platform/MessageBoxes.h"
-#include "platform/Shell.h"
 #include "report/ReportTables.h"
 #include "report/ReportWriter.h"
+#include "tests/support/fakes/AppFolder.h"
+#include "tests/support/fakes/FakeMessageBoxes.h"
+#include "tests/support/fakes/FakeServices.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 using namespace kestrion;
 
 namespace {
-
-class SilentBoxes final : public platform::MessageBoxes {
-protected:
-    int present(const QString&, const QString&, platform::MsgButtons, platform::MsgIcon, int) override {
-        return platform::AnswerOk;
-    }
-};
-
-class NoShell final : public platform::Shell {
-public:
-    int open(const QString&) override { return 42; }
-};
 
 void fillRun(const platform::AppPaths& paths, int sweeps) {
     db::Database db(paths.database());
@@ -49,18 +34,14 @@ void fillRun(const platform::AppPaths& paths, int sweeps) {
 }
 
 void BM_FreeIPReport50FullSweeps(benchmark::State& bench) {
-    QTemporaryDir dir;
-    platform::AppPaths paths{dir.path(), dir.path()};
-    QFile::copy(QStringLiteral(KESTRION_APP_DIR "/KRdb.mdb"), paths.database());
-    QFile(paths.database()).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    test::AppFolder folder;
     // A second run of the same size, so the run's rows have to be picked out of 25,400.
-    fillRun(paths, 50);
-    platform::AppState state;
-    SilentBoxes boxes;
-    NoShell shell;
+    fillRun(folder.paths, 50);
+    test::FakeMessageBoxes boxes;
+    test::FakeShell shell;
     for (auto _ : bench) {
-        report::BuildReportTables(paths, state, 1);
-        benchmark::DoNotOptimize(report::WriteFreeIPReport(paths, state, boxes, shell));
+        report::BuildReportTables(folder.paths, folder.state, 1);
+        benchmark::DoNotOptimize(report::WriteFreeIPReport(folder.paths, folder.state, boxes, shell));
     }
     bench.counters["tblSuccess rows of the run"] = 50 * 254;
 }

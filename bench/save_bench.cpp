@@ -5,45 +5,30 @@
 #include "db/CompactAndBackup.h"
 #include "db/SavedRuns.h"
 #include "db/SweepStore.h"
+#include "tests/support/fakes/AppFolder.h"
+#include "tests/support/fakes/FakeMessageBoxes.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 using namespace kestrion;
 
 namespace {
 
-class SilentBoxes final : public platform::MessageBoxes {
-protected:
-    int present(const QString&, const QString&, platform::MsgButtons, platform::MsgIcon, int) override {
-        return platform::AnswerOk;
-    }
-};
-
 // 400 saved sweeps of 250 rows spread over 40 ranges: 100,000 rows, then compacted as after a save.
-struct Folder {
-    QTemporaryDir dir;
-    platform::AppPaths paths;
-    platform::AppState state;
-    SilentBoxes boxes;
+struct Folder : test::AppFolder {
+    test::FakeMessageBoxes boxes;
     platform::SystemClock clock;
 
     Folder() {
-        paths.appFolder = paths.dataFolder = dir.path();
-        QFile::copy(QStringLiteral(KESTRION_APP_DIR "/KRdb.mdb"), paths.database());
-        QFile(paths.database()).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        db::Database database(paths.database());
-        database.exec(
-            "BEGIN;"
-            "WITH RECURSIVE r(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM r WHERE i < 40) "
-            "INSERT INTO tblSavedRuns SELECT i, '10.1.' || i || '.1-254', '2026-01-01 08:00:00', 10 FROM r;"
-            "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 99999) "
-            "INSERT INTO tblSuccess SELECT (i / 250) % 40 + 1, "
-            "printf('2026-01-%02d %02d:00:00', (i / 10000) + 1, (i / 250) % 24), "
-            "'10.1.' || ((i / 250) % 40 + 1) || '.' || (i % 250 + 1), (i * 7) % 900 FROM n;"
-            "COMMIT;");
-        database.close();
+        exec("BEGIN;"
+             "WITH RECURSIVE r(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM r WHERE i < 40) "
+             "INSERT INTO tblSavedRuns SELECT i, '10.1.' || i || '.1-254', '2026-01-01 08:00:00', 10 FROM r;"
+             "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 99999) "
+             "INSERT INTO tblSuccess SELECT (i / 250) % 40 + 1, "
+             "printf('2026-01-%02d %02d:00:00', (i / 10000) + 1, (i / 250) % 24), "
+             "'10.1.' || ((i / 250) % 40 + 1) || '.' || (i % 250 + 1), (i * 7) % 900 FROM n;"
+             "COMMIT;");
         db::CompactAndBackup(paths);
     }
 

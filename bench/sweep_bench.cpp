@@ -7,13 +7,13 @@
 #include "app/StatusBar.h"
 #include "platform/IcmpSocketEcho.h"
 #include "platform/com/RegistryComponentFactory.h"
+#include "tests/support/ResolverRegistration.h"
 #include "tests/support/TestNetwork.h"
 #include "tests/support/fakes/FakeWorld.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <chrono>
@@ -143,16 +143,14 @@ int main(int argc, char** argv) {
         std::ofstream(etc / "resolv.conf") << "nameserver 127.0.0.1\noptions timeout:1 attempts:1\n";
         std::ofstream(etc / "nsswitch.conf") << "hosts: files dns\n";
     }
-    QTemporaryDir config;
-    const std::string configHome = "XDG_CONFIG_HOME=" + config.path().toStdString();
-    std::string output;
-    int status = testsupport::runCommand({"ip", "netns", "add", ns}, &output);
+    const testsupport::ResolverRegistration registry;
+    std::string output = registry.output;
+    int status = registry.status;
+    status = status ? status : testsupport::runCommand({"ip", "netns", "add", ns}, &output);
     status = status ? status : testsupport::runCommand({"ip", "-n", ns, "link", "set", "lo", "up"}, &output);
-    status =
-        status ? status : testsupport::runCommand({KREGSVR_TOOL, RESOLVER_LIBRARY}, &output, {configHome});
     if (status == 0) {
         const std::string self = std::filesystem::canonical("/proc/self/exe").string();
-        status = testsupport::runInNamespace(ns, {self}, {std::string(kInside) + "=1", configHome});
+        status = testsupport::runInNamespace(ns, {self}, {std::string(kInside) + "=1", registry.environment});
     } else {
         std::fprintf(stderr, "%s", output.c_str());
     }

@@ -45,7 +45,7 @@ TEST_F(AboutTest, HandCursorComesFromTheCursorFileWithItsHotSpot) {
     // A 16 x 16 icon turned into a cursor file: type 2, hot spot (5, 3) in the directory entry.
     QImage image(16, 16, QImage::Format_ARGB32);
     image.fill(Qt::black);
-    const QString path = world.dir.filePath(QStringLiteral("H_point.cur"));
+    const QString path = world.folder.file("H_point.cur");
     ASSERT_TRUE(image.save(path, "ICO"));
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
@@ -71,7 +71,7 @@ TEST_F(AboutTest, EnteringAboutShowsThisMachineWithTheHourglassMeanwhile) {
     start();
     QStringList seenStatus;
     QList<int> seenCursor;
-    host.onLookup = [&] {
+    world.host.onLookup = [&] {
         seenStatus << status();
         const QCursor* c = QApplication::overrideCursor();
         seenCursor << (c ? int(c->shape()) : -1);
@@ -93,8 +93,8 @@ TEST_F(AboutTest, EnteringAboutShowsThisMachineWithTheHourglassMeanwhile) {
 TEST_F(AboutTest, NetworkLinesAreReadOnEachEntryOnly) {
     start();
     selectTab(3);
-    host.name = QStringLiteral("lab8");
-    host.address = QString();
+    world.host.name = QStringLiteral("lab8");
+    world.host.address = QString();
     EXPECT_EQ(label(QStringLiteral("AboutLocalName"))->text(), QStringLiteral("lab7"))
         << "not refreshed while the tab stays open";
     selectTab(0);
@@ -127,7 +127,7 @@ TEST_F(AboutTest, TheThreeHelpButtonsOpenTheSameHelpPage) {
         selectTab(tabs[i]);
         world.shell.opened.clear();
         QTest::mouseClick(find<QPushButton>(QLatin1String(rows[i])), Qt::LeftButton);
-        EXPECT_EQ(world.shell.opened, QStringList{world.dir.filePath(QStringLiteral("Kestrion.html"))});
+        EXPECT_EQ(world.shell.opened, QStringList{world.folder.file("Kestrion.html")});
     }
 }
 

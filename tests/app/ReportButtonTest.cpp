@@ -20,7 +20,7 @@ namespace {
 
 class ReportButtonTest : public WindowFixture {
 protected:
-    QString reportPath() const { return world.dir.filePath(QStringLiteral("IPReport.txt")); }
+    QString reportPath() const { return world.folder.file("IPReport.txt"); }
 
     // Ping the range and save the sweep, then Reset, as the user would between sweeps.
     void sweepAndSave(const char* octets3, const char* first, const char* last) {
@@ -131,7 +131,7 @@ TEST_F(ReportButtonTest, ADatabaseFailureIsShownAndEndsTheProgramWithTheCursorRe
     start();
     sweepAndSave("192.168.1", "15", "25");
     choose(QStringLiteral("192.168.1.15-25"));
-    ASSERT_TRUE(QFile::remove(world.dir.filePath(QStringLiteral("KRdb.mdb"))));
+    ASSERT_TRUE(QFile::remove(world.folder.file("KRdb.mdb")));
     world.boxes.shown.clear();
 
     QTimer::singleShot(0, [&] { window->databaseTab->cmdFreeIPReport->click(); });

@@ -23,7 +23,7 @@ namespace {
 
 TEST(Startup, RefusesASecondInstance) {
     FakeWorld world;
-    const QString lockFile = world.dir.filePath(QStringLiteral("kestrion.lock"));
+    const QString lockFile = world.folder.file("kestrion.lock");
     platform::InstanceLock first(lockFile);
     ASSERT_TRUE(first.acquired());
     app::Running second = app::StartUp(world.services(), lockFile);
@@ -38,7 +38,7 @@ TEST(Startup, RefusesASecondInstance) {
 
 TEST(Startup, ShowsTheMainWindowInitialisedAndClosesTheSplash) {
     FakeWorld world;
-    app::Running running = app::StartUp(world.services(), world.dir.filePath(QStringLiteral("k.lock")));
+    app::Running running = app::StartUp(world.services(), world.folder.file("k.lock"));
     ASSERT_NE(running.window, nullptr);
     app::MainWindow& w = *running.window;
     EXPECT_TRUE(w.isVisible());

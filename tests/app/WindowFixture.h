@@ -7,41 +7,20 @@
 
 #include <QSettings>
 #include <QTabWidget>
-#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
 namespace kestrion::test {
-
-// A machine whose name and address the test sets; `onLookup` runs inside each look-up, so a test can
-// see what the window shows while it waits for the answer.
-class WatchedHost final : public platform::HostInfo {
-public:
-    QString name = QStringLiteral("lab7");
-    QString address = QStringLiteral("10.0.0.5");
-    std::function<void()> onLookup;
-    QString hostName() const override {
-        if (onLookup)
-            onLookup();
-        return name;
-    }
-    QString localAddress() const override {
-        if (onLookup)
-            onLookup();
-        return address;
-    }
-};
 
 // The main window on fakes, initialised as at start; settings in a temporary INI file, the
 // application folder a temporary folder.
 class WindowFixture : public ::testing::Test {
 protected:
     FakeWorld world;
-    WatchedHost host;
     std::unique_ptr<app::MainWindow> window;
 
-    QString appFolder() const { return world.dir.path(); }
-    QString iniPath() const { return world.dir.filePath(QStringLiteral("Kestrion.ini")); }
+    QString appFolder() const { return world.folder.dir.path(); }
+    QString iniPath() const { return world.folder.file("Kestrion.ini"); }
 
     // Stored values as an earlier run left them.
     void store(const QString& key, const QString& value) {
@@ -54,10 +33,8 @@ protected:
     }
 
     void start() {
-        ASSERT_TRUE(world.dir.isValid());
-        window = std::make_unique<app::MainWindow>(
-            app::Services{world.echo, world.boxes, world.clock, host, world.shell, *world.settings,
-                          world.components, platform::AppPaths{appFolder(), appFolder()}});
+        ASSERT_TRUE(world.folder.dir.isValid());
+        window = std::make_unique<app::MainWindow>(world.services());
         window->Form_Load();
     }
 

@@ -1,7 +1,9 @@
-#include "DbTestSupport.h"
 #include "db/CompactAndBackup.h"
 #include "db/SavedRuns.h"
 #include "db/SweepStore.h"
+#include "tests/support/fakes/AppFolder.h"
+#include "tests/support/fakes/FakeMessageBoxes.h"
+#include "tests/support/fakes/FakeServices.h"
 
 #include <QFileInfo>
 #include <gtest/gtest.h>
@@ -33,7 +35,7 @@ const struct {
 struct SavedFolder {
     AppFolder folder;
     test::FakeMessageBoxes boxes;
-    test::ManualClock clock;
+    test::FakeClock clock;
     SavedFolder() {
         db::SavedRuns runs(folder.paths, folder.state, boxes, clock);
         runs.SaveRun("10.0.0.1-254", {{"10.0.0.1", "0"}, {"10.0.0.2", "1"}});
@@ -159,7 +161,7 @@ TEST(CompactAndBackup, MissingDatabaseFailsWithoutCreatingAnything) {
 TEST(SavedRunsFaults, MissingDatabaseEndsEveryOperationWithTheEnginesError) {
     AppFolder folder;
     test::FakeMessageBoxes boxes;
-    test::ManualClock clock;
+    test::FakeClock clock;
     db::SavedRuns runs(folder.paths, folder.state, boxes, clock);
     QFile::remove(folder.paths.database());
     try {

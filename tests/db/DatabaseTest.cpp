@@ -1,4 +1,5 @@
 #include "db/Database.h"
+#include "tests/support/fakes/AppFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,15 +8,7 @@
 
 using kestrion::db::Database;
 using kestrion::db::DbError;
-
-namespace {
-QString deliveredCopy(const QTemporaryDir& dir) {
-    const QString target = dir.filePath(QStringLiteral("KRdb.mdb"));
-    QFile::copy(QStringLiteral(KESTRION_APP_DIR "/KRdb.mdb"), target);
-    QFile(target).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    return target;
-}
-} // namespace
+using kestrion::test::AppFolder;
 
 TEST(Database, OpeningAMissingFileFailsWithoutCreatingIt) {
     QTemporaryDir dir;
@@ -35,8 +28,8 @@ TEST(Database, OpeningAFileThatIsNotADatabaseFails) {
 }
 
 TEST(Database, TransactionRollsBackUnlessCommitted) {
-    QTemporaryDir dir;
-    Database db(deliveredCopy(dir));
+    AppFolder folder;
+    Database db(folder.paths.database());
     {
         kestrion::db::Transaction tx(db);
         db.exec("INSERT INTO tblSavedRuns (RunNo, runip, runcreatedate, numberofruns) "
@@ -48,8 +41,8 @@ TEST(Database, TransactionRollsBackUnlessCommitted) {
 }
 
 TEST(Database, DeletingASavedRunCascadesToItsRowsAndSchedules) {
-    QTemporaryDir dir;
-    Database db(deliveredCopy(dir));
+    AppFolder folder;
+    Database db(folder.paths.database());
     db.exec("INSERT INTO tblSavedRuns VALUES (7, '10.0.0.1-254', '2026-01-01 10:00:00', 1);"
             "INSERT INTO tblSavedRuns VALUES (8, '10.0.1.1-254', '2026-01-01 10:00:00', 1);"
             "INSERT INTO tblSuccess VALUES (7, '2026-01-01 10:00:00', '10.0.0.5', '1');"

@@ -1,10 +1,11 @@
 #include "app/SavedRunsPanel.h"
-#include "DbTestSupport.h"
 #include "app/FatalError.h"
 #include "db/SavedRuns.h"
 #include "platform/DateText.h"
+#include "tests/support/fakes/AppFolder.h"
+#include "tests/support/fakes/FakeMessageBoxes.h"
+#include "tests/support/fakes/FakeServices.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -22,7 +23,7 @@ namespace {
 struct PanelFixture : ::testing::Test {
     test::AppFolder folder;
     test::FakeMessageBoxes boxes;
-    test::ManualClock clock;
+    test::FakeClock clock{QDateTime(QDate(2026, 3, 14), QTime(14, 30, 59))};
     db::SavedRuns runs{folder.paths, folder.state, boxes, clock};
     QWidget window;
     QComboBox* combo = new QComboBox(&window);
@@ -90,7 +91,7 @@ TEST_F(PanelFixture, FillingAnEmptyDatabaseDisablesDeleteAndReport) {
 
 TEST_F(PanelFixture, FillingListsEveryRunAndShowsTheFirst) {
     saveDirectly("10.0.0.1-254", 3);
-    clock.current = clock.current.addDays(2);
+    clock.time = clock.time.addDays(2);
     saveDirectly("10.0.1.1-254");
     combo->addItem("left over");
     panel.FillSavedRunList();
@@ -243,13 +244,4 @@ TEST_F(PanelFixture, AMissingDatabaseShowsTheRunTimeErrorAndEndsTheEventLoop) {
     EXPECT_TRUE(app::endingAfterFatalError());
     EXPECT_FALSE(app::runEventGuarded(boxes, [] {})) << "queued events start no new work";
     EXPECT_FALSE(QFile::exists(folder.paths.database()));
-}
-
-int main(int argc, char** argv) {
-    // Test discovery runs this too, outside ctest's environment.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -1,6 +1,8 @@
 #include "db/SavedRuns.h"
-#include "DbTestSupport.h"
 #include "db/RunDatabase.h"
+#include "tests/support/fakes/AppFolder.h"
+#include "tests/support/fakes/FakeMessageBoxes.h"
+#include "tests/support/fakes/FakeServices.h"
 
 #include <gtest/gtest.h>
 
@@ -14,17 +16,8 @@ namespace {
 struct SavedRunsFixture : ::testing::Test {
     AppFolder folder;
     test::FakeMessageBoxes boxes;
-    test::ManualClock clock;
+    test::FakeClock clock{QDateTime(QDate(2026, 3, 14), QTime(14, 30, 59))};
     db::SavedRuns runs{folder.paths, folder.state, boxes, clock};
-
-    QStringList column(const char* sql) {
-        db::Database database(folder.paths.database());
-        auto statement = database.prepare(sql);
-        QStringList values;
-        while (statement.step())
-            values.append(statement.textAt(0));
-        return values;
-    }
 };
 
 const std::vector<ResultRow> kTwoRows{{"10.0.0.1", "0"}, {"10.0.0.7", "12"}};
@@ -33,7 +26,7 @@ const std::vector<ResultRow> kTwoRows{{"10.0.0.1", "0"}, {"10.0.0.7", "12"}};
 
 TEST_F(SavedRunsFixture, TwoSavesOfOneRangeAreCountedAndKeptUnderOneRunEachWithItsDate) {
     ASSERT_EQ(runs.SaveRun("10.0.0.1-254", kTwoRows), SaveOutcome::Saved);
-    clock.current = QDateTime(QDate(2026, 3, 15), QTime(9, 5, 1));
+    clock.time = QDateTime(QDate(2026, 3, 15), QTime(9, 5, 1));
     ASSERT_EQ(runs.SaveRun("10.0.0.1-254", {{"10.0.0.9", "3"}}), SaveOutcome::Saved);
 
     const auto run = runs.find("10.0.0.1-254");
@@ -42,11 +35,11 @@ TEST_F(SavedRunsFixture, TwoSavesOfOneRangeAreCountedAndKeptUnderOneRunEachWithI
     EXPECT_EQ(run->numberofruns, 2);
     EXPECT_EQ(run->runcreatedate, QDateTime(QDate(2026, 3, 14), QTime(14, 30, 59)));
     EXPECT_EQ(folder.count("SELECT count(*) FROM tblSavedRuns"), 1);
-    EXPECT_EQ(
-        column("SELECT RunNo || ' ' || RunDate || ' ' || successIP || ' ' || SuccessRTT FROM tblSuccess "
-               "ORDER BY rowid"),
-        QStringList({"1 2026-03-14 14:30:00 10.0.0.1 0", "1 2026-03-14 14:30:00 10.0.0.7 12",
-                     "1 2026-03-15 09:05:00 10.0.0.9 3"}));
+    EXPECT_EQ(folder.column(
+                  "SELECT RunNo || ' ' || RunDate || ' ' || successIP || ' ' || SuccessRTT FROM tblSuccess "
+                  "ORDER BY rowid"),
+              QStringList({"1 2026-03-14 14:30:00 10.0.0.1 0", "1 2026-03-14 14:30:00 10.0.0.7 12",
+                           "1 2026-03-15 09:05:00 10.0.0.9 3"}));
     EXPECT_EQ(folder.state.DatabaseBusy, 0);
 }
 
@@ -64,8 +57,7 @@ TEST(SavedRuns, RunDateIsTheWholeMinuteOfTheSave) {
         SCOPED_TRACE(row.name);
         AppFolder folder;
         test::FakeMessageBoxes boxes;
-        test::ManualClock clock;
-        clock.current = QDateTime(QDate(2026, 3, 14), row.at);
+        test::FakeClock clock{QDateTime(QDate(2026, 3, 14), row.at)};
         db::SavedRuns runs(folder.paths, folder.state, boxes, clock);
         runs.SaveRun("10.0.0.1-254", kTwoRows);
         db::Database database(folder.paths.database());
@@ -104,12 +96,12 @@ TEST_F(SavedRunsFixture, ANewRangeTakesTheLowestFreeRunNumber) {
     runs.SaveRun("10.0.1.1-254", {});
     runs.SaveRun("10.0.2.1-254", {});
     ASSERT_TRUE(runs.DeleteSavedRun("10.0.1.1-254"));
-    clock.current = clock.current.addDays(1);
+    clock.time = clock.time.addDays(1);
     runs.SaveRun("10.0.3.1-254", {{"10.0.3.4", "1"}});
 
     EXPECT_EQ(runs.FindRunNo("10.0.3.1-254"), 2);
     EXPECT_EQ(runs.find("10.0.3.1-254")->numberofruns, 1);
-    EXPECT_EQ(runs.find("10.0.3.1-254")->runcreatedate, clock.current);
+    EXPECT_EQ(runs.find("10.0.3.1-254")->runcreatedate, clock.time);
     EXPECT_EQ(runs.listRanges(), QStringList({"10.0.0.1-254", "10.0.3.1-254", "10.0.2.1-254"}));
 }
 
@@ -158,8 +150,8 @@ TEST_F(SavedRunsFixture, DeletingARunRemovesItsResultsAndSchedulesOnly) {
     ASSERT_TRUE(runs.DeleteSavedRun("10.0.0.1-254"));
 
     EXPECT_EQ(runs.listRanges(), QStringList({"10.0.1.1-254"}));
-    EXPECT_EQ(column("SELECT successIP FROM tblSuccess"), QStringList({"10.0.1.3"}));
-    EXPECT_EQ(column("SELECT schedip FROM qrySchedules"), QStringList({"10.0.1.1-254"}));
+    EXPECT_EQ(folder.column("SELECT successIP FROM tblSuccess"), QStringList({"10.0.1.3"}));
+    EXPECT_EQ(folder.column("SELECT schedip FROM qrySchedules"), QStringList({"10.0.1.1-254"}));
     EXPECT_EQ(folder.bytes("KRDB.bak"), folder.bytes("KRdb.mdb")) << "a deletion compacts too";
 }
 
@@ -179,7 +171,7 @@ TEST_F(SavedRunsFixture, BackupsAfterOneAndAfterTwoSaves) {
     EXPECT_EQ(folder.count("SELECT count(*) FROM tblSuccess", "KRDB.old"), 2)
         << "the old file has the new rows";
 
-    clock.current = clock.current.addSecs(3600);
+    clock.time = clock.time.addSecs(3600);
     runs.SaveRun("10.0.0.1-254", {{"10.0.0.9", "4"}});
     EXPECT_EQ(folder.bytes("KRDB.bak"), folder.bytes("KRdb.mdb"));
     EXPECT_EQ(folder.count("SELECT count(*) FROM tblSuccess", "KRDB.old"), 3)

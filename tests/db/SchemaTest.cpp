@@ -1,4 +1,4 @@
-#include "DbTestSupport.h"
+#include "tests/support/fakes/AppFolder.h"
 
 #include <QProcess>
 #include <QStandardPaths>

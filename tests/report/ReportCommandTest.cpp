@@ -1,5 +1,7 @@
 #include "report/ReportCommand.h"
 #include "ReportTestSupport.h"
+#include "tests/support/fakes/FakeMessageBoxes.h"
+#include "tests/support/fakes/FakeServices.h"
 
 #include <QCursor>
 #include <QFile>
@@ -9,10 +11,10 @@
 
 using namespace kestrion;
 using report::FreeIPReportCommand;
-using report::test::FakeMessageBoxes;
-using report::test::FakeShell;
-using report::test::ReadOnlyFolder;
-using report::test::ReportFolder;
+using test::FakeMessageBoxes;
+using test::FakeShell;
+using test::ReadOnlyFolder;
+using test::ReportFolder;
 
 namespace {
 

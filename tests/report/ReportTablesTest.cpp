@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 using kestrion::report::BuildReportTables;
-using kestrion::report::test::addressesOf;
-using kestrion::report::test::ReportFolder;
+using kestrion::test::addressesOf;
+using kestrion::test::ReportFolder;
 
 namespace {
 

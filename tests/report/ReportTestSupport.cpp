@@ -8,29 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace kestrion::report::test {
-
-ReportFolder::ReportFolder() {
-    paths.appFolder = dir_.path();
-    paths.dataFolder = dir_.path();
-    QFile::copy(QStringLiteral(KESTRION_APP_DIR "/KRdb.mdb"), paths.database());
-    QFile(paths.database()).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-}
-
-void ReportFolder::exec(const QString& sql) {
-    db::Database db(paths.database());
-    db.exec(sql.toUtf8().constData());
-}
-
-QStringList ReportFolder::column(const QString& sql) {
-    db::Database db(paths.database());
-    const QByteArray text = sql.toUtf8();
-    auto query = db.prepare(text.constData());
-    QStringList values;
-    while (query.step())
-        values.append(query.textAt(0));
-    return values;
-}
+namespace kestrion::test {
 
 void ReportFolder::addRun(int runNo, const QString& runip, const QString& created, int numberOfRuns) {
     exec(QStringLiteral("INSERT INTO tblSavedRuns (RunNo, runip, runcreatedate, numberofruns) "
@@ -47,13 +25,6 @@ void ReportFolder::addSweep(int runNo, const QStringList& addresses) {
                    .arg(runNo)
                    .arg(address);
     exec(sql + QStringLiteral("COMMIT;"));
-}
-
-QByteArray ReportFolder::reportBytes() const {
-    QFile file(reportPath());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
 }
 
 ReadOnlyFolder::ReadOnlyFolder(const QString& folder) : folder_(folder) {
@@ -98,4 +69,4 @@ QStringList addressesOf(const QString& prefix, int first, int last) {
     return addresses;
 }
 
-} // namespace kestrion::report::test
+} // namespace kestrion::test

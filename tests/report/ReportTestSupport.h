@@ -1,64 +1,21 @@
 #pragma once
 
-#include "db/Database.h"
-#include "platform/AppPaths.h"
-#include "platform/AppState.h"
-#include "platform/MessageBoxes.h"
-#include "platform/Shell.h"
+#include "tests/support/fakes/AppFolder.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
-#include <vector>
 
-namespace kestrion::report::test {
+namespace kestrion::test {
 
-struct ShownBox {
-    QString title;
-    QString text;
-    platform::MsgButtons buttons;
-    platform::MsgIcon icon;
-};
-
-class FakeMessageBoxes final : public platform::MessageBoxes {
+// An application folder whose database the test fills with saved runs.
+class ReportFolder : public AppFolder {
 public:
-    std::vector<ShownBox> shown;
-
-protected:
-    int present(const QString& title, const QString& text, platform::MsgButtons buttons,
-                platform::MsgIcon icon, int) override {
-        shown.push_back({title, text, buttons, icon});
-        return platform::AnswerOk;
-    }
-};
-
-class FakeShell final : public platform::Shell {
-public:
-    QStringList opened;
-    int open(const QString& fileOrAddress) override {
-        opened.append(fileOrAddress);
-        return 42;
-    }
-};
-
-// A data folder holding a fresh copy of the delivered database, filled by the test with SQL.
-class ReportFolder {
-public:
-    ReportFolder();
-    platform::AppPaths paths;
-    platform::AppState state;
-
-    void exec(const QString& sql);
-    QStringList column(const QString& sql);
     void addRun(int runNo, const QString& runip, const QString& created, int numberOfRuns);
     // One saved sweep of the run: one tblSuccess row per address.
     void addSweep(int runNo, const QStringList& addresses);
-    QString reportPath() const { return paths.reportFile(); }
-    QByteArray reportBytes() const;
-
-private:
-    QTemporaryDir dir_;
+    QString reportPath() const { return file("IPReport.txt"); }
+    QByteArray reportBytes() const { return bytes("IPReport.txt"); }
 };
 
 // The data folder read-only for this process, root included. Root ignores file modes, so it gets
@@ -80,4 +37,4 @@ private:
 
 QStringList addressesOf(const QString& prefix, int first, int last);
 
-} // namespace kestrion::report::test
+} // namespace kestrion::test

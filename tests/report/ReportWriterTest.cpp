@@ -2,17 +2,19 @@
 #include "ReportTestSupport.h"
 #include "db/Database.h"
 #include "report/ReportTables.h"
+#include "tests/support/fakes/FakeMessageBoxes.h"
+#include "tests/support/fakes/FakeServices.h"
 
 #include <QFile>
 #include <cerrno>
 #include <gtest/gtest.h>
 
 using namespace kestrion;
-using report::test::addressesOf;
-using report::test::FakeMessageBoxes;
-using report::test::FakeShell;
-using report::test::ReadOnlyFolder;
-using report::test::ReportFolder;
+using test::addressesOf;
+using test::FakeMessageBoxes;
+using test::FakeShell;
+using test::ReadOnlyFolder;
+using test::ReportFolder;
 
 namespace {
 

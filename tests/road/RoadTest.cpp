@@ -12,6 +12,7 @@
 #include "platform/IcmpSocketEcho.h"
 #include "platform/com/RegistryComponentFactory.h"
 #include "sweep/PingTab.h"
+#include "tests/support/ResolverRegistration.h"
 #include "tests/support/TestNetwork.h"
 #include "tests/support/fakes/FakeWorld.h"
 
@@ -22,7 +23,6 @@
 #include <QRadioButton>
 #include <QSet>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -48,16 +48,13 @@ TEST(Road, TwoSweepsSavedAndTheReportOfTheirRun) {
     net.writeNameFiles(TestNetwork::Node::Client,
                        std::vector<std::string>(std::begin(kNames), std::end(kNames)));
 
-    QTemporaryDir config;
-    ASSERT_TRUE(config.isValid());
-    const std::string configHome = "XDG_CONFIG_HOME=" + config.path().toStdString();
-    std::string output;
-    ASSERT_EQ(testsupport::runCommand({KREGSVR_TOOL, RESOLVER_LIBRARY}, &output, {configHome}), 0) << output;
+    const testsupport::ResolverRegistration registry;
+    ASSERT_TRUE(registry.ok()) << registry.output;
 
     const std::string self = std::filesystem::canonical("/proc/self/exe").string();
     const int status = testsupport::runInNamespace(
         net.client(), {self, "--gtest_filter=Road.InsideTheClient"},
-        {std::string(kInside) + "=1", std::string(kHostNamespace) + "=" + net.host(), configHome,
+        {std::string(kInside) + "=1", std::string(kHostNamespace) + "=" + net.host(), registry.environment,
          "QT_QPA_PLATFORM=offscreen", "LC_ALL=C"});
     EXPECT_EQ(status, 0) << "the road inside the namespace failed; its output is above";
 }

@@ -1,18 +1,13 @@
 #include "app/DatabaseTab.h"
 #include "app/MainWindow.h"
 #include "app/StatusBar.h"
-#include "db/Database.h"
 #include "db/ScheduleStore.h"
 #include "platform/DateText.h"
-#include "platform/EchoService.h"
-#include "platform/HostInfo.h"
-#include "platform/Settings.h"
-#include "platform/Shell.h"
-#include "platform/com/Com.h"
 #include "schedule/ScheduleDialog.h"
 #include "sweep/PingTab.h"
 
 #include "ScheduleTestSupport.h"
+#include "tests/support/fakes/FakeWorld.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -28,48 +23,22 @@ using schedtest::at;
 
 namespace {
 
-// The services the schedule wiring does not use.
-class NoEcho final : public platform::EchoService {
-public:
-    platform::EchoOpenResult open() override { return {nullptr, "no echo in this test"}; }
-};
-class NoHost final : public platform::HostInfo {
-public:
-    QString hostName() const override { return QStringLiteral("test"); }
-    QString localAddress() const override { return QStringLiteral("127.0.0.1"); }
-};
-class NoShell final : public platform::Shell {
-public:
-    int open(const QString&) override { return 0; }
-};
-class NoComponents final : public com::ComponentFactory {
-public:
-    com::HRESULT createInstance(const com::GUID&, const com::GUID&, void**) override {
-        return com::REGDB_E_CLASSNOTREG;
-    }
-};
-
 const QString kRange = QStringLiteral("10.1.2.1-254");
 
 class MainWindowScheduleTest : public ::testing::Test {
 protected:
     MainWindowScheduleTest() {
-        clock.value = at(2026, 3, 17, 14, 5, 20);
-        db::Database db(files.paths.database());
-        db.exec("INSERT INTO tblSavedRuns VALUES (1, '10.1.2.1-254', '2026-01-01 10:00:00', 1);"
-                "INSERT INTO tblSchedules VALUES ('2026-03-17 14:05:00', '10.1.2.1-254');"
-                "INSERT INTO tblSchedules VALUES ('2026-03-18 09:00:00', '10.1.2.1-254');");
+        // The services the schedule wiring does not use refuse.
+        world.echo.refusal = "no echo in this test";
+        world.components.refuse = com::REGDB_E_CLASSNOTREG;
+        world.clock.time = at(2026, 3, 17, 14, 5, 20);
+        world.folder.exec("INSERT INTO tblSavedRuns VALUES (1, '10.1.2.1-254', '2026-01-01 10:00:00', 1);"
+                          "INSERT INTO tblSchedules VALUES ('2026-03-17 14:05:00', '10.1.2.1-254');"
+                          "INSERT INTO tblSchedules VALUES ('2026-03-18 09:00:00', '10.1.2.1-254');");
     }
 
-    schedtest::TempDatabase files;
-    schedtest::FakeBoxes boxes;
-    schedtest::SetClock clock;
-    NoEcho echo;
-    NoHost host;
-    NoShell shell;
-    platform::SettingsStore settings{files.dir.filePath(QStringLiteral("settings.ini"))};
-    NoComponents components;
-    app::MainWindow window{{echo, boxes, clock, host, shell, settings, components, files.paths}};
+    test::FakeWorld world;
+    app::MainWindow window{world.services()};
 };
 
 TEST_F(MainWindowScheduleTest, TimerCarriesOutTheDueScheduleThroughTheWindow) {
@@ -94,7 +63,7 @@ TEST_F(MainWindowScheduleTest, TimerCarriesOutTheDueScheduleThroughTheWindow) {
 
     EXPECT_EQ(calls, (QStringList{QStringLiteral("ping 10.1.2 1-254"), QStringLiteral("save ") + kRange}));
     EXPECT_EQ(window.SSTab1->currentIndex(), 0);
-    EXPECT_TRUE(boxes.shown.isEmpty());
+    EXPECT_TRUE(world.boxes.shown.empty());
     EXPECT_EQ(window.databaseTab->lbCurrentSchedules->count(), 1);
     EXPECT_EQ(window.state().NextSchedDate, at(2026, 3, 18, 9, 0));
     EXPECT_EQ(window.sbStatus->panel(1), QStringLiteral("Scheduled run complete."));
@@ -108,11 +77,11 @@ TEST_F(MainWindowScheduleTest, TimerCarriesOutTheDueScheduleThroughTheWindow) {
 TEST_F(MainWindowScheduleTest, AddScheduleOpensTheDialogAndDisablesTheWindow) {
     window.RefreshSchedules();
     QTest::mouseClick(window.databaseTab->cmdSchedNow, Qt::LeftButton);
-    ASSERT_EQ(boxes.shown.size(), 1);
-    EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Kestrion No IP Specified"));
-    EXPECT_EQ(boxes.shown[0].text,
+    ASSERT_EQ(world.boxes.shown.size(), 1u);
+    EXPECT_EQ(world.boxes.shown[0].title, QStringLiteral("Kestrion No IP Specified"));
+    EXPECT_EQ(world.boxes.shown[0].text,
               QStringLiteral("Choose a saved IP from the box above.  Then click Add Schedule"));
-    EXPECT_EQ(boxes.shown[0].icon, platform::MsgIcon::Exclamation);
+    EXPECT_EQ(world.boxes.shown[0].icon, platform::MsgIcon::Exclamation);
     EXPECT_EQ(window.frmSchedule(), nullptr);
 
     window.databaseTab->comboChooseRun->addItem(kRange);
@@ -132,8 +101,8 @@ TEST_F(MainWindowScheduleTest, AddScheduleOpensTheDialogAndDisablesTheWindow) {
     QTest::mouseClick(dialog->cmdDone, Qt::LeftButton);
 
     EXPECT_TRUE(window.isEnabled());
-    ASSERT_EQ(boxes.shown.size(), 2);
-    EXPECT_EQ(boxes.shown[1].text, QStringLiteral("Schedule saved."));
+    ASSERT_EQ(world.boxes.shown.size(), 2u);
+    EXPECT_EQ(world.boxes.shown[1].text, QStringLiteral("Schedule saved."));
     EXPECT_EQ(window.databaseTab->lbCurrentSchedules->count(), 3);
     QTRY_COMPARE(window.frmSchedule(), nullptr);
 }
@@ -142,7 +111,7 @@ TEST_F(MainWindowScheduleTest, DeleteSchedButtonRemovesTheSelectedLine) {
     window.RefreshSchedules();
     auto* list = window.databaseTab->lbCurrentSchedules;
     list->setCurrentRow(1);
-    boxes.answers = {platform::AnswerYes};
+    world.boxes.answers = {platform::AnswerYes};
     QTest::mouseClick(window.databaseTab->cmdDeleteSchedule, Qt::LeftButton);
     EXPECT_EQ(list->count(), 1);
     EXPECT_EQ(list->item(0)->text(), db::scheduleLine(at(2026, 3, 17, 14, 5), kRange));
@@ -155,7 +124,7 @@ TEST_F(MainWindowScheduleTest, DeletingTheSavedRunEmptiesItsSchedules) {
     window.RefreshSchedules();
     window.FillSavedRunList();
     ASSERT_EQ(window.databaseTab->comboChooseRun->currentText(), kRange);
-    boxes.answers = {platform::AnswerYes};
+    world.boxes.answers = {platform::AnswerYes};
     QTest::mouseClick(window.databaseTab->cmdDelSavedRun, Qt::LeftButton);
     EXPECT_EQ(window.databaseTab->lbCurrentSchedules->count(), 0);
     EXPECT_EQ(window.sbStatus->panel(2), QStringLiteral("No current schedule"));

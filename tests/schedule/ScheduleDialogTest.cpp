@@ -1,6 +1,8 @@
 #include "schedule/ScheduleDialog.h"
 
 #include "ScheduleTestSupport.h"
+#include "tests/support/fakes/FakeMessageBoxes.h"
+#include "tests/support/fakes/FakeServices.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -19,7 +21,7 @@ class ScheduleDialogTest : public ::testing::Test {
 protected:
     ScheduleDialogTest() {
         state.NewSchedIP = QStringLiteral("10.1.2.1-254");
-        clock.value = at(2026, 3, 17, 10, 20, 12);
+        clock.time = at(2026, 3, 17, 10, 20, 12);
     }
     ~ScheduleDialogTest() override { delete dialog.data(); }
 
@@ -53,8 +55,8 @@ protected:
     QLineEdit* timeBox() { return dialog->findChild<QLineEdit*>(QStringLiteral("tbSchedTime")); }
 
     platform::AppState state;
-    schedtest::SetClock clock;
-    schedtest::FakeBoxes boxes;
+    test::FakeClock clock;
+    test::FakeMessageBoxes boxes;
     QPointer<schedule::ScheduleDialog> dialog;
     int adds = 0;
     int enables = 0;
@@ -122,7 +124,7 @@ TEST_F(ScheduleDialogTest, TypedYearAndMonthShowThatMonth) {
     QTest::mouseClick(done(), Qt::LeftButton);
     EXPECT_EQ(adds, 1);
     EXPECT_EQ(state.NewSchedDate, at(2027, 2, 3, 23, 30));
-    EXPECT_TRUE(boxes.shown.isEmpty());
+    EXPECT_TRUE(boxes.shown.empty());
     EXPECT_TRUE(dialog.isNull() || !dialog->isVisible());
 }
 
@@ -150,7 +152,7 @@ TEST_F(ScheduleDialogTest, DoneRefusals) {
         SCOPED_TRACE(c.name);
         boxes.shown.clear();
         adds = enables = 0;
-        clock.value = c.now;
+        clock.time = c.now;
         open();
         if (!c.time)
             EXPECT_EQ(timeBox()->text(), QStringLiteral("00:30"));
@@ -161,10 +163,10 @@ TEST_F(ScheduleDialogTest, DoneRefusals) {
         EXPECT_TRUE(dialog.isNull() || !dialog->isVisible()); // every Done closes the dialog
         EXPECT_GE(enables, 1);                                // and gives the main window back
         if (c.title.isEmpty()) {
-            EXPECT_TRUE(boxes.shown.isEmpty());
+            EXPECT_TRUE(boxes.shown.empty());
             EXPECT_EQ(adds, 1);
         } else {
-            ASSERT_EQ(boxes.shown.size(), 1);
+            ASSERT_EQ(boxes.shown.size(), 1u);
             EXPECT_EQ(boxes.shown[0].title, c.title);
             EXPECT_EQ(boxes.shown[0].text, c.text);
             EXPECT_EQ(boxes.shown[0].icon, platform::MsgIcon::None);

@@ -2,6 +2,8 @@
 #include "db/ScheduleStore.h"
 
 #include "ScheduleTestSupport.h"
+#include "tests/support/fakes/FakeMessageBoxes.h"
+#include "tests/support/fakes/FakeServices.h"
 
 #include <QStringList>
 #include <QTest>
@@ -60,15 +62,15 @@ protected:
     ScheduleTimerTest() {
         state.NextSchedDate = due;
         state.NextSchedIP = kRange;
-        clock.value = at(2026, 3, 17, 14, 5, 10);
+        clock.time = at(2026, 3, 17, 14, 5, 10);
         timer.setPollInterval(5);
     }
     bool ran() const { return host.steps.contains(QStringLiteral("ping")); }
 
     const QDateTime due = at(2026, 3, 17, 14, 5);
     platform::AppState state;
-    schedtest::SetClock clock;
-    schedtest::FakeBoxes boxes;
+    test::FakeClock clock;
+    test::FakeMessageBoxes boxes;
     FakeHost host{state};
     schedule::ScheduleTimer timer{host, state, clock, boxes};
 };
@@ -113,12 +115,12 @@ TEST_F(ScheduleTimerTest, RunThatCouldNotSweepSavesNothingAndSaysWhy) {
 
 TEST_F(ScheduleTimerTest, ResetOnlyWhenEnabledAndNothingOutsideTheMinute) {
     host.resetIsEnabled = false;
-    clock.value = at(2026, 3, 17, 14, 4, 59);
+    clock.time = at(2026, 3, 17, 14, 4, 59);
     timer.timerSchedule_Timer();
-    clock.value = at(2026, 3, 17, 14, 6, 0);
+    clock.time = at(2026, 3, 17, 14, 6, 0);
     timer.timerSchedule_Timer();
     EXPECT_TRUE(host.steps.isEmpty());
-    clock.value = at(2026, 3, 17, 14, 5, 59);
+    clock.time = at(2026, 3, 17, 14, 5, 59);
     timer.timerSchedule_Timer();
     EXPECT_TRUE(ran());
     EXPECT_FALSE(host.steps.contains(QStringLiteral("reset")));
@@ -147,7 +149,7 @@ TEST_F(ScheduleTimerTest, WaitsForTheUsersSweepThenRunsAfterItsMinute) {
     QTest::qWait(30);
     EXPECT_FALSE(ran());
 
-    clock.value = at(2026, 3, 17, 14, 9, 0); // the user's sweep outlasted the minute
+    clock.time = at(2026, 3, 17, 14, 9, 0); // the user's sweep outlasted the minute
     state.SweepRunning = false;
     QTRY_VERIFY(ran());
     EXPECT_FALSE(timer.isWaiting());
@@ -162,7 +164,7 @@ TEST_F(ScheduleTimerTest, WaitsWhileDatabaseBusyOrABoxIsOpen) {
     state.DatabaseBusy = 0;
 
     bool ranWhileOpen = true;
-    boxes.whileOpen = [&](const schedtest::ShownBox&) {
+    boxes.whileOpen = [&](const test::FakeMessageBoxes::Box&) {
         QTest::qWait(30); // the box's own event loop: the poll keeps firing
         ranWhileOpen = ran();
     };

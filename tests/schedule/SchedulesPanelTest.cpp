@@ -4,6 +4,9 @@
 #include "platform/DateText.h"
 
 #include "ScheduleTestSupport.h"
+#include "tests/support/fakes/AppFolder.h"
+#include "tests/support/fakes/FakeMessageBoxes.h"
+#include "tests/support/fakes/FakeServices.h"
 
 #include <QListWidget>
 #include <QLocale>
@@ -20,24 +23,18 @@ const QString kRangeB = QStringLiteral("10.1.3.1-254");
 class SchedulesPanelTest : public ::testing::Test {
 protected:
     SchedulesPanelTest() {
-        clock.value = at(2026, 3, 17, 14, 5, 30);
-        db::Database db(files.paths.database());
-        db.exec("INSERT INTO tblSavedRuns VALUES (1, '10.1.2.1-254', '2026-01-01 10:00:00', 1);"
-                "INSERT INTO tblSavedRuns VALUES (2, '10.1.3.1-254', '2026-01-01 10:00:00', 1);");
+        clock.time = at(2026, 3, 17, 14, 5, 30);
+        folder.exec("INSERT INTO tblSavedRuns VALUES (1, '10.1.2.1-254', '2026-01-01 10:00:00', 1);"
+                    "INSERT INTO tblSavedRuns VALUES (2, '10.1.3.1-254', '2026-01-01 10:00:00', 1);");
     }
 
     void store(const QDateTime& when, const QString& range) {
-        db::Database db(files.paths.database());
+        db::Database db(folder.paths.database());
         auto insert = db.prepare("INSERT INTO tblSchedules VALUES (?1, ?2);");
         insert.bind(1, platform::toStoredDate(when)).bind(2, range);
         insert.step();
     }
-    int storedCount() {
-        db::Database db(files.paths.database());
-        auto count = db.prepare("SELECT count(*) FROM tblSchedules;");
-        count.step();
-        return static_cast<int>(count.intAt(0));
-    }
+    int storedCount() { return static_cast<int>(folder.count("SELECT count(*) FROM tblSchedules;")); }
     QStringList lines() const {
         QStringList out;
         for (int i = 0; i < list.count(); ++i)
@@ -49,13 +46,13 @@ protected:
         list.item(row)->setSelected(true);
     }
 
-    schedtest::TempDatabase files;
+    test::AppFolder folder;
     platform::AppState state;
-    schedtest::FakeBoxes boxes;
-    schedtest::SetClock clock;
+    test::FakeMessageBoxes boxes;
+    test::FakeClock clock;
     QListWidget list;
     QString panel2;
-    db::ScheduleStore scheduleStore{files.paths, state};
+    db::ScheduleStore scheduleStore{folder.paths, state};
     schedule::SchedulesPanel panel{
         &list, [this](const QString& t) { panel2 = t; }, scheduleStore, state, boxes, clock};
 };
@@ -70,13 +67,13 @@ TEST_F(SchedulesPanelTest, StartUpExpiresPastSchedulesInTimeOrder) {
     store(earliest, kRangeA);
 
     QList<int> rowsWhileOpen;
-    boxes.whileOpen = [&](const schedtest::ShownBox&) {
+    boxes.whileOpen = [&](const test::FakeMessageBoxes::Box&) {
         rowsWhileOpen.append(storedCount());
         EXPECT_GT(state.DatabaseBusy, 0); // the database stays open while the message waits
     };
     panel.RefreshSchedules();
 
-    ASSERT_EQ(boxes.shown.size(), 2);
+    ASSERT_EQ(boxes.shown.size(), 2u);
     const QString lead =
         QStringLiteral("The scheduled time for this run is past.  This schedule will be deleted\r");
     EXPECT_EQ(boxes.shown[0].text,
@@ -100,7 +97,7 @@ TEST_F(SchedulesPanelTest, StartUpExpiresPastSchedulesInTimeOrder) {
 TEST_F(SchedulesPanelTest, ScheduleInTheCurrentMinuteIsListedNotExpired) {
     store(at(2026, 3, 17, 14, 5, 0), kRangeB);
     panel.RefreshSchedules();
-    EXPECT_TRUE(boxes.shown.isEmpty());
+    EXPECT_TRUE(boxes.shown.empty());
     EXPECT_EQ(lines().size(), 1);
     EXPECT_EQ(state.NextSchedDate, at(2026, 3, 17, 14, 5, 0));
 }
@@ -109,11 +106,11 @@ TEST_F(SchedulesPanelTest, HeldScheduleOutlivesItsMinute) {
     store(at(2026, 3, 17, 14, 1), kRangeA);
     panel.holdSchedule(at(2026, 3, 17, 14, 1));
     panel.RefreshSchedules();
-    EXPECT_TRUE(boxes.shown.isEmpty());
+    EXPECT_TRUE(boxes.shown.empty());
     EXPECT_EQ(state.NextSchedIP, kRangeA);
     panel.holdSchedule(std::nullopt);
     panel.RefreshSchedules();
-    EXPECT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(storedCount(), 0);
 }
 
@@ -146,7 +143,7 @@ TEST_F(SchedulesPanelTest, AddingSchedulesAndTheirMessages) {
         state.NewSchedDate = c.when;
         state.NewSchedIP = c.range;
         panel.AddSchedule();
-        ASSERT_EQ(boxes.shown.size(), 1);
+        ASSERT_EQ(boxes.shown.size(), 1u);
         EXPECT_EQ(boxes.shown[0].title, c.title);
         EXPECT_TRUE(boxes.shown[0].text.startsWith(c.textStart)) << boxes.shown[0].text.toStdString();
         EXPECT_EQ(boxes.shown[0].icon, c.icon);
@@ -178,12 +175,12 @@ TEST_F(SchedulesPanelTest, DeleteSchedButtonAsksAndRespectsTheAnswer) {
     panel.RefreshSchedules();
 
     panel.cmdDeleteSchedule_Click(); // nothing selected
-    EXPECT_TRUE(boxes.shown.isEmpty());
+    EXPECT_TRUE(boxes.shown.empty());
 
     select(0);
     boxes.answers = {platform::AnswerNo};
     panel.cmdDeleteSchedule_Click();
-    ASSERT_EQ(boxes.shown.size(), 1);
+    ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Kestrion Confirm Delete"));
     EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Are you sure that you want to delete this schedule?"));
     EXPECT_EQ(boxes.shown[0].buttons, platform::MsgButtons::YesNo);

@@ -5,6 +5,7 @@
 
 #include "platform/IcmpSocketEcho.h"
 #include "platform/com/RegistryComponentFactory.h"
+#include "tests/support/ResolverRegistration.h"
 #include "tests/support/TestNetwork.h"
 
 #include <QDir>
@@ -29,16 +30,13 @@ TEST(SweepNetwork, TwoHostsAnswerAndTheRoutersRefusalIsAskedOnce) {
     net.writeNameFiles(TestNetwork::Node::Client,
                        {"10.1.2.2 host-a.sweep.test", "10.1.2.3 host-b.sweep.test"});
 
-    QTemporaryDir config;
-    ASSERT_TRUE(config.isValid());
-    const std::string configHome = "XDG_CONFIG_HOME=" + config.path().toStdString();
-    std::string output;
-    ASSERT_EQ(testsupport::runCommand({KREGSVR_TOOL, RESOLVER_LIBRARY}, &output, {configHome}), 0) << output;
+    const testsupport::ResolverRegistration registry;
+    ASSERT_TRUE(registry.ok()) << registry.output;
 
     const std::string self = std::filesystem::canonical("/proc/self/exe").string();
-    const int status =
-        testsupport::runInNamespace(net.client(), {self, "--gtest_filter=SweepNetwork.InsideTheClient"},
-                                    {std::string(kInside) + "=1", configHome, "QT_QPA_PLATFORM=offscreen"});
+    const int status = testsupport::runInNamespace(
+        net.client(), {self, "--gtest_filter=SweepNetwork.InsideTheClient"},
+        {std::string(kInside) + "=1", registry.environment, "QT_QPA_PLATFORM=offscreen"});
     EXPECT_EQ(status, 0) << "the sweep inside the namespace failed; its output is above";
 }
 

@@ -9,18 +9,32 @@
 
 namespace kestrion::test {
 
+// Tells the time it is set to.
 class FakeClock final : public platform::Clock {
 public:
+    FakeClock() = default;
+    explicit FakeClock(const QDateTime& at) : time(at) {}
     QDateTime now() const override { return time; }
     QDateTime time = QDateTime(QDate(2026, 3, 14), QTime(9, 30));
 };
 
+// A machine whose name and address the test sets; `onLookup` runs inside each look-up, so a test can
+// see what the window shows while it waits for the answer.
 class FakeHostInfo final : public platform::HostInfo {
 public:
-    QString hostName() const override { return name; }
-    QString localAddress() const override { return address; }
+    QString hostName() const override {
+        if (onLookup)
+            onLookup();
+        return name;
+    }
+    QString localAddress() const override {
+        if (onLookup)
+            onLookup();
+        return address;
+    }
     QString name = QStringLiteral("lab7");
     QString address = QStringLiteral("10.0.0.5");
+    std::function<void()> onLookup;
 };
 
 // Records what was handed to the shell instead of opening it.

@@ -2,40 +2,32 @@
 
 #include "app/Services.h"
 #include "platform/Settings.h"
+#include "tests/support/fakes/AppFolder.h"
 #include "tests/support/fakes/FakeEcho.h"
 #include "tests/support/fakes/FakeMessageBoxes.h"
 #include "tests/support/fakes/FakeResolver.h"
 #include "tests/support/fakes/FakeServices.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <memory>
 
 namespace kestrion::test {
 
-// Every service of the main window as a fake, with settings in a temporary INI file and the
-// application and data folders in a temporary folder.
+// Every service of the main window as a fake, with settings in a temporary INI file beside the
+// delivered database in a temporary application (and data) folder: the window's initialisation
+// lists the stored schedules. (The window keeps its own AppState, not `folder.state`.)
 struct FakeWorld {
-    QTemporaryDir dir;
+    AppFolder folder;
     FakeEcho echo;
     FakeMessageBoxes boxes;
     FakeClock clock;
     FakeHostInfo host;
     FakeShell shell;
     std::unique_ptr<platform::SettingsStore> settings =
-        std::make_unique<platform::SettingsStore>(dir.filePath(QStringLiteral("Kestrion.ini")));
+        std::make_unique<platform::SettingsStore>(folder.file("Kestrion.ini"));
     FakeComponentFactory components;
 
-    // The delivered database lies beside the program: its initialisation lists the stored schedules.
-    FakeWorld() {
-        const QString database = dir.filePath(QStringLiteral("KRdb.mdb"));
-        QFile::copy(QStringLiteral(KESTRION_APP_DIR "/KRdb.mdb"), database);
-        QFile(database).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    }
-
     app::Services services() {
-        return {echo,  boxes,     clock,      host,
-                shell, *settings, components, platform::AppPaths{dir.path(), dir.path()}};
+        return {echo, boxes, clock, host, shell, *settings, components, folder.paths};
     }
 };
 
