@@ -52,9 +52,9 @@ Result measure(com::ComponentFactory& components, bool expectNames) {
     test::FakeWorld world;
     platform::IcmpSocketEcho echo;
     world.settings->write(QStringLiteral("Settings"), QStringLiteral("Timeout"), QStringLiteral("1000"));
-    app::Services fakes = world.services();
-    app::MainWindow window(
-        {echo, fakes.boxes, fakes.clock, fakes.host, fakes.shell, fakes.settings, components, fakes.paths});
+    world.realEcho = &echo;
+    world.realComponents = &components;
+    app::MainWindow window(world.services());
     window.Form_Load();
     auto* grid = window.findChild<QTableWidget*>(QStringLiteral("flxOutBox"));
     Result result;

@@ -14,7 +14,7 @@
 #include "sweep/PingTab.h"
 #include "tests/support/ResolverRegistration.h"
 #include "tests/support/TestNetwork.h"
-#include "tests/support/fakes/FakeWorld.h"
+#include "tests/sweep/Harness.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -59,34 +59,21 @@ TEST(Road, TwoSweepsSavedAndTheReportOfTheirRun) {
     EXPECT_EQ(status, 0) << "the road inside the namespace failed; its output is above";
 }
 
-struct Window {
-    app::MainWindow& main;
-
-    template <class T> T* find(const char* name) const {
-        T* w = main.findChild<T*>(QLatin1String(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
-    void type(const char* box, const char* text) const { find<QLineEdit>(box)->setText(QLatin1String(text)); }
-    void click(const char* button) const {
-        QPushButton* b = find<QPushButton>(button);
-        ASSERT_TRUE(b->isEnabled()) << button;
+// The end-to-end window with the buttons a user presses: a disabled one is a failure, not a no-op.
+struct RoadWindow : Harness {
+    using Harness::Harness;
+    void press(const char* name) {
+        QPushButton* b = button(name);
+        ASSERT_TRUE(b->isEnabled()) << name;
         b->click();
     }
-    void setRange() const {
-        type("Text1", "10");
-        type("Text2", "1");
-        type("Text3", "2");
-        type("Text4", "1");
-        type("Text5", "8");
-    }
+    void setRoadRange() { setRange("10", "1", "2", "1", "8"); }
     // Address -> name of every row of the results grid.
     QMap<QString, QString> results() const {
-        QMap<QString, QString> rows;
-        auto* grid = find<QTableWidget>("flxOutBox");
-        for (int r = 0; r < grid->rowCount(); ++r)
-            rows.insert(grid->item(r, 0)->text(), grid->item(r, 1)->text());
-        return rows;
+        QMap<QString, QString> names;
+        for (const QStringList& row : rows())
+            names.insert(row[0], row[1]);
+        return names;
     }
 };
 
@@ -109,18 +96,19 @@ QStringList section(const QList<QByteArray>& lines, const QByteArray& heading, i
 TEST(Road, InsideTheClient) {
     if (!qEnvironmentVariableIsSet(kInside))
         GTEST_SKIP() << "runs only inside the namespace of TwoSweepsSavedAndTheReportOfTheirRun";
-    FakeWorld world;
     platform::IcmpSocketEcho echo;
     platform::SystemHostInfo host;
     com::RegistryComponentFactory components;
-    world.clock.time = QDateTime(QDate(2026, 3, 14), QTime(9, 0));
-    app::Services fakes = world.services();
-    app::MainWindow main(
-        {echo, fakes.boxes, fakes.clock, host, fakes.shell, fakes.settings, components, fakes.paths});
-    main.Form_Load();
-    const Window window{main};
+    RoadWindow window(true, [&](FakeWorld& world) {
+        world.clock.time = QDateTime(QDate(2026, 3, 14), QTime(9, 0));
+        world.realEcho = &echo;
+        world.realHost = &host;
+        world.realComponents = &components;
+    });
+    app::MainWindow& main = *window.window;
+    FakeWorld& world = window.world;
     // The start-up fills the block of the machine's own address.
-    EXPECT_EQ(window.find<QLineEdit>("Text3")->text(), "1");
+    EXPECT_EQ(window.box("Text3")->text(), "1");
 
     // The Options tab: the shortest time-out, as a user of a quiet local network would choose.
     main.SSTab1->setCurrentIndex(1);
@@ -128,8 +116,8 @@ TEST(Road, InsideTheClient) {
     main.SSTab1->setCurrentIndex(0);
 
     // First sweep: every machine answers, each with its name.
-    window.setRange();
-    window.click("cmdPing");
+    window.setRoadRange();
+    window.press("cmdPing");
     EXPECT_EQ(main.sbStatus->panel(1), "Done.");
     const QMap<QString, QString> all{{"10.1.2.1", "gateway.road.test"},
                                      {"10.1.2.2", "files.road.test"},
@@ -137,29 +125,29 @@ TEST(Road, InsideTheClient) {
                                      {"10.1.2.4", "wiki.road.test"},
                                      {"10.1.2.5", "laptop.road.test"}};
     EXPECT_EQ(window.results(), all);
-    window.click("cmdSaveRun");
+    window.press("cmdSaveRun");
 
     // The laptop leaves; the second sweep a few minutes later misses it.
     testsupport::runChecked({"ip", "-n", qEnvironmentVariable(kHostNamespace).toStdString(), "addr", "del",
                              "10.1.2.5/24", "dev", "eth0"});
     world.clock.time = world.clock.time.addSecs(5 * 60);
-    window.click("cmdReset");
-    window.setRange();
-    window.click("cmdPing");
+    window.press("cmdReset");
+    window.setRoadRange();
+    window.press("cmdPing");
     QMap<QString, QString> withoutLaptop = all;
     withoutLaptop.remove("10.1.2.5");
     EXPECT_EQ(window.results(), withoutLaptop);
-    window.click("cmdSaveRun");
+    window.press("cmdSaveRun");
 
     // The Database tab lists the run; its report.
     main.SSTab1->setCurrentIndex(2);
     auto* combo = window.find<QComboBox>("comboChooseRun");
     combo->setCurrentIndex(combo->findText("10.1.2.1-8"));
     ASSERT_EQ(combo->currentText(), "10.1.2.1-8");
-    window.click("cmdFreeIPReport");
+    window.press("cmdFreeIPReport");
     EXPECT_EQ(main.sbStatus->panel(1), "Ready.");
 
-    const QString reportPath = fakes.paths.dataFolder + QStringLiteral("/IPReport.txt");
+    const QString reportPath = world.folder.paths.dataFolder + QStringLiteral("/IPReport.txt");
     ASSERT_EQ(world.shell.opened, QStringList{reportPath});
     QFile report(reportPath);
     ASSERT_TRUE(report.open(QIODevice::ReadOnly));
@@ -183,7 +171,7 @@ TEST(Road, InsideTheClient) {
     EXPECT_EQ(freeCount, 249);
 
     // The database holds both sweeps, each with the addresses that answered in it.
-    db::Database db(fakes.paths.database());
+    db::Database db(world.folder.paths.database());
     auto runs = db.prepare("SELECT numberofruns FROM tblSavedRuns WHERE runip = '10.1.2.1-8';");
     ASSERT_TRUE(runs.step());
     EXPECT_EQ(runs.intAt(0), 2);

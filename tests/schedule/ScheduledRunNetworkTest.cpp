@@ -7,7 +7,7 @@
 #include "platform/IcmpSocketEcho.h"
 #include "sweep/PingTab.h"
 #include "tests/support/TestNetwork.h"
-#include "tests/support/fakes/FakeWorld.h"
+#include "tests/sweep/Harness.h"
 
 #include <QListWidget>
 #include <QTableWidget>
@@ -39,20 +39,17 @@ int64_t count(db::Database& db, const char* sql) {
 TEST(ScheduledRunNetwork, InsideTheClient) {
     if (!qEnvironmentVariableIsSet(kInside))
         GTEST_SKIP() << "runs only inside the namespace of RunIsSavedAndTheScheduleGoneWithoutABox";
-    FakeWorld world;
     platform::IcmpSocketEcho echo;
-    world.settings->write(QStringLiteral("Settings"), QStringLiteral("Timeout"), QStringLiteral("500"));
-    world.clock.time = QDateTime(QDate(2026, 3, 14), QTime(9, 30, 40));
-    app::Services fakes = world.services();
-    {
-        db::Database db(fakes.paths.database());
-        db.exec("INSERT INTO tblSavedRuns VALUES (4, '127.0.0.1-254', '2026-03-01 08:00:00', 1);"
-                "INSERT INTO tblSchedules VALUES ('2026-03-14 09:30:00', '127.0.0.1-254');"
-                "INSERT INTO tblSchedules VALUES ('2026-03-15 07:00:00', '127.0.0.1-254');");
-    }
-    app::MainWindow window({echo, fakes.boxes, fakes.clock, fakes.host, fakes.shell, fakes.settings,
-                            fakes.components, fakes.paths});
-    window.Form_Load();
+    Harness h(true, [&](FakeWorld& world) {
+        world.settings->write(QStringLiteral("Settings"), QStringLiteral("Timeout"), QStringLiteral("500"));
+        world.clock.time = QDateTime(QDate(2026, 3, 14), QTime(9, 30, 40));
+        world.folder.exec("INSERT INTO tblSavedRuns VALUES (4, '127.0.0.1-254', '2026-03-01 08:00:00', 1);"
+                          "INSERT INTO tblSchedules VALUES ('2026-03-14 09:30:00', '127.0.0.1-254');"
+                          "INSERT INTO tblSchedules VALUES ('2026-03-15 07:00:00', '127.0.0.1-254');");
+        world.realEcho = &echo;
+    });
+    app::MainWindow& window = *h.window;
+    FakeWorld& world = h.world;
     ASSERT_EQ(window.databaseTab->lbCurrentSchedules->count(), 2);
 
     window.timerSchedule_Timer();
@@ -65,7 +62,7 @@ TEST(ScheduledRunNetwork, InsideTheClient) {
     EXPECT_FALSE(window.state().ScheduledRunActive);
     EXPECT_TRUE(window.timerSchedule->isActive());
 
-    db::Database db(fakes.paths.database());
+    db::Database db(world.folder.paths.database());
     EXPECT_EQ(count(db, "SELECT numberofruns FROM tblSavedRuns WHERE runip = '127.0.0.1-254';"), 2);
     EXPECT_EQ(count(db, "SELECT count(*) FROM tblSuccess WHERE RunNo = 4;"), 254);
     EXPECT_EQ(count(db, "SELECT count(*) FROM tblSchedules WHERE scheddate = '2026-03-14 09:30:00';"), 0);

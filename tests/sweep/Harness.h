@@ -13,16 +13,20 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace kestrion::test {
 
 // The real main window over fakes, initialised and active, with helpers to drive it by control name.
+// `prepare` runs before the window is made: stored settings and rows, the clock, real services.
 struct Harness {
     FakeWorld world;
     std::unique_ptr<app::MainWindow> window;
 
-    explicit Harness(bool load = true) {
+    explicit Harness(bool load = true, const std::function<void(FakeWorld&)>& prepare = {}) {
+        if (prepare)
+            prepare(world);
         window = std::make_unique<app::MainWindow>(world.services());
         if (load)
             this->load();

@@ -43,27 +43,17 @@ TEST(SweepNetwork, TwoHostsAnswerAndTheRoutersRefusalIsAskedOnce) {
 TEST(SweepNetwork, InsideTheClient) {
     if (!qEnvironmentVariableIsSet(kInside))
         GTEST_SKIP() << "runs only inside the namespace of TwoHostsAnswerAndTheRoutersRefusalIsAskedOnce";
-    FakeWorld world;
     platform::IcmpSocketEcho echo;
     com::RegistryComponentFactory components;
-    world.settings->write(QStringLiteral("Settings"), QStringLiteral("Timeout"), QStringLiteral("500"));
-    app::Services services = world.services();
-    app::Services real{echo,           services.boxes,    services.clock, services.host,
-                       services.shell, services.settings, components,     services.paths};
-    app::MainWindow window(real);
-    window.Form_Load();
-    QStringList lines;
-    auto set = [&](const char* name, const char* text) {
-        window.findChild<QLineEdit*>(QLatin1String(name))->setText(QLatin1String(text));
-    };
-    set("Text1", "10");
-    set("Text2", "1");
-    set("Text3", "2");
-    set("Text4", "2");
-    set("Text5", "5");
-    window.findChild<QPushButton*>(QStringLiteral("cmdPing"))->click();
+    Harness h(true, [&](FakeWorld& world) {
+        world.settings->write(QStringLiteral("Settings"), QStringLiteral("Timeout"), QStringLiteral("500"));
+        world.realEcho = &echo;
+        world.realComponents = &components;
+    });
+    h.setRange("10", "1", "2", "2", "5");
+    h.ping();
 
-    auto* grid = window.findChild<QTableWidget*>(QStringLiteral("flxOutBox"));
+    QTableWidget* grid = h.grid();
     ASSERT_EQ(grid->rowCount(), 2);
     EXPECT_EQ(grid->item(0, 0)->text(), "10.1.2.2");
     EXPECT_EQ(grid->item(0, 1)->text(), "host-a.sweep.test");
@@ -73,10 +63,10 @@ TEST(SweepNetwork, InsideTheClient) {
     EXPECT_LT(grid->item(1, 2)->text().toInt(&numeric), 500);
     EXPECT_TRUE(numeric);
 
-    ASSERT_EQ(world.boxes.shown.size(), 1u);
-    EXPECT_EQ(world.boxes.last().title, "Kestrion Alert");
-    EXPECT_EQ(world.boxes.last().buttons, platform::MsgButtons::YesNo);
-    EXPECT_EQ(window.sbStatus->panel(1), "Done.");
+    ASSERT_EQ(h.world.boxes.shown.size(), 1u);
+    EXPECT_EQ(h.world.boxes.last().title, "Kestrion Alert");
+    EXPECT_EQ(h.world.boxes.last().buttons, platform::MsgButtons::YesNo);
+    EXPECT_EQ(h.panel1(), "Done.");
 }
 
 } // namespace

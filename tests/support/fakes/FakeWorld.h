@@ -26,8 +26,20 @@ struct FakeWorld {
         std::make_unique<platform::SettingsStore>(folder.file("Kestrion.ini"));
     FakeComponentFactory components;
 
+    // End-to-end tests put real services in place of these fakes; null keeps the fake.
+    platform::EchoService* realEcho = nullptr;
+    com::ComponentFactory* realComponents = nullptr;
+    platform::HostInfo* realHost = nullptr;
+
     app::Services services() {
-        return {echo, boxes, clock, host, shell, *settings, components, folder.paths};
+        return {realEcho ? *realEcho : echo,
+                boxes,
+                clock,
+                realHost ? *realHost : host,
+                shell,
+                *settings,
+                realComponents ? *realComponents : components,
+                folder.paths};
     }
 };
 
