@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev
-  iproute2 libcap2-bin
+  iproute2 procps libcap2-bin
   xvfb xauth xdg-utils
 )
 
