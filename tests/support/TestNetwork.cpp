@@ -338,7 +338,11 @@ void TestNetwork::writeNameFiles(Node node, const std::vector<std::string>& host
         hosts << line << '\n';
     std::ofstream resolv(dir / "resolv.conf");
     resolv << "nameserver 127.0.0.1\noptions timeout:1 attempts:1\n";
-    if (!hosts || !resolv)
+    // Host names from these two files alone: a machine whose own nsswitch.conf adds a resolving
+    // service (systemd-resolved, mDNS) would otherwise reach its real name server past the namespace.
+    std::ofstream nsswitch(dir / "nsswitch.conf");
+    nsswitch << "passwd: files\ngroup: files\nhosts: files dns\n";
+    if (!hosts || !resolv || !nsswitch)
         throw std::runtime_error("cannot write the name files in " + dir.string());
 }
 

@@ -106,8 +106,9 @@ public:
     void allowPingSockets(bool allow);
     // sysctl -w key=value inside one namespace.
     void setSysctl(Node node, const std::string& key, const std::string& value);
-    // Writes /etc/netns/<ns>/hosts with these lines and a resolv.conf whose name server is
-    // 127.0.0.1, where nothing listens: look-ups of names not in the file fail at once.
+    // Writes /etc/netns/<ns>/hosts with these lines, a resolv.conf whose name server is 127.0.0.1,
+    // where nothing listens, and an nsswitch.conf that asks only those two: look-ups of names not in
+    // the file fail at once and never leave the namespace.
     void writeNameFiles(Node node, const std::vector<std::string>& hostsLines);
 
 private:
