@@ -1,10 +1,12 @@
 #include "tests/support/TestNetwork.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 using kestrion::testsupport::runCommand;
 using kestrion::testsupport::runInNamespace;
@@ -28,6 +30,8 @@ TEST(TestNetwork, CommandsInTheClientSeeItsNameFilesEnvironmentAndExitStatus) {
     EXPECT_NE(runInNamespace(net.client(), {"getent", "hosts", "missing.test"}), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3))
         << "a miss must not wait for DNS";
+    EXPECT_EQ(runInNamespace(net.client(), {"grep", "-qx", "hosts: files dns", "/etc/nsswitch.conf"}), 0)
+        << "names come from the namespace's own files, whatever the machine's nsswitch.conf adds";
     EXPECT_EQ(runInNamespace(net.client(), {"sh", "-c", "test \"$KT_MARK\" = yes"}, {"KT_MARK=yes"}), 0);
     EXPECT_EQ(runInNamespace(net.client(), {"sh", "-c", "exit 7"}), 7);
 }
@@ -54,6 +58,35 @@ TEST(TestNetwork, SettingsStayInsideAndEverythingGoesWithTheNetwork) {
         EXPECT_EQ(list.find(name), std::string::npos) << name;
         EXPECT_FALSE(std::filesystem::exists("/etc/netns/" + name)) << name;
     }
+}
+
+std::vector<std::string> networkNames;
+
+void failWhileANetworkExists() {
+    TestNetwork net("ktn");
+    networkNames = {net.client(), net.router(), net.host()};
+    net.writeNameFiles(TestNetwork::Node::Client, {});
+    FAIL() << "deliberate failure";
+}
+
+TEST(TestNetwork, AFailingTestStillRemovesItsNetworkAndTwoNetworksNeverShareANamespace) {
+    KESTRION_REQUIRE_NETNS();
+    EXPECT_FATAL_FAILURE(failWhileANetworkExists(), "deliberate failure");
+    ASSERT_EQ(networkNames.size(), 3u);
+    std::string list;
+    runCommand({"ip", "netns", "list"}, &list);
+    for (const auto& name : networkNames) {
+        EXPECT_EQ(list.find(name), std::string::npos) << name;
+        EXPECT_FALSE(std::filesystem::exists("/etc/netns/" + name)) << name;
+    }
+
+    TestNetwork first("ktn");
+    TestNetwork second("ktn");
+    for (const std::string& a : {first.client(), first.router(), first.host()})
+        for (const std::string& b : {second.client(), second.router(), second.host()})
+            EXPECT_NE(a, b);
+    EXPECT_NE(first.client().find("-" + std::to_string(::getpid()) + "-"), std::string::npos)
+        << "the run's own process number keeps two runs apart: " << first.client();
 }
 
 } // namespace
