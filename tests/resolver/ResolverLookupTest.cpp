@@ -161,6 +161,22 @@ TEST_F(ResolverLookup, NameToAddress) {
     }
 }
 
+// A caller built apart from the library reaches the methods by their places in the method table:
+// the three counting slots, then GetHostByAddr, then GetAddrByHost.
+TEST_F(ResolverLookup, MethodsSitInTheirSlotsAfterTheCountingOnes) {
+    using Count = uint32_t (*)(IWSResolver*);
+    using Method = HRESULT (*)(IWSResolver*, const char*, char*);
+    IWSResolver* object = resolver_.get();
+    void* const* table = *reinterpret_cast<void* const* const*>(object);
+    EXPECT_EQ(reinterpret_cast<Count>(table[1])(object), 2u) << "slot 2 adds a reference";
+    EXPECT_EQ(reinterpret_cast<Count>(table[2])(object), 1u) << "slot 3 releases it";
+    char buffer[kHostNameChars + 1] = {};
+    EXPECT_EQ(reinterpret_cast<Method>(table[3])(object, "10.77.0.9", buffer), S_OK);
+    EXPECT_STREQ(buffer, "host-9.sweep.test") << "slot 4 is GetHostByAddr";
+    EXPECT_EQ(reinterpret_cast<Method>(table[4])(object, "host-9.sweep.test", buffer), S_OK);
+    EXPECT_STREQ(buffer, "10.77.0.9") << "slot 5 is GetAddrByHost";
+}
+
 // The sweep asks for one name per answering address; a full block must not add noticeably to it.
 TEST_F(ResolverLookup, PerCallTimeForABlockOfNamedHosts) {
     std::vector<std::string> addresses;
