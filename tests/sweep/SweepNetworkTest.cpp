@@ -67,6 +67,8 @@ TEST(SweepNetwork, InsideTheClient) {
     EXPECT_EQ(h.world.boxes.last().title, "Kestrion Alert");
     EXPECT_EQ(h.world.boxes.last().buttons, platform::MsgButtons::YesNo);
     EXPECT_EQ(h.panel1(), "Done.");
+    EXPECT_TRUE(components.loadedLibraries().empty())
+        << "the sweep's one object is released and the Resolver library unloaded when the sweep returns";
 }
 
 } // namespace
