@@ -52,11 +52,12 @@ void About::ShowNetworkInfo(StatusBar& status) {
 }
 
 void About::lbCompanyInfo_Click(int) {
-    shell_.open(WebAddress);
+    platform::OpenWithShell(shell_, 0, QStringLiteral("open"), WebAddress, QString(), QString(), 1);
 }
 
+// The help page opens in the desktop's browser, as the shell opens any HTML file.
 void About::cmdLaunchHelp_Click(int) {
-    shell_.open(paths_.helpFile());
+    platform::OpenWithShell(shell_, 0, QStringLiteral("open"), paths_.helpFile(), QString(), QString(), 1);
 }
 
 QCursor About::handCursor(const QString& folder) {

@@ -4,7 +4,6 @@
 #include "app/Splash.h"
 #include "platform/InstanceLock.h"
 #include "platform/MessageBoxes.h"
-#include "platform/Shell.h"
 
 #include <QApplication>
 
@@ -39,11 +38,6 @@ int Main(const Services& services) {
     if (!running.window)
         return 0;
     return QApplication::exec();
-}
-
-int32_t OpenWithShell(platform::Shell& shell, int32_t owner, const QString& verb, const QString& file,
-                      const QString& parameters, const QString& directory, int32_t showCommand) {
-    return shell.open(file);
 }
 
 } // namespace kestrion::app

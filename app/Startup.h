@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Services.h"
+#include "platform/Shell.h"
 
 #include <QString>
 #include <cstdint>
@@ -8,7 +9,6 @@
 
 namespace kestrion::platform {
 class InstanceLock;
-class Shell;
 } // namespace kestrion::platform
 
 namespace kestrion::app {
@@ -35,9 +35,7 @@ Running StartUp(const Services& services, const QString& lockFile = QString());
 // modMain's Main: start-up, then the event loop until the main window closes. Returns the exit code.
 int Main(const Services& services);
 
-// Hands a file or web address to the desktop shell's open verb and returns the shell's result.
-// Only the address is meaningful on this platform; the other arguments are kept for the callers.
-int32_t OpenWithShell(platform::Shell& shell, int32_t owner, const QString& verb, const QString& file,
-                      const QString& parameters, const QString& directory, int32_t showCommand);
+// modMain's shell hand-over lives in platform/, where the report writer reaches it too.
+using platform::OpenWithShell;
 
 } // namespace kestrion::app

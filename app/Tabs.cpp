@@ -138,9 +138,11 @@ AboutTab::AboutTab(QWidget* parent) : QWidget(parent) {
     fraCompanyInfo =
         named(new QGroupBox(QStringLiteral("Contact Information"), this), QStringLiteral("fraCompanyInfo"));
     fraCompanyInfo->setGeometry(twipRect(240, 1020 - kTabRow, 4860, 1860));
+    // One line under the other: stepped in whole pixels, so that rounding never lets two lines overlap.
+    const QRect firstLine = twipRect(180, 330, 4500, 285);
     for (int i = 0; i < 5; ++i) {
         lbCompanyInfo[i] = named(new QLabel(fraCompanyInfo), QStringLiteral("lbCompanyInfo(%1)").arg(i));
-        lbCompanyInfo[i]->setGeometry(twipRect(180, 330 + i * 285, 4500, 285));
+        lbCompanyInfo[i]->setGeometry(firstLine.translated(0, i * firstLine.height()));
     }
     fraAboutNet =
         named(new QGroupBox(QStringLiteral("Winsock Information"), this), QStringLiteral("fraAboutNet"));

@@ -142,7 +142,7 @@ bool WriteFreeIPReport(const platform::AppPaths& paths, platform::AppState& stat
         fileFailure(QStringLiteral("Cannot delete"), path);
     writeWhole(path, FormatFreeIPReport(*heading, freeAddresses, usedAddresses));
 
-    shell.open(path);
+    platform::OpenWithShell(shell, 0, QStringLiteral("open"), path, QString(), QString(), 1);
     return true;
 }
 

@@ -1,6 +1,9 @@
 #include "WindowFixture.h"
 
+#include "sweep/PingTab.h"
+
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -137,9 +140,16 @@ TEST_F(OptionsTest, UntickAndApplyStoresFalseAndTheNextInitialisationReadsIt) {
     click(apply());
     EXPECT_EQ(stored(QStringLiteral("StartWithLocalAddress")), QStringLiteral("False"));
 
+    // The next Reset reads the store again and leaves the boxes empty; so does the next start.
     window->state().StartWithLocalAddress = true;
-    app::ReadSettings(window->state(), *world.settings);
+    window->pingSweep->cmdReset_Click();
     EXPECT_FALSE(window->state().StartWithLocalAddress);
+    EXPECT_EQ(window->pingTab->Text1->text(), QString());
+    EXPECT_EQ(window->pingTab->Text5->text(), QString());
+    window.reset();
+    start();
+    EXPECT_EQ(window->pingTab->Text1->text(), QString());
+    EXPECT_EQ(window->pingTab->Text4->text(), QString());
 }
 
 TEST_F(OptionsTest, TickingTheBoxAlwaysEnablesApply) {

@@ -48,8 +48,26 @@ TEST(StartupProcess, SecondInstanceIsRefusedAndTheFirstStays) {
     EXPECT_EQ(first.state(), QProcess::Running) << "the first instance is untouched";
     first.waitForReadyRead(200);
     EXPECT_FALSE(first.readAllStandardOutput().contains("BOX|"));
+
+    // A crash (SIGKILL: no clean-up runs) must not leave the lock behind: the next start is let in.
     first.kill();
-    first.waitForFinished(5000);
+    ASSERT_TRUE(first.waitForFinished(5000));
+    QProcess third;
+    third.setProcessEnvironment(isolated(dir));
+    third.start(QStringLiteral(KESTRION_EXECUTABLE), {});
+    ASSERT_TRUE(third.waitForStarted(5000));
+    QByteArray thirdOut;
+    const bool thirdUp = QTest::qWaitFor(
+        [&] {
+            third.waitForReadyRead(100);
+            thirdOut += third.readAllStandardOutput();
+            return thirdOut.contains("WINDOW|frmMain") || third.state() != QProcess::Running;
+        },
+        15000);
+    EXPECT_TRUE(thirdUp && thirdOut.contains("WINDOW|frmMain")) << thirdOut.constData();
+    EXPECT_FALSE(thirdOut.contains("BOX|")) << thirdOut.constData();
+    third.kill();
+    third.waitForFinished(5000);
 }
 
 } // namespace

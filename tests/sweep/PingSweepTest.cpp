@@ -4,6 +4,7 @@
 #include "platform/Twips.h"
 
 #include <QHeaderView>
+#include <QTimer>
 
 namespace kestrion::test {
 namespace {
@@ -520,6 +521,35 @@ TEST(PingSweep, WindowKeepsPaintingDuringASweep) {
     EXPECT_TRUE(painted.filter(QStringLiteral("Pinging 10.1.2.")).size() >= 2);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !painted.isEmpty() && painted.back() == "Done."; }, 2000))
         << "the last paint shows the end of the sweep";
+}
+
+// A slow name look-up (a silent name server) must not freeze the window either: what is asked to be
+// painted while the look-up waits is painted then, not after it.
+TEST(PingSweep, WindowKeepsPaintingWhileANameIsLookedUp) {
+    Harness h;
+    h.world.echo.answer("10.1.2.1");
+    h.world.components.names = {{"10.1.2.1", "slow.lab"}};
+    h.world.components.waitMs = 300;
+    QWidget* panel = h.window->sbStatus->findChild<QWidget*>(QStringLiteral("sbStatus.Panel(1)"));
+    ASSERT_NE(panel, nullptr);
+    int paintedDuringLookUp = 0;
+    struct PaintSpy : QObject {
+        std::function<void()> onPaint;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint)
+                onPaint();
+            return false;
+        }
+    } spy;
+    spy.onPaint = [&] { paintedDuringLookUp += h.world.components.lookingUp ? 1 : 0; };
+    panel->installEventFilter(&spy);
+    QTimer damage; // something keeps asking for a repaint, as an uncovered window would
+    QObject::connect(&damage, &QTimer::timeout, panel, [panel] { panel->update(); });
+    damage.start(20);
+    h.setRange("10", "1", "2", "1", "1");
+    h.ping();
+    EXPECT_EQ(h.rows(), (std::vector<QStringList>{{"10.1.2.1", "slow.lab", "1"}}));
+    EXPECT_GE(paintedDuringLookUp, 2);
 }
 
 } // namespace

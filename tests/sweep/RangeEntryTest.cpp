@@ -37,6 +37,34 @@ TEST(RangeEntry, TypingMovesAlongTheBoxes) {
     EXPECT_EQ(QApplication::focusWidget(), h.box("Text4"));
 }
 
+// The change rule by the length of the text, however it got there (typed, pasted or assigned).
+TEST(RangeEntry, ChangeRuleByLength) {
+    struct Row {
+        const char* name;
+        const char* text;
+        const char* kept;
+        bool moves;
+    };
+    const Row rows[] = {{"one digit stays", "7", "7", false},
+                        {"a lone dot is dropped", ".", "", false},
+                        {"two digits wait", "12", "12", false},
+                        {"two digits and a dot", "12.", "12", true},
+                        {"third character moves on", "123", "123", true},
+                        {"letters are not rejected here", "abc", "abc", true},
+                        {"four characters wait", "1234", "1234", false},
+                        {"a dot after four characters", "1234.", "1234", true}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        Harness h;
+        QLineEdit* box = h.box("Text4");
+        box->setText(QString());
+        box->setFocus();
+        box->setText(QLatin1String(r.text));
+        EXPECT_EQ(box->text(), r.kept);
+        EXPECT_EQ(QApplication::focusWidget(), r.moves ? h.box("Text5") : box);
+    }
+}
+
 TEST(RangeEntry, LastBoxMovesToPingOnlyWhenItIsEnabled) {
     struct Row {
         const char* name;

@@ -1,6 +1,8 @@
 #include "tests/support/fakes/FakeResolver.h"
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace kestrion::test {
 
@@ -31,6 +33,11 @@ public:
     }
     com::HRESULT GetHostByAddr(const char* IPAddr, char* HostName) override {
         ++factory_.lookups;
+        if (factory_.waitMs > 0) {
+            factory_.lookingUp = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(factory_.waitMs));
+            factory_.lookingUp = false;
+        }
         auto it = factory_.names.find(IPAddr);
         std::string answer =
             it != factory_.names.end() ? it->second : std::string("Error code 11004 occurred.");

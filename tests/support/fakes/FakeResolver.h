@@ -21,6 +21,8 @@ public:
     int created = 0;
     std::atomic<int> live{0};
     std::atomic<int> lookups{0};
+    int waitMs = 0;                     // how long each look-up takes, as a silent name server would
+    std::atomic<bool> lookingUp{false}; // true while a look-up waits
 };
 
 } // namespace kestrion::test
