@@ -4,17 +4,27 @@
 #include "db/Database.h"
 #include "platform/MessageBoxes.h"
 
+#include <QWidget>
 #include <cstdio>
 
 namespace kestrion::app {
+
+namespace {
+bool insideModalBox(QObject* receiver) {
+    const QWidget* modal = QApplication::activeModalWidget();
+    const auto* widget = qobject_cast<QWidget*>(receiver);
+    return modal && widget && widget->window() == modal;
+}
+} // namespace
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Kestrion"));
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {
-    // Clicks, keys and timers queued behind a fatal failure must not start new work.
-    if (endingAfterFatalError()) {
+    // Clicks, keys and timers queued behind a fatal failure must not start new work; only the box that
+    // shows the failure still takes the user's click or key, or it could never be closed.
+    if (endingAfterFatalError() && !insideModalBox(receiver)) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:

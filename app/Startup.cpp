@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include "app/FatalError.h"
 #include "app/MainWindow.h"
 #include "app/Splash.h"
 #include "platform/InstanceLock.h"
@@ -29,14 +30,17 @@ Running StartUp(const Services& services, const QString& lockFile) {
 
     running.window = std::make_unique<MainWindow>(services);
     running.window->setSplash(running.splash.get());
-    running.window->Form_Load();
+    // Start-up lists the stored schedules at once: a database that cannot be read ends the program here
+    // with the run-time error message, before the event loop starts.
+    if (!runEventGuarded(services.boxes, [&] { running.window->Form_Load(); }))
+        running.window.reset();
     return running;
 }
 
 int Main(const Services& services) {
     Running running = StartUp(services);
     if (!running.window)
-        return 0;
+        return endingAfterFatalError() ? 1 : 0;
     return QApplication::exec();
 }
 

@@ -29,7 +29,8 @@ struct Running {
 };
 
 // Steps 1 to 3 of Main: refuses a second instance (box, then no window), shows the splash, loads and
-// initialises the main window. `lockFile` empty: the per-user runtime folder.
+// initialises the main window. `lockFile` empty: the per-user runtime folder. A database failure
+// during the initialisation is shown as the fatal run-time error and leaves no window.
 Running StartUp(const Services& services, const QString& lockFile = QString());
 
 // modMain's Main: start-up, then the event loop until the main window closes. Returns the exit code.

@@ -1,19 +1,23 @@
 #include "platform/DateText.h"
 
-#include <QLocale>
-
 namespace kestrion::platform {
 
-QString generalDateText(const QDateTime& value) {
-    const QLocale locale = QLocale::system();
+QString generalDateText(const QDateTime& value, const QLocale& locale) {
     const QString date = locale.toString(value.date(), QLocale::ShortFormat);
     if (value.time() == QTime(0, 0))
         return date;
-    // The long time format carries a time-zone name ("t") on many locales; it is left out.
-    QString timeFormat = locale.timeFormat(QLocale::LongFormat);
-    timeFormat.remove(QLatin1Char('t'));
-    timeFormat = timeFormat.trimmed();
-    return date + QLatin1Char(' ') + locale.toString(value.time(), timeFormat);
+    // The long time format carries a time-zone name ("t") on many locales; it is left out, but a
+    // letter t inside a quoted literal of the format is text and stays.
+    const QString longTime = locale.timeFormat(QLocale::LongFormat);
+    QString timeFormat;
+    bool quoted = false;
+    for (const QChar c : longTime) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (c != QLatin1Char('t') || quoted)
+            timeFormat.append(c);
+    }
+    return date + QLatin1Char(' ') + locale.toString(value.time(), timeFormat.simplified());
 }
 
 QString toStoredDate(const QDateTime& value) {

@@ -1,4 +1,7 @@
-// Two real processes of the real program: the second is refused and the first stays.
+// The real program in processes of its own: a second instance is refused and the first stays; a
+// missing database ends start-up with the run-time error.
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -68,6 +71,28 @@ TEST(StartupProcess, SecondInstanceIsRefusedAndTheFirstStays) {
     EXPECT_FALSE(thirdOut.contains("BOX|")) << thirdOut.constData();
     third.kill();
     third.waitForFinished(5000);
+}
+
+TEST(StartupProcess, MissingDatabaseEndsWithTheRunTimeErrorWhenSchedulesAreListed) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // An application folder holding the program and nothing else.
+    const QString appFolder = dir.filePath(QStringLiteral("app"));
+    ASSERT_TRUE(QDir().mkpath(appFolder));
+    const QString program = appFolder + QStringLiteral("/kestrion");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KESTRION_EXECUTABLE), program));
+
+    QProcess process;
+    process.setProcessEnvironment(isolated(dir));
+    process.start(program, {});
+    ASSERT_TRUE(process.waitForFinished(20000));
+    const QByteArray out = process.readAllStandardOutput();
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "no crash: " << out.constData();
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(out.contains("BOX|Kestrion|Run-time error '14':\n\nunable to open database file"))
+        << out.constData();
+    EXPECT_EQ(out.count("BOX|"), 1) << out.constData();
+    EXPECT_FALSE(QFile::exists(appFolder + QStringLiteral("/KRdb.mdb"))) << "the program never creates it";
 }
 
 } // namespace

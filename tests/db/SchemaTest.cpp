@@ -25,8 +25,8 @@ QString shell(const AppFolder& folder, const QString& sql, bool* ok = nullptr) {
 } // namespace
 
 TEST(DeliveredDatabase, SchemaAsTheSqliteShellSeesIt) {
-    if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
-        GTEST_SKIP() << "the sqlite3 shell is not installed (scripts/setup.sh installs it)";
+    ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
+        << "the sqlite3 shell is not installed (scripts/setup.sh installs it)";
     struct Row {
         const char* name;
         const char* sql;
@@ -41,6 +41,13 @@ TEST(DeliveredDatabase, SchemaAsTheSqliteShellSeesIt) {
          "RunNo,runip,runcreatedate,numberofruns"},
         {"result fields", "SELECT group_concat(name, ',') FROM pragma_table_info('tblSuccess');",
          "RunNo,RunDate,successIP,SuccessRTT"},
+        {"fields of the other tables and of the stored queries",
+         "SELECT (SELECT group_concat(name, ',') FROM pragma_table_info(t.name)) FROM (SELECT 1 AS k, "
+         "'tblSchedules' AS name UNION SELECT 2, 'qrySchedules' UNION SELECT 3, 'tblDistinctSuccesses' "
+         "UNION SELECT 4, 'tblFreeIPReport' UNION SELECT 5, 'tblCurrentRun' UNION SELECT 6, 'qryRptIPsFree' "
+         "UNION SELECT 7, 'qryRptIPsUsed') t ORDER BY k;",
+         "scheddate,schedip\nscheddate,schedip\nRunNo,SuccessIP\nsuccessIP,RunNo,Status\n"
+         "RunNo,RunIP,RunCreateDate,NumberOfRuns\nsuccessIP\nsuccessIP"},
         {"unique schedule date, on the date alone",
          "SELECT il.\"unique\" || ' ' || group_concat(ii.name) FROM pragma_index_list('tblSchedules') il, "
          "pragma_index_info(il.name) ii WHERE il.name = 'idxSchedulesDate';",
@@ -85,18 +92,37 @@ TEST(DeliveredDatabase, SchemaAsTheSqliteShellSeesIt) {
     }
 }
 
-TEST(DeliveredDatabase, ASecondScheduleAtTheSameMinuteIsRefusedWhateverTheRange) {
-    if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
-        GTEST_SKIP() << "the sqlite3 shell is not installed";
-    AppFolder folder;
-    bool ok = true;
-    const QString out =
-        shell(folder,
-              QStringLiteral("INSERT INTO tblSavedRuns VALUES (1, 'a.b.c.1-2', 'x', 1),"
-                             " (2, 'a.b.d.1-2', 'x', 1);"
-                             "INSERT INTO tblSchedules VALUES ('2026-02-01 10:00:00', 'a.b.c.1-2');"
-                             "INSERT INTO tblSchedules VALUES ('2026-02-01 10:00:00', 'a.b.d.1-2');"),
-              &ok);
-    EXPECT_FALSE(ok);
-    EXPECT_TRUE(out.contains("UNIQUE constraint failed: tblSchedules.scheddate")) << out.toStdString();
+TEST(DeliveredDatabase, RefusesWhatTheRulesForbid) {
+    ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
+        << "the sqlite3 shell is not installed (scripts/setup.sh installs it)";
+    const QString twoRuns = QStringLiteral("INSERT INTO tblSavedRuns VALUES (1, 'a.b.c.1-2', 'x', 1),"
+                                           " (2, 'a.b.d.1-2', 'x', 1);");
+    struct Row {
+        const char* name;
+        const char* sql;
+        const char* error;
+    } rows[] = {
+        {"a second schedule at the same minute, whatever the range",
+         "INSERT INTO tblSchedules VALUES ('2026-02-01 10:00:00', 'a.b.c.1-2');"
+         "INSERT INTO tblSchedules VALUES ('2026-02-01 10:00:00', 'a.b.d.1-2');",
+         "UNIQUE constraint failed: tblSchedules.scheddate"},
+        {"a second saved run of one range", "INSERT INTO tblSavedRuns VALUES (3, 'a.b.c.1-2', 'x', 1);",
+         "UNIQUE constraint failed: tblSavedRuns.runip"},
+        {"run number 32768", "INSERT INTO tblSavedRuns VALUES (32768, 'a.b.e.1-2', 'x', 1);",
+         "CHECK constraint failed"},
+        {"run number 0", "INSERT INTO tblSavedRuns VALUES (0, 'a.b.e.1-2', 'x', 1);",
+         "CHECK constraint failed"},
+        {"results of no saved run",
+         "PRAGMA foreign_keys = ON; INSERT INTO tblSuccess VALUES (9, '2026-01-01 10:00:00', '1.2.3.4', "
+         "'1');",
+         "FOREIGN KEY constraint failed"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        AppFolder folder;
+        bool ok = true;
+        const QString out = shell(folder, twoRuns + QString::fromLatin1(row.sql), &ok);
+        EXPECT_FALSE(ok);
+        EXPECT_TRUE(out.contains(QLatin1String(row.error))) << out.toStdString();
+    }
 }
