@@ -316,11 +316,19 @@ EchoOpenResult IcmpSocketEcho::open() {
 }
 
 std::string IcmpSocketEcho::refusalText(int datagramError, int rawError) {
-    if (!isPermissionError(datagramError) || !isPermissionError(rawError)) {
-        const int error = isPermissionError(rawError) ? datagramError : rawError;
+    if (!isPermissionError(rawError))
         return "Kestrion cannot open an ICMP socket to send echo requests: " +
-               std::string(std::strerror(error)) + ".";
-    }
+               std::string(std::strerror(rawError)) + ".";
+    if (!isPermissionError(datagramError))
+        // This kernel offers no ICMP datagram sockets, so the sysctl would not help; the raw socket would.
+        return "Kestrion is not allowed to send ICMP echo requests on this computer: ICMP datagram sockets "
+               "are "
+               "not available (" +
+               std::string(std::strerror(datagramError)) +
+               ") and it may not open a raw socket.\n"
+               "Give the program the right to open raw sockets:\n"
+               "    sudo setcap cap_net_raw+ep " +
+               programPath();
     return "Kestrion is not allowed to send ICMP echo requests on this computer: it may open neither an ICMP "
            "datagram socket nor a raw socket.\n"
            "Either allow ICMP datagram sockets for every group:\n"

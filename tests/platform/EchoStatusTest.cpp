@@ -91,6 +91,13 @@ TEST(EchoRefusal, PermissionFailureNamesBothRemedies) {
     }
 }
 
+TEST(EchoRefusal, WithoutDatagramSocketsTheRawRemedyIsNamed) {
+    const std::string text = IcmpSocketEcho::refusalText(EPROTONOSUPPORT, EPERM);
+    EXPECT_NE(text.find(std::strerror(EPROTONOSUPPORT)), std::string::npos) << text;
+    EXPECT_NE(text.find("setcap cap_net_raw+ep /"), std::string::npos) << text;
+    EXPECT_EQ(text.find("ping_group_range"), std::string::npos) << text;
+}
+
 TEST(EchoRefusal, OtherFailureSaysWhatWentWrong) {
     const std::string text = IcmpSocketEcho::refusalText(EACCES, EMFILE);
     EXPECT_NE(text.find(std::strerror(EMFILE)), std::string::npos) << text;
