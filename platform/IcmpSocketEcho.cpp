@@ -321,9 +321,8 @@ std::string IcmpSocketEcho::refusalText(int datagramError, int rawError) {
                std::string(std::strerror(rawError)) + ".";
     if (!isPermissionError(datagramError))
         // This kernel offers no ICMP datagram sockets, so the sysctl would not help; the raw socket would.
-        return "Kestrion is not allowed to send ICMP echo requests on this computer: ICMP datagram sockets "
-               "are "
-               "not available (" +
+        return "Kestrion is not allowed to send ICMP echo requests on this computer: this system has no "
+               "ICMP datagram sockets (" +
                std::string(std::strerror(datagramError)) +
                ") and it may not open a raw socket.\n"
                "Give the program the right to open raw sockets:\n"
