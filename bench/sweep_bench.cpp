@@ -1,6 +1,6 @@
 // A full sweep of 254 answering addresses through the real main window, offscreen: the Ping button
 // pressed on 127.0.0.1 to 127.0.0.254 inside a network namespace of its own (loopback only), with
-// the real echo service. Median of 5 sweeps without host names (no Resolver object can be made) and
+// the real echo service. Median of 9 sweeps without host names (no Resolver object can be made) and
 // with them (the real Resolver, all 254 addresses named in the namespace's hosts file). Needs root.
 #include "app/Application.h"
 #include "app/MainWindow.h"
@@ -21,6 +21,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <unistd.h>
 #include <vector>
 
@@ -29,7 +30,7 @@ using namespace kestrion;
 namespace {
 
 constexpr const char* kInside = "KESTRION_SWEEP_BENCH_INSIDE";
-constexpr int kRuns = 5;
+constexpr int kRuns = 9;
 constexpr int kAddresses = 254;
 constexpr double kTargetSeconds = 0.5;
 constexpr double kTargetNameMsPerAddress = 0.2;
@@ -48,45 +49,59 @@ struct Result {
     bool complete = true;
 };
 
-Result measure(com::ComponentFactory& components, bool expectNames) {
-    test::FakeWorld world;
-    platform::IcmpSocketEcho echo;
-    world.settings->write(QStringLiteral("Settings"), QStringLiteral("Timeout"), QStringLiteral("1000"));
-    world.realEcho = &echo;
-    world.realComponents = &components;
-    app::MainWindow window(world.services());
-    window.Form_Load();
-    auto* grid = window.findChild<QTableWidget*>(QStringLiteral("flxOutBox"));
-    Result result;
-    for (int run = 0; run <= kRuns; ++run) { // run 0 warms up
-        window.findChild<QPushButton*>(QStringLiteral("cmdReset"))->click();
+// One window per kind of sweep; the two take turns, so a change in the machine's load falls on both.
+class Sweeper {
+public:
+    Sweeper(com::ComponentFactory& components, bool expectNames) : expectNames_(expectNames) {
+        world_.settings->write(QStringLiteral("Settings"), QStringLiteral("Timeout"), QStringLiteral("1000"));
+        world_.realEcho = &echo_;
+        world_.realComponents = &components;
+        window_ = std::make_unique<app::MainWindow>(world_.services());
+        window_->Form_Load();
+        grid_ = window_->findChild<QTableWidget*>(QStringLiteral("flxOutBox"));
+    }
+
+    void sweep(bool keep) {
+        window_->findChild<QPushButton*>(QStringLiteral("cmdReset"))->click();
         const char* texts[5] = {"127", "0", "0", "1", "254"};
         for (int i = 0; i < 5; ++i)
-            window.findChild<QLineEdit*>(QStringLiteral("Text%1").arg(i + 1))
+            window_->findChild<QLineEdit*>(QStringLiteral("Text%1").arg(i + 1))
                 ->setText(QLatin1String(texts[i]));
         const double cpuStart = processCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
-        window.findChild<QPushButton*>(QStringLiteral("cmdPing"))->click();
+        window_->findChild<QPushButton*>(QStringLiteral("cmdPing"))->click();
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         const double cpu = processCpuSeconds() - cpuStart;
-        const bool named = grid->rowCount() == kAddresses &&
-                           grid->item(kAddresses - 1, 1)->text() == QStringLiteral("host-254.sweep.test");
-        if (grid->rowCount() != kAddresses || (expectNames && !named) ||
-            window.sbStatus->panel(1) != QStringLiteral("Done."))
-            result.complete = false;
-        if (run > 0) {
-            result.runs.push_back(took.count());
-            result.cpu.push_back(cpu);
+        const bool named = grid_->rowCount() == kAddresses &&
+                           grid_->item(kAddresses - 1, 1)->text() == QStringLiteral("host-254.sweep.test");
+        if (grid_->rowCount() != kAddresses || (expectNames_ && !named) ||
+            window_->sbStatus->panel(1) != QStringLiteral("Done."))
+            result_.complete = false;
+        if (keep) {
+            result_.runs.push_back(took.count());
+            result_.cpu.push_back(cpu);
         }
     }
-    auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
-    result.medianSeconds = median(result.runs);
-    result.medianCpuSeconds = median(result.cpu);
-    return result;
-}
+
+    Result result() const {
+        auto median = [](std::vector<double> v) {
+            std::sort(v.begin(), v.end());
+            return v[v.size() / 2];
+        };
+        Result r = result_;
+        r.medianSeconds = median(r.runs);
+        r.medianCpuSeconds = median(r.cpu);
+        return r;
+    }
+
+private:
+    test::FakeWorld world_;
+    platform::IcmpSocketEcho echo_;
+    std::unique_ptr<app::MainWindow> window_;
+    QTableWidget* grid_ = nullptr;
+    bool expectNames_;
+    Result result_;
+};
 
 void print(const char* what, const Result& r) {
     std::printf("%-26s median %.3f s, CPU %.3f s  (runs:", what, r.medianSeconds, r.medianCpuSeconds);
@@ -108,8 +123,14 @@ int inside(int argc, char** argv) {
     app::Application application(argc, argv);
     NoResolver none;
     com::RegistryComponentFactory registry;
-    const Result plain = measure(none, false);
-    const Result named = measure(registry, true);
+    Sweeper plainSweeper(none, false);
+    Sweeper namedSweeper(registry, true);
+    for (int run = 0; run <= kRuns; ++run) { // run 0 warms up
+        plainSweeper.sweep(run > 0);
+        namedSweeper.sweep(run > 0);
+    }
+    const Result plain = plainSweeper.result();
+    const Result named = namedSweeper.result();
     print("sweep, names unavailable:", plain);
     print("sweep, names looked up:", named);
     const double addedMs = (named.medianSeconds - plain.medianSeconds) * 1000.0 / kAddresses;
