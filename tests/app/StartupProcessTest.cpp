@@ -22,22 +22,30 @@ QProcessEnvironment isolated(const QTemporaryDir& dir) {
     return env;
 }
 
+// Starts the program and reads its output until the main window is up or the program has ended.
+// Returns everything it wrote meanwhile.
+QByteArray startUntilTheWindowIsUp(QProcess& process, const QTemporaryDir& dir) {
+    process.setProcessEnvironment(isolated(dir));
+    process.start(QStringLiteral(KESTRION_EXECUTABLE), {});
+    if (!process.waitForStarted(5000))
+        return "the program did not start";
+    QByteArray out;
+    (void)QTest::qWaitFor( // the caller judges the output
+        [&] {
+            process.waitForReadyRead(100);
+            out += process.readAllStandardOutput();
+            return out.contains("WINDOW|frmMain") || process.state() != QProcess::Running;
+        },
+        15000);
+    return out;
+}
+
 TEST(StartupProcess, SecondInstanceIsRefusedAndTheFirstStays) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     QProcess first;
-    first.setProcessEnvironment(isolated(dir));
-    first.start(QStringLiteral(KESTRION_EXECUTABLE), {});
-    ASSERT_TRUE(first.waitForStarted(5000));
-    QByteArray firstOut;
-    const bool up = QTest::qWaitFor(
-        [&] {
-            first.waitForReadyRead(100);
-            firstOut += first.readAllStandardOutput();
-            return firstOut.contains("WINDOW|frmMain");
-        },
-        15000);
-    ASSERT_TRUE(up) << firstOut.constData();
+    const QByteArray firstOut = startUntilTheWindowIsUp(first, dir);
+    ASSERT_TRUE(firstOut.contains("WINDOW|frmMain")) << firstOut.constData();
 
     QProcess second;
     second.setProcessEnvironment(isolated(dir));
@@ -56,18 +64,8 @@ TEST(StartupProcess, SecondInstanceIsRefusedAndTheFirstStays) {
     first.kill();
     ASSERT_TRUE(first.waitForFinished(5000));
     QProcess third;
-    third.setProcessEnvironment(isolated(dir));
-    third.start(QStringLiteral(KESTRION_EXECUTABLE), {});
-    ASSERT_TRUE(third.waitForStarted(5000));
-    QByteArray thirdOut;
-    const bool thirdUp = QTest::qWaitFor(
-        [&] {
-            third.waitForReadyRead(100);
-            thirdOut += third.readAllStandardOutput();
-            return thirdOut.contains("WINDOW|frmMain") || third.state() != QProcess::Running;
-        },
-        15000);
-    EXPECT_TRUE(thirdUp && thirdOut.contains("WINDOW|frmMain")) << thirdOut.constData();
+    const QByteArray thirdOut = startUntilTheWindowIsUp(third, dir);
+    EXPECT_TRUE(thirdOut.contains("WINDOW|frmMain")) << thirdOut.constData();
     EXPECT_FALSE(thirdOut.contains("BOX|")) << thirdOut.constData();
     third.kill();
     third.waitForFinished(5000);
