@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake make pkg-config ccache clang-format
-  qt6-base-dev qt6-base-dev-tools
+  qt6-base-dev qt6-base-dev-tools qt6-base-private-dev
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev
   iproute2 procps libcap2-bin
