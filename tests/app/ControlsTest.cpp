@@ -157,13 +157,14 @@ TEST_F(ControlsTest, EveryControlWithItsKindCaptionAndPlace) {
         QWidget* w = window->findChild<QWidget*>(QLatin1String(c.name));
         ASSERT_NE(w, nullptr);
         EXPECT_TRUE(isKind(w, c.kind)) << w->metaObject()->className();
-        if (c.caption)
+        if (c.caption) {
             EXPECT_EQ(captionOf(w), QLatin1String(c.caption));
+        }
         const QWidget* page = window->SSTab1->widget(c.tab);
         EXPECT_TRUE(page->isAncestorOf(w)) << "on tab " << c.tab;
-        if (c.frame)
+        if (c.frame) {
             EXPECT_EQ(w->parentWidget()->objectName(), QLatin1String(c.frame));
-        else
+        } else
             EXPECT_EQ(w->parentWidget(), page);
     }
     EXPECT_EQ(find<QTableWidget>(QStringLiteral("flxOutBox"))->columnCount(), 3);
@@ -211,8 +212,9 @@ TEST_F(ControlsTest, NothingIsCutOffOrOverlapsAtTheDefaultFont) {
             if (auto* l = qobject_cast<QLabel*>(w); l && !l->text().isEmpty()) {
                 const int needed = l->wordWrap() ? l->heightForWidth(l->width()) : l->sizeHint().height();
                 EXPECT_LE(needed, l->height()) << "text cut off below";
-                if (!l->wordWrap())
+                if (!l->wordWrap()) {
                     EXPECT_LE(l->sizeHint().width(), l->width()) << "text cut off at the right";
+                }
             }
             if (auto* b = qobject_cast<QAbstractButton*>(w)) {
                 EXPECT_LE(b->sizeHint().width(), b->width()) << "caption cut off";

@@ -11,7 +11,9 @@
 namespace kestrion::test {
 namespace {
 
-uint32_t ip(const char* dotted) { return FakeEcho::value(dotted); }
+uint32_t ip(const char* dotted) {
+    return FakeEcho::value(dotted);
+}
 
 void clickThroughTheWindowSystem(QWidget* top, QWidget* target) {
     QWindow* window = top->windowHandle();
