@@ -27,7 +27,8 @@ TEST(GeneralDateText, ShortDateAndLongTimeWithoutTheZone) {
         const QString text = generalDateText(value, row.locale);
         EXPECT_EQ(text, QString::fromLatin1(row.expected));
         const QString zone = value.timeZoneAbbreviation();
-        if (!zone.isEmpty())
+        if (!zone.isEmpty()) {
             EXPECT_FALSE(text.contains(zone)) << text.toStdString();
+        }
     }
 }
