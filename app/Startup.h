@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/Services.h"
-#include "platform/Shell.h"
 
 #include <QString>
 #include <cstdint>
@@ -35,8 +34,5 @@ Running StartUp(const Services& services, const QString& lockFile = QString());
 
 // modMain's Main: start-up, then the event loop until the main window closes. Returns the exit code.
 int Main(const Services& services);
-
-// modMain's shell hand-over lives in platform/, where the report writer reaches it too.
-using platform::OpenWithShell;
 
 } // namespace kestrion::app

@@ -319,22 +319,21 @@ std::string IcmpSocketEcho::refusalText(int datagramError, int rawError) {
     if (!isPermissionError(rawError))
         return "Kestrion cannot open an ICMP socket to send echo requests: " +
                std::string(std::strerror(rawError)) + ".";
+    const std::string setcapLine = "    sudo setcap cap_net_raw+ep " + programPath();
     if (!isPermissionError(datagramError))
         // This kernel offers no ICMP datagram sockets, so the sysctl would not help; the raw socket would.
         return "Kestrion is not allowed to send ICMP echo requests on this computer: this system has no "
                "ICMP datagram sockets (" +
                std::string(std::strerror(datagramError)) +
                ") and it may not open a raw socket.\n"
-               "Give the program the right to open raw sockets:\n"
-               "    sudo setcap cap_net_raw+ep " +
-               programPath();
+               "Give the program the right to open raw sockets:\n" +
+               setcapLine;
     return "Kestrion is not allowed to send ICMP echo requests on this computer: it may open neither an ICMP "
            "datagram socket nor a raw socket.\n"
            "Either allow ICMP datagram sockets for every group:\n"
            "    sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"\n"
-           "or give the program the right to open raw sockets:\n"
-           "    sudo setcap cap_net_raw+ep " +
-           programPath();
+           "or give the program the right to open raw sockets:\n" +
+           setcapLine;
 }
 
 } // namespace kestrion::platform

@@ -164,8 +164,9 @@ TEST_F(ControlsTest, EveryControlWithItsKindCaptionAndPlace) {
         EXPECT_TRUE(page->isAncestorOf(w)) << "on tab " << c.tab;
         if (c.frame) {
             EXPECT_EQ(w->parentWidget()->objectName(), QLatin1String(c.frame));
-        } else
+        } else {
             EXPECT_EQ(w->parentWidget(), page);
+        }
     }
     EXPECT_EQ(find<QTableWidget>(QStringLiteral("flxOutBox"))->columnCount(), 3);
     for (int i = 0; i < 3; ++i)
@@ -193,7 +194,7 @@ TEST_F(ControlsTest, RightColumnButtonsLineUpOnEveryTab) {
 // Every control lies inside its tab (and frame), shows its whole caption and overlaps no sibling.
 TEST_F(ControlsTest, NothingIsCutOffOrOverlapsAtTheDefaultFont) {
     start();
-    // The contents the user sees: About filled in, the grid with a long host name.
+    // The contents the user sees: About filled in on its first entry.
     window->SSTab1->setCurrentIndex(3);
     window->SSTab1->setCurrentIndex(0);
     for (int t = 0; t < 4; ++t) {

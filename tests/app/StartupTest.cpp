@@ -120,8 +120,8 @@ TEST(Startup, ExitButtonsCloseTheWindow) {
 TEST(Startup, OpenWithShellHandsTheFileToTheShell) {
     FakeShell shell;
     shell.result = 33;
-    EXPECT_EQ(app::OpenWithShell(shell, 0, QStringLiteral("open"), QStringLiteral("/tmp/IPReport.txt"),
-                                 QString(), QString(), 1),
+    EXPECT_EQ(platform::OpenWithShell(shell, 0, QStringLiteral("open"), QStringLiteral("/tmp/IPReport.txt"),
+                                      QString(), QString(), 1),
               33);
     EXPECT_EQ(shell.opened, QStringList({"/tmp/IPReport.txt"}));
 }

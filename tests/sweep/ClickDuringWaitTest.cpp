@@ -11,10 +11,6 @@
 namespace kestrion::test {
 namespace {
 
-uint32_t ip(const char* dotted) {
-    return FakeEcho::value(dotted);
-}
-
 void clickThroughTheWindowSystem(QWidget* top, QWidget* target) {
     QWindow* window = top->windowHandle();
     ASSERT_NE(window, nullptr);
@@ -54,7 +50,8 @@ TEST(ClickDuringWait, CancelActsAtTheYieldOfTheAddressThatWasWaiting) {
     EXPECT_EQ(handled, 1);
     EXPECT_FALSE(handledWhileWaiting) << "the click was acted on while the echo still waited";
     EXPECT_EQ(sentWhenHandled, 1u);
-    EXPECT_EQ(h.sentTo(), std::vector<uint32_t>{ip("10.1.2.1")}) << "stopped before the next address";
+    EXPECT_EQ(h.sentTo(), std::vector<uint32_t>{FakeEcho::value("10.1.2.1")})
+        << "stopped before the next address";
     EXPECT_EQ(h.panel1(), "Cancelled.");
     ASSERT_EQ(h.world.boxes.shown.size(), 1u);
     EXPECT_EQ(h.world.boxes.last().text, "Pinging Cancelled. \rClick Reset to clear results.");

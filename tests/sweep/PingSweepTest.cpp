@@ -497,6 +497,16 @@ TEST(PingSweep, TabsAndBoxesLockedDuringTheSweep) {
     EXPECT_TRUE(h.box("Text3")->isEnabled());
 }
 
+// Calls `onPaint` with the text of every paint of the widget it watches.
+struct PaintSpy : QObject {
+    std::function<void(const QString& text)> onPaint;
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Paint)
+            onPaint(o->property("text").toString());
+        return false;
+    }
+};
+
 // Painting: the window shows the progress while echoes wait, at most once a frame, and the end state.
 TEST(PingSweep, WindowKeepsPaintingDuringASweep) {
     Harness h;
@@ -504,15 +514,8 @@ TEST(PingSweep, WindowKeepsPaintingDuringASweep) {
     QWidget* panel = h.window->sbStatus->findChild<QWidget*>(QStringLiteral("sbStatus.Panel(1)"));
     ASSERT_NE(panel, nullptr);
     QStringList painted;
-    struct PaintSpy : QObject {
-        QStringList& seen;
-        PaintSpy(QStringList& s) : seen(s) {}
-        bool eventFilter(QObject* o, QEvent* e) override {
-            if (e->type() == QEvent::Paint)
-                seen << o->property("text").toString();
-            return false;
-        }
-    } spy(painted);
+    PaintSpy spy;
+    spy.onPaint = [&](const QString& text) { painted << text; };
     panel->installEventFilter(&spy);
     h.setRange("10", "1", "2", "1", "30"); // about 300 ms of echo waits
     h.ping();
@@ -533,15 +536,8 @@ TEST(PingSweep, WindowKeepsPaintingWhileANameIsLookedUp) {
     QWidget* panel = h.window->sbStatus->findChild<QWidget*>(QStringLiteral("sbStatus.Panel(1)"));
     ASSERT_NE(panel, nullptr);
     int paintedDuringLookUp = 0;
-    struct PaintSpy : QObject {
-        std::function<void()> onPaint;
-        bool eventFilter(QObject*, QEvent* e) override {
-            if (e->type() == QEvent::Paint)
-                onPaint();
-            return false;
-        }
-    } spy;
-    spy.onPaint = [&] { paintedDuringLookUp += h.world.components.lookingUp ? 1 : 0; };
+    PaintSpy spy;
+    spy.onPaint = [&](const QString&) { paintedDuringLookUp += h.world.components.lookingUp ? 1 : 0; };
     panel->installEventFilter(&spy);
     QTimer damage; // something keeps asking for a repaint, as an uncovered window would
     QObject::connect(&damage, &QTimer::timeout, panel, [panel] { panel->update(); });
