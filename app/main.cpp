@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "app/ResolverFirstStart.h"
 #include "app/Startup.h"
 #include "platform/Clock.h"
 #include "platform/HostInfo.h"
@@ -18,6 +19,8 @@ int main(int argc, char** argv) {
     kestrion::platform::DesktopShell shell;
     kestrion::platform::SettingsStore settings;
     kestrion::com::RegistryComponentFactory components;
+    // Host names for a user who has never registered the Resolver (a packaged install has no per-user step).
+    kestrion::app::registerResolverOnFirstStart(app.applicationDirPath());
     return kestrion::app::Main({echo, boxes, clock, host, shell, settings, components,
                                 kestrion::platform::AppPaths::forExecutable(app.applicationDirPath())});
 }
