@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   iproute2 procps libcap2-bin
   xvfb xauth xdg-utils
+  dpkg-dev file lintian appstream desktop-file-utils librsvg2-bin man-db
 )
 
 missing=()
