@@ -3,6 +3,8 @@
 #include "Version.h"
 #include "cli/CommandContext.h"
 #include "cli/DataCommands.h"
+#include "cli/RunDue.h"
+#include "cli/SweepCommand.h"
 #include "db/Database.h"
 #include "platform/InstanceLock.h"
 
@@ -19,11 +21,13 @@ struct Command {
 
 QList<Command> commands() {
     return {
+        {sweepSpec(), runSweep},
         {runsSpec(), runRuns},
         {reportSpec(), runReport},
         {schedulesSpec(), runSchedules},
         {scheduleAddSpec(), runScheduleAdd},
         {scheduleDeleteSpec(), runScheduleDelete},
+        {runDueSpec(), runRunDue},
     };
 }
 

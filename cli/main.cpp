@@ -27,8 +27,10 @@ int main(int argc, char** argv) {
         QString()};
 
     const kestrion::cli::InterruptScope interrupt;
-    const kestrion::cli::Console console{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1,
-                                         [&interrupt] { return interrupt.raised(); }};
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    const kestrion::cli::Console console{std::cout, std::cerr, terminal,
+                                         [&interrupt] { return interrupt.raised(); },
+                                         terminal && ::isatty(STDIN_FILENO) == 1 ? &std::cin : nullptr};
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     return kestrion::cli::runCommandLine(arguments, services, console);
