@@ -13,8 +13,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
@@ -70,6 +72,16 @@ public:
         while (q.step())
             values << q.textAt(0);
         return values;
+    }
+
+    QProcessEnvironment processEnvironment() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const std::string& entry : environment_) {
+            const size_t equals = entry.find('=');
+            env.insert(QString::fromStdString(entry.substr(0, equals)),
+                       QString::fromStdString(entry.substr(equals + 1)));
+        }
+        return env;
     }
 
     // Runs it inside `ns` (empty: here) with its folders; `output` gets standard output and error.
@@ -198,6 +210,34 @@ TEST(CliNetwork, TwoRunDueAtOnceSweepTheScheduleOnce) {
     EXPECT_EQ(occurrences(output + other, "Scheduled run complete"), 1) << output << "\n---\n" << other;
     EXPECT_EQ(cli.count("SELECT numberofruns FROM tblSavedRuns WHERE RunNo = 7;"), 2);
     EXPECT_EQ(cli.count("SELECT count(*) FROM tblSchedules;"), 0);
+}
+
+TEST(CliNetwork, CtrlCEndsTheSweepAtTheNextAddressAndSavesNothing) {
+    KESTRION_REQUIRE_NETNS();
+    TestNetwork net("kclic");
+    const testsupport::ResolverRegistration registry;
+    ASSERT_TRUE(registry.ok()) << registry.output;
+    const CliInstall cli(registry.environment);
+    ASSERT_TRUE(cli.ok());
+
+    // The router answers at once; the other addresses of its link are nobody's and time out.
+    QProcess sweep;
+    sweep.setProcessEnvironment(cli.processEnvironment());
+    sweep.start("ip",
+                {"netns", "exec", QString::fromStdString(net.client()), QString::fromStdString(cli.exe()),
+                 "sweep", "10.1.2.1-254", "--timeout", "200", "--save", "--no-names"});
+    ASSERT_TRUE(sweep.waitForStarted(5000));
+    ASSERT_TRUE(sweep.waitForReadyRead(5000)) << sweep.readAllStandardError().toStdString();
+    const QByteArray first = sweep.readLine();
+    EXPECT_TRUE(first.startsWith("10.1.2.1\tNot available\t")) << first.toStdString();
+    ::kill(static_cast<pid_t>(sweep.processId()), SIGINT);
+    ASSERT_TRUE(sweep.waitForFinished(5000));
+
+    EXPECT_EQ(sweep.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(sweep.exitCode(), 130) << sweep.readAllStandardError().toStdString();
+    EXPECT_EQ(cli.count("SELECT count(*) FROM tblSavedRuns;"), 0);
+    EXPECT_EQ(cli.count("SELECT count(*) FROM tblSuccess;"), 0);
+    EXPECT_FALSE(QFile::exists(cli.folder() + "/KRDB.bak"));
 }
 
 // Named machines of the host's link; 10.1.2.6 answers from another address, 10.1.2.8 is behind an
