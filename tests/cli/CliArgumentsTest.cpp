@@ -63,7 +63,8 @@ TEST_F(CliArguments, WrongCommandLinesNameTheArgumentAndChangeNothing) {
 
 TEST_F(CliArguments, EveryCommandHasItsHelp) {
     const QStringList commands[] = {
-        {"runs"}, {"report"}, {"schedules"}, {"schedule", "add"}, {"schedule", "delete"}};
+        {"sweep"},  {"runs"}, {"report"}, {"schedules"}, {"schedule", "add"}, {"schedule", "delete"},
+        {"run-due"}};
     for (const QStringList& command : commands) {
         SCOPED_TRACE(command.join(' ').toStdString());
         EXPECT_EQ(run(command + QStringList{"--help"}), cli::ExitDone);
