@@ -7,7 +7,6 @@
 #include <QCheckBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <limits>
 
 namespace kestrion::app {
 
@@ -17,37 +16,13 @@ const QString kTimeoutKey = QStringLiteral("Timeout");
 const QString kPacketSizeKey = QStringLiteral("PacketSize");
 const QString kStartKey = QStringLiteral("StartWithLocalAddress");
 
-// A missing key reads as the empty text, which is no number either.
-std::optional<int16_t> storedShort(const platform::SettingsStore& settings, const QString& key) {
-    bool ok = false;
-    const int value = settings.read(kSection, key, QString()).trimmed().toInt(&ok);
-    if (!ok || value < std::numeric_limits<int16_t>::min() || value > std::numeric_limits<int16_t>::max())
-        return std::nullopt;
-    return static_cast<int16_t>(value);
-}
-
-// A stored value that is not a whole number in the 16-bit range gives the default. So does a time-out
-// below 1 ms or a negative packet size: the sweep would wait for nothing or size its echo data negatively.
-int16_t readShort(const platform::SettingsStore& settings, const QString& key, int16_t defaultValue,
-                  int16_t lowest) {
-    const std::optional<int16_t> value = storedShort(settings, key);
-    return value && *value >= lowest ? *value : defaultValue;
-}
-
-bool readBool(const platform::SettingsStore& settings, const QString& key, bool defaultValue) {
-    const QString text = settings.read(kSection, key, QString()).trimmed();
-    if (text.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0)
-        return true;
-    if (text.compare(QStringLiteral("False"), Qt::CaseInsensitive) == 0)
-        return false;
-    return defaultValue;
-}
 } // namespace
 
 void ReadSettings(platform::AppState& state, const platform::SettingsStore& settings) {
-    state.StartWithLocalAddress = readBool(settings, kStartKey, true);
-    state.PacketSize = readShort(settings, kPacketSizeKey, 64, 0);
-    state.Timeout = readShort(settings, kTimeoutKey, 3000, 1);
+    const platform::StoredOptions stored = platform::readStoredOptions(settings);
+    state.StartWithLocalAddress = stored.StartWithLocalAddress;
+    state.PacketSize = stored.PacketSize;
+    state.Timeout = stored.Timeout;
 }
 
 OptionsController::OptionsController(platform::AppState& state, platform::SettingsStore& settings,
@@ -103,7 +78,7 @@ bool OptionsController::changesPending() const {
 
 void OptionsController::enableApplyIfStoredDiffers(const QString& key, int inMemory) {
     // A stored value that is missing or unreadable is not what memory holds: it still has to be stored.
-    const std::optional<int16_t> stored = storedShort(settings_, key);
+    const std::optional<int16_t> stored = platform::storedShort(settings_, key);
     if (!stored || *stored != inMemory)
         tab_.cmdApply->setEnabled(true);
 }

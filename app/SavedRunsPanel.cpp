@@ -12,11 +12,6 @@ namespace kestrion::app {
 using platform::MsgButtons;
 using platform::MsgIcon;
 
-QString rangeTextForSweep(const QString& octet1, const QString& octet2, const QString& octet3,
-                          int16_t firstHost, int16_t lastHost) {
-    return QStringLiteral("%1.%2.%3.%4-%5").arg(octet1, octet2, octet3).arg(firstHost).arg(lastHost);
-}
-
 SavedRunsPanel::SavedRunsPanel(const SavedRunsControls& controls, db::SavedRuns& savedRuns,
                                platform::AppState& state, platform::MessageBoxes& boxes)
     : controls_(controls), savedRuns_(savedRuns), state_(state), boxes_(boxes) {}

@@ -25,10 +25,8 @@ struct SavedRunsControls {
     QPushButton* cmdSaveRun = nullptr;
 };
 
-// The range text that the Save button stores for a sweep, e.g. "192.168.1.1-254": the block's three
-// octets, then the first and last value of the fourth.
-QString rangeTextForSweep(const QString& octet1, const QString& octet2, const QString& octet3,
-                          int16_t firstHost, int16_t lastHost);
+// The range text of the Save button, in db/ since the command line saves under it too.
+using db::rangeTextForSweep;
 
 // The event handlers of the saved-run controls. Database failures (DbError) pass through to the
 // application's event boundary.

@@ -10,6 +10,11 @@ namespace {
 constexpr int kLastRunNo = 32767;
 }
 
+QString rangeTextForSweep(const QString& octet1, const QString& octet2, const QString& octet3,
+                          int16_t firstHost, int16_t lastHost) {
+    return QStringLiteral("%1.%2.%3.%4-%5").arg(octet1, octet2, octet3).arg(firstHost).arg(lastHost);
+}
+
 SaveOutcome storeSweep(Database& db, const QString& rangeText, const std::vector<ResultRow>& rows,
                        const QDateTime& now) {
     Transaction transaction(db);

@@ -27,6 +27,11 @@ struct ResultRow {
     QString roundTripTime;
 };
 
+// The range text that the Save button stores for a sweep, e.g. "192.168.1.1-254": the block's three
+// octets, then the first and last value of the fourth.
+QString rangeTextForSweep(const QString& octet1, const QString& octet2, const QString& octet3,
+                          int16_t firstHost, int16_t lastHost);
+
 enum class SaveOutcome {
     Saved,
     NoRunNumberLeft, // every run number 1..32767 is taken: nothing was stored

@@ -49,6 +49,15 @@ std::vector<StoredSchedule> ScheduleStore::refresh(const QDateTime& now, const s
     return remaining;
 }
 
+std::vector<StoredSchedule> ScheduleStore::list() {
+    RunDatabase run(paths_, state_);
+    std::vector<StoredSchedule> schedules;
+    auto all = run.db().prepare("SELECT scheddate, schedip FROM qrySchedules;");
+    while (all.step())
+        schedules.push_back({platform::fromStoredDate(all.textAt(0)), all.textAt(1)});
+    return schedules;
+}
+
 void ScheduleStore::add(const QDateTime& scheddate, const QString& schedip) {
     RunDatabase run(paths_, state_);
     auto insert = run.db().prepare("INSERT INTO tblSchedules (scheddate, schedip) VALUES (?1, ?2);");

@@ -38,6 +38,8 @@ public:
     std::vector<StoredSchedule> refresh(const QDateTime& now, const std::optional<QDateTime>& held,
                                         const std::function<void(const StoredSchedule&)>& expired,
                                         const std::function<void(const StoredSchedule&)>& kept = {});
+    // Every stored schedule, earliest first, changing nothing.
+    std::vector<StoredSchedule> list();
     // Stores a schedule; a second one at the same date and time throws DbError 3022, whatever the range.
     void add(const QDateTime& scheddate, const QString& schedip);
     // Deletes the first schedule whose line equals `line` exactly; false when none does.

@@ -55,6 +55,11 @@ QStringList readColumn(db::Database& db, const char* sql) {
     return values;
 }
 
+bool canBeRead(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly);
+}
+
 void appendLine(QByteArray& out, const QString& line) {
     out.append(line.toLocal8Bit());
     out.append("\r\n");
@@ -77,8 +82,7 @@ QString PadRight(const QString& text, int16_t width) {
 }
 
 bool FileExists(const platform::AppPaths& paths, const QString& name) {
-    QFile file(paths.dataFolder + name);
-    return file.open(QIODevice::ReadOnly);
+    return canBeRead(paths.dataFolder + name);
 }
 
 QByteArray FormatFreeIPReport(const ReportHeading& heading, const QStringList& freeAddresses,
@@ -105,8 +109,11 @@ QByteArray FormatFreeIPReport(const ReportHeading& heading, const QStringList& f
     return out;
 }
 
-bool WriteFreeIPReport(const platform::AppPaths& paths, platform::AppState& state,
-                       platform::MessageBoxes& boxes, platform::Shell& shell) {
+QString noDataFoundText() {
+    return QStringLiteral("No data found.  Please make sure there are valid saved runs for this IP.");
+}
+
+std::optional<QByteArray> ReadFreeIPReport(const platform::AppPaths& paths, platform::AppState& state) {
     std::optional<ReportHeading> heading;
     QStringList freeAddresses;
     QStringList usedAddresses;
@@ -129,19 +136,28 @@ bool WriteFreeIPReport(const platform::AppPaths& paths, platform::AppState& stat
         }
         run.close();
     }
+    if (!heading)
+        return std::nullopt;
+    return FormatFreeIPReport(*heading, freeAddresses, usedAddresses);
+}
 
-    if (!heading) {
-        boxes.show(QStringLiteral("Data Not Found"),
-                   QStringLiteral("No data found.  Please make sure there are valid saved runs for this IP."),
-                   platform::MsgButtons::Ok, platform::MsgIcon::None);
+void WriteReportFile(const QString& path, const QByteArray& content) {
+    const QByteArray name = QFile::encodeName(path);
+    if (canBeRead(path) && ::unlink(name.constData()) != 0)
+        fileFailure(QStringLiteral("Cannot delete"), path);
+    writeWhole(path, content);
+}
+
+bool WriteFreeIPReport(const platform::AppPaths& paths, platform::AppState& state,
+                       platform::MessageBoxes& boxes, platform::Shell& shell) {
+    const std::optional<QByteArray> content = ReadFreeIPReport(paths, state);
+    if (!content) {
+        boxes.show(QStringLiteral("Data Not Found"), noDataFoundText(), platform::MsgButtons::Ok,
+                   platform::MsgIcon::None);
         return false;
     }
-
     const QString path = paths.dataFolder + kReportName;
-    if (FileExists(paths, kReportName) && ::unlink(QFile::encodeName(path).constData()) != 0)
-        fileFailure(QStringLiteral("Cannot delete"), path);
-    writeWhole(path, FormatFreeIPReport(*heading, freeAddresses, usedAddresses));
-
+    WriteReportFile(path, *content);
     platform::OpenWithShell(shell, 0, QStringLiteral("open"), path, QString(), QString(), 1);
     return true;
 }

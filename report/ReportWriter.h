@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <optional>
 
 namespace kestrion::report {
 
@@ -29,6 +30,17 @@ struct ReportHeading {
 // The whole report file: 8-bit text, every line ended by CR LF, addresses three to a line.
 QByteArray FormatFreeIPReport(const ReportHeading& heading, const QStringList& freeAddresses,
                               const QStringList& usedAddresses);
+
+// The text of "Data Not Found": the last report build found no saved-run row.
+QString noDataFoundText();
+
+// The report file's bytes from the work tables of the last BuildReportTables; empty when tblCurrentRun
+// has no row. Database failures throw db::DbError.
+std::optional<QByteArray> ReadFreeIPReport(const platform::AppPaths& paths, platform::AppState& state);
+
+// Deletes a file at `path` and writes `content` there anew; failures throw db::DbError with the
+// system's error number and text.
+void WriteReportFile(const QString& path, const QByteArray& content);
 
 // Writes IPReport.txt in the data folder from the work tables of the last BuildReportTables and
 // hands it to the shell. Without a tblCurrentRun row it shows "Data Not Found", writes nothing

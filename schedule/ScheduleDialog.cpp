@@ -3,6 +3,7 @@
 #include "db/ScheduleStore.h"
 #include "platform/Twips.h"
 #include "schedule/Calendar.h"
+#include "schedule/ScheduleMessages.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -176,10 +177,8 @@ void ScheduleDialog::cmdDone_Click() {
     // share a minute past the unique date index.
     state_.NewSchedDate = QDateTime(*SelectedDate, QTime(time->hour(), time->minute()));
     if (db::isBeforeMinuteOf(state_.NewSchedDate, clock_.now())) {
-        boxes_.show(
-            QStringLiteral("Kestrion Schedule Expired"),
-            QStringLiteral("The scheduled time for this run is past.  This schedule will not be saved. "),
-            platform::MsgButtons::Ok, platform::MsgIcon::None);
+        boxes_.show(QStringLiteral("Kestrion Schedule Expired"), pastNewScheduleText(),
+                    platform::MsgButtons::Ok, platform::MsgIcon::None);
         close();
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "db/Database.h"
 #include "platform/DateText.h"
+#include "schedule/ScheduleMessages.h"
 
 #include <QListWidget>
 
@@ -21,12 +22,8 @@ void SchedulesPanel::RefreshSchedules() {
     const auto remaining = store_.refresh(
         clock_.now(), held_,
         [this](const db::StoredSchedule& s) {
-            boxes_.show(
-                QStringLiteral("Kestrion Schedule Expired"),
-                QStringLiteral("The scheduled time for this run is past.  This schedule will be deleted") +
-                    QLatin1Char('\r') + platform::generalDateText(s.scheddate) +
-                    QStringLiteral("  Address: ") + s.schedip,
-                MsgButtons::Ok, MsgIcon::None);
+            boxes_.show(QStringLiteral("Kestrion Schedule Expired"), expiredScheduleText(s), MsgButtons::Ok,
+                        MsgIcon::None);
         },
         [this](const db::StoredSchedule& s) { list_->addItem(db::scheduleLine(s.scheddate, s.schedip)); });
     if (remaining.empty()) {
@@ -47,17 +44,10 @@ void SchedulesPanel::AddSchedule() {
         RefreshSchedules();
     } catch (const db::DbError& error) {
         if (error.number() == db::kDuplicateScheduleError) {
-            boxes_.show(QStringLiteral("Kestrion Duplicate Schedule"),
-                        QStringLiteral("There is already a schedule for this date and time saved.  "
-                                       "Please try again."),
+            boxes_.show(QStringLiteral("Kestrion Duplicate Schedule"), duplicateScheduleText(),
                         MsgButtons::Ok, MsgIcon::Critical);
         } else {
-            boxes_.show(QStringLiteral("Kestrion Error"),
-                        QStringLiteral("An error has occurred saving this schedule.  Please try again. ") +
-                            QLatin1Char('\r') +
-                            QStringLiteral("If the error persists, contact customer support.") +
-                            QLatin1Char('\r') + QStringLiteral("Error: ") + QString::number(error.number()) +
-                            QStringLiteral(", ") + error.text(),
+            boxes_.show(QStringLiteral("Kestrion Error"), addScheduleErrorText(error.number(), error.text()),
                         MsgButtons::Ok, MsgIcon::Critical);
         }
         return;

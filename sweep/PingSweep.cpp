@@ -1,15 +1,13 @@
 #include "sweep/PingSweep.h"
 
 #include "platform/AppState.h"
+#include "platform/AppTitle.h"
 #include "platform/BlockingCall.h"
 #include "platform/EchoService.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Twips.h"
-#include "platform/com/Com.h"
-#include "resolver/IWSResolver.h"
 #include "sweep/PingTab.h"
 #include "sweep/RangeEntry.h"
-#include "sweep/SweepRules.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -22,29 +20,20 @@
 
 namespace kestrion::sweep {
 
-using platform::AnswerCancel;
-using platform::AnswerNo;
-using platform::AnswerOk;
-using platform::AnswerYes;
 using platform::MsgButtons;
 using platform::MsgIcon;
 
 namespace {
-const QString kTitle = QStringLiteral("Kestrion");
+const QString kTitle = platform::appTitle();
 const QString kGridFormat =
     QStringLiteral("<       IP Address     |<                       DNS Name    |<Time (ms)");
 constexpr int kColumnTwips[3] = {1500, 2400, 575};
-
-QString hresultText(com::HRESULT hr) {
-    return QStringLiteral("0x") +
-           QString::number(static_cast<uint32_t>(hr), 16).toUpper().rightJustified(8, QLatin1Char('0'));
-}
 } // namespace
 
 PingSweep::PingSweep(PingTab& tab, RangeEntry& range, platform::AppState& state, platform::EchoService& echo,
                      platform::MessageBoxes& boxes, com::ComponentFactory& components, SweepWindow& window)
-    : QObject(&tab), tab_(tab), range_(range), state_(state), echo_(echo), boxes_(boxes),
-      components_(components), window_(window) {
+    : QObject(&tab), tab_(tab), range_(range), state_(state), boxes_(boxes), window_(window),
+      engine_(echo, &components) {
     connect(tab_.cmdPing, &QPushButton::clicked, this, &PingSweep::cmdPing_Click);
     connect(tab_.cmdCancelPing, &QPushButton::clicked, this, &PingSweep::cmdCancelPing_Click);
     connect(tab_.cmdReset, &QPushButton::clicked, this, &PingSweep::cmdReset_Click);
@@ -134,128 +123,28 @@ void PingSweep::PingRange() {
         ~EndOfSweep() { running = false; }
     } endOfSweep{state_.SweepRunning};
 
-    // Where no echo socket can be had at all, say why once instead of failing at every address.
     lastRefusal_.clear();
-    if (platform::EchoOpenResult probe = echo_.open(); !probe.channel) {
-        lastRefusal_ = QString::fromStdString(probe.error);
+    const SweepRange range{state_.Octet1, state_.Octet2, state_.Octet3, state_.FirstHost, state_.LastHost};
+    const SweepResult result =
+        engine_.run(range, {state_.Timeout, state_.PacketSize}, *this, state_.PercentDone);
+    state_.PercentDone = result.percentDone;
+    switch (result.outcome) {
+    case SweepOutcome::Refused:
+        lastRefusal_ = result.refusal;
         if (!state_.ScheduledRunActive)
-            boxes_.show(kTitle + QStringLiteral(" Error"), QString::fromStdString(probe.error),
-                        MsgButtons::Ok, MsgIcon::Exclamation);
-        return;
+            boxes_.show(kTitle + QStringLiteral(" Error"), result.refusal, MsgButtons::Ok,
+                        MsgIcon::Exclamation);
+        break;
+    case SweepOutcome::Done:
+        finish();
+        break;
+    case SweepOutcome::Cancelled:
+    case SweepOutcome::Ended:
+        break;
     }
+}
 
-    const std::vector<uint8_t> request(static_cast<size_t>(std::max<int16_t>(state_.PacketSize, 0)), 'T');
-    tab_.cmdPing->setEnabled(false);
-    tab_.cmdCancelPing->setEnabled(true);
-
-    // Released on every way out of the sweep, and its library let go once it serves nothing.
-    struct SweepResolver {
-        com::ComponentFactory& components;
-        com::ComPtr<resolver::IWSResolver> object;
-        ~SweepResolver() {
-            if (object) {
-                object.reset();
-                components.freeUnusedLibraries();
-            }
-        }
-    } resolverOfSweep{components_, {}};
-    com::ComPtr<resolver::IWSResolver>& names = resolverOfSweep.object;
-    bool namesUnavailable = false;
-
-    auto stopWith = [&](const QString& message) {
-        boxes_.show(kTitle + QStringLiteral(" Termination"), message, MsgButtons::Ok, MsgIcon::None);
-        state_.StopRequest = QStringLiteral("Cancel");
-        ShowPingProgress();
-    };
-
-    const int16_t last = state_.LastHost;
-    for (int16_t n = state_.FirstHost; n <= last; ++n) {
-        if (state_.StopRequest == QStringLiteral("Cancel")) {
-            ShowPingProgress();
-            return;
-        }
-        if (state_.StopRequest == QStringLiteral("Exit"))
-            return;
-        current_ = n;
-        state_.CurrentAddress = state_.Octet1 + QLatin1Char('.') + state_.Octet2 + QLatin1Char('.') +
-                                state_.Octet3 + QLatin1Char('.') + QString::number(n);
-        ShowPingProgress();
-
-        const int32_t destination = AddressToLong(state_.CurrentAddress);
-        platform::EchoReply reply{0, platform::echo_status::GeneralFailure, 0, 0};
-        if (platform::EchoOpenResult handle = echo_.open(); handle.channel) {
-            platform::runWhilePainting([&] {
-                reply = handle.channel->send(static_cast<uint32_t>(destination), request, state_.Timeout);
-            });
-        }
-
-        const Verdict verdict = judge(reply, static_cast<uint32_t>(destination));
-        switch (verdict) {
-        case Verdict::Silent:
-            break;
-        case Verdict::NetUnreachable:
-        case Verdict::BadDestination:
-        case Verdict::PingFailed: {
-            const QString text = verdict == Verdict::PingFailed
-                                     ? pingFailedText(state_.CurrentAddress, reply.status, destination,
-                                                      static_cast<int32_t>(reply.address))
-                                     : unreachableNetworkText(destination, reply.status);
-            const int answer = state_.ScheduledRunActive
-                                   ? AnswerOk
-                                   : boxes_.show(kTitle + QStringLiteral(" Error"), text,
-                                                 MsgButtons::OkCancel, MsgIcon::Exclamation);
-            if (answer == AnswerCancel) {
-                stopWith(cancelledByBoxText(verdict));
-                return;
-            }
-            break;
-        }
-        case Verdict::HostUnreachable: {
-            const int answer = state_.ScheduledRunActive
-                                   ? AnswerYes
-                                   : boxes_.show(kTitle + QStringLiteral(" Alert"), hostUnreachableText(),
-                                                 MsgButtons::YesNo, MsgIcon::Exclamation);
-            if (answer == AnswerNo) {
-                ShowPingProgress();
-                stopWith(cancelledByBoxText(verdict));
-                return;
-            }
-            break;
-        }
-        case Verdict::Success: {
-            if (!names && !namesUnavailable) {
-                const com::HRESULT hr = components_.createInstance(resolver::CLSID_WSResolver,
-                                                                   resolver::IID_IWSResolver, names.put());
-                if (com::Failed(hr) || !names) {
-                    names.reset();
-                    namesUnavailable = true;
-                    if (!state_.ScheduledRunActive)
-                        boxes_.show(
-                            kTitle + QStringLiteral(" Error"),
-                            QStringLiteral("Host names are not available: the name resolver component "
-                                           "could not be created (error %1). Answering addresses are "
-                                           "listed with \"Not available\". Registering the Resolver "
-                                           "library with kregsvr makes the names available.")
-                                .arg(hresultText(hr)),
-                            MsgButtons::Ok, MsgIcon::Exclamation);
-                }
-            }
-            QString name = QStringLiteral("Not available");
-            if (names) {
-                std::string buffer(resolver::kHostNameChars, ' ');
-                buffer.push_back('\0');
-                const QByteArray address = state_.CurrentAddress.toLatin1();
-                platform::runWhilePainting([&] { names->GetHostByAddr(address.constData(), buffer.data()); });
-                name = hostNameFromBuffer(buffer.data(), resolver::kHostNameChars);
-            }
-            addRow(state_.CurrentAddress, name, reply.roundTripTime);
-            break;
-        }
-        }
-
-        QCoreApplication::processEvents();
-    }
-
+void PingSweep::finish() {
     // A range whose first value lies above its last finishes too, so Reset is never left disabled.
     window_.setStatusPanel(1, QStringLiteral("Done."));
     window_.setStatusPanel(2, QString());
@@ -266,15 +155,54 @@ void PingSweep::PingRange() {
     tab_.cmdReset->setEnabled(true);
 }
 
-void PingSweep::addRow(const QString& address, const QString& name, uint32_t roundTripTime) {
+StopRequest PingSweep::stopRequest() {
+    if (state_.StopRequest == QStringLiteral("Cancel"))
+        return StopRequest::Cancel;
+    if (state_.StopRequest == QStringLiteral("Exit"))
+        return StopRequest::Exit;
+    return StopRequest::None;
+}
+
+void PingSweep::started() {
+    tab_.cmdPing->setEnabled(false);
+    tab_.cmdCancelPing->setEnabled(true);
+}
+
+void PingSweep::progress(const QString& address, int16_t percentDone) {
+    state_.CurrentAddress = address;
+    state_.PercentDone = percentDone;
+    ShowPingProgress();
+}
+
+int PingSweep::ask(const SweepQuestion& question) {
+    // A scheduled run asks nobody: it takes the answer that goes on.
+    if (state_.ScheduledRunActive)
+        return question.goOnAnswer;
+    return boxes_.show(question.title, question.text, question.buttons, question.icon);
+}
+
+void PingSweep::cancelled() {
+    state_.StopRequest = QStringLiteral("Cancel");
+    ShowPingProgress();
+}
+
+void PingSweep::yield() {
+    QCoreApplication::processEvents();
+}
+
+void PingSweep::wait(const std::function<void()>& call) {
+    platform::runWhilePainting(call);
+}
+
+void PingSweep::found(const FoundHost& host) {
     QTableWidget* grid = tab_.flxOutBox;
     const int row = grid->rowCount();
     grid->insertRow(row);
-    const QString cells[3] = {address, name, QString::number(roundTripTime)};
+    const QString cells[3] = {host.address, host.name, QString::number(host.roundTripTime)};
     for (int c = 0; c < 3; ++c)
         grid->setItem(row, c, new QTableWidgetItem(cells[c]));
     grid->update();
-    tab_.lbReportIP->addItem(address);
+    tab_.lbReportIP->addItem(host.address);
     tab_.lbReportRTT->addItem(cells[2]);
     tab_.lbReportIP->setCurrentRow(tab_.lbReportIP->count() - 1);
     tab_.lbReportRTT->setCurrentRow(tab_.lbReportRTT->count() - 1);
@@ -288,7 +216,6 @@ void PingSweep::ShowPingProgress() {
         window_.setCaption(kTitle);
         return;
     }
-    state_.PercentDone = progressPercent(state_.FirstHost, state_.LastHost, current_, state_.PercentDone);
     window_.setStatusPanel(1, QStringLiteral("Pinging ") + state_.CurrentAddress);
     window_.repaintStatus();
     window_.setCaption(window_.isMinimised() ? kTitle + QStringLiteral(" - ") +

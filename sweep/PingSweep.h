@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/SavedRuns.h"
+#include "sweep/SweepEngine.h"
 
 #include <QObject>
 #include <cstdint>
@@ -34,8 +35,9 @@ public:
     virtual void Form_Load() = 0;
 };
 
-// The ping sweep: the Ping, Cancel and Reset buttons and the sweep itself, one address at a time.
-class PingSweep : public QObject {
+// The Ping, Cancel and Reset buttons, and the sweep engine's window: the grid, the lists, the status bar
+// and the caption show what the engine reports; the sweep's questions go to the message boxes.
+class PingSweep : public QObject, private SweepObserver {
     Q_OBJECT
 public:
     PingSweep(PingTab& tab, RangeEntry& range, platform::AppState& state, platform::EchoService& echo,
@@ -61,16 +63,24 @@ signals:
     void sweepEnded();
 
 private:
-    void addRow(const QString& address, const QString& name, uint32_t roundTripTime);
+    // SweepObserver
+    StopRequest stopRequest() override;
+    void started() override;
+    void progress(const QString& address, int16_t percentDone) override;
+    void found(const FoundHost& host) override;
+    int ask(const SweepQuestion& question) override;
+    void cancelled() override;
+    void yield() override;
+    void wait(const std::function<void()>& call) override;
+
+    void finish();
 
     PingTab& tab_;
     RangeEntry& range_;
     platform::AppState& state_;
-    platform::EchoService& echo_;
     platform::MessageBoxes& boxes_;
-    com::ComponentFactory& components_;
     SweepWindow& window_;
-    int16_t current_ = 0; // the fourth octet being worked on
+    SweepEngine engine_;
     QString lastRefusal_;
     // Reset clicked at a yield of a cancelled sweep: done once the sweep has returned.
     bool resetAfterSweep_ = false;

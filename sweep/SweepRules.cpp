@@ -1,5 +1,6 @@
 #include "sweep/SweepRules.h"
 
+#include "platform/AppTitle.h"
 #include "sweep/EntryValue.h"
 
 #include <QStringList>
@@ -55,7 +56,7 @@ QString pingFailedText(const QString& currentAddress, uint32_t status, int32_t d
                        int32_t replySource) {
     return QStringLiteral("Ping failed with error.  Either the Destination Host is unreachable, or, if") +
            QStringLiteral(" running in Windows 95, you may need to upgrade to WinSock 2.  More information") +
-           QStringLiteral(" is in the  ") + QStringLiteral("Kestrion") +
+           QStringLiteral(" is in the  ") + platform::appTitle() +
            QStringLiteral(" Readme.txt file.  Click OK to try again, CANCEL to quit pinging.") +
            QStringLiteral(" Error Codes (for support) - IP Address= ") + currentAddress +
            QStringLiteral(", Error Code= ") + QString::number(status) + QStringLiteral(", lIPAddress= ") +

@@ -1,0 +1,128 @@
+#include "cli/Arguments.h"
+
+#include <QRegularExpression>
+
+namespace kestrion::cli {
+
+namespace {
+
+const OptionSpec* findOption(const CommandSpec& spec, const QString& name) {
+    for (const OptionSpec& option : spec.options) {
+        if (option.name == name)
+            return &option;
+    }
+    return nullptr;
+}
+
+QString quoted(const QString& text) {
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
+
+} // namespace
+
+std::variant<ParsedArguments, UsageError> parseArguments(const CommandSpec& spec, const QStringList& args) {
+    ParsedArguments parsed;
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        parsed.help = true;
+        return parsed;
+    }
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (optionsEnded || !arg.startsWith(QLatin1Char('-')) || arg == QStringLiteral("-")) {
+            parsed.arguments.append(arg);
+            continue;
+        }
+        if (arg == QStringLiteral("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        const qsizetype equals = arg.startsWith(QStringLiteral("--")) ? arg.indexOf(QLatin1Char('=')) : -1;
+        const QString name = equals < 0 ? arg : arg.left(equals);
+        const OptionSpec* option = findOption(spec, name);
+        if (!option)
+            return UsageError{QStringLiteral("unknown option ") + quoted(name)};
+        if (option->valueName.isEmpty()) {
+            if (equals >= 0)
+                return UsageError{quoted(name) + QStringLiteral(" takes no value")};
+            parsed.switches.append(name);
+            continue;
+        }
+        QString value;
+        if (equals >= 0) {
+            value = arg.mid(equals + 1);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            return UsageError{quoted(name) + QStringLiteral(" needs a value (") + option->valueName +
+                              QLatin1Char(')')};
+        }
+        if (parsed.values.contains(name))
+            return UsageError{quoted(name) + QStringLiteral(" is given twice")};
+        parsed.values.insert(name, value);
+    }
+    if (parsed.arguments.size() < spec.minArguments)
+        return UsageError{QStringLiteral("missing argument; usage: ") + spec.name + QLatin1Char(' ') +
+                          spec.synopsis};
+    if (parsed.arguments.size() > spec.maxArguments)
+        return UsageError{QStringLiteral("unexpected argument ") +
+                          quoted(parsed.arguments[spec.maxArguments])};
+    return parsed;
+}
+
+QString commandHelp(const CommandSpec& spec) {
+    QString text = QStringLiteral("Usage: kestrion-cli ") + spec.name;
+    if (!spec.synopsis.isEmpty())
+        text += QLatin1Char(' ') + spec.synopsis;
+    text += QStringLiteral("\n\n") + spec.summary + QLatin1Char('\n');
+    if (!spec.details.isEmpty())
+        text += QLatin1Char('\n') + spec.details + QLatin1Char('\n');
+    return text;
+}
+
+std::optional<int> wholeNumber(const QString& text, int lowest, int highest) {
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
+    if (!digits.match(text).hasMatch())
+        return std::nullopt;
+    const int value = text.toInt();
+    if (value < lowest || value > highest)
+        return std::nullopt;
+    return value;
+}
+
+std::variant<SweepRange, UsageError> sweepRange(const QString& text) {
+    static const QRegularExpression form(
+        QStringLiteral("^([0-9]+)\\.([0-9]+)\\.([0-9]+)\\.([0-9]+)(?:-([0-9]+))?$"));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch())
+        return UsageError{quoted(text) + QStringLiteral(" is not a range such as 192.168.1.1-254")};
+    // The bounds of the window's five address boxes.
+    const int lowest[5] = {1, 0, 0, 1, 1};
+    int values[5] = {};
+    for (int part = 0; part < 5; ++part) {
+        const QString captured =
+            part == 4 && match.captured(5).isEmpty() ? match.captured(4) : match.captured(part + 1);
+        const std::optional<int> value = wholeNumber(captured, lowest[part], 254);
+        if (!value)
+            return UsageError{quoted(text) + QStringLiteral(": ") + captured +
+                              QStringLiteral(" must be a number between ") + QString::number(lowest[part]) +
+                              QStringLiteral(" and 254")};
+        values[part] = *value;
+    }
+    if (values[3] > values[4])
+        return UsageError{quoted(text) + QStringLiteral(": the first host is above the last")};
+    return SweepRange{QString::number(values[0]), QString::number(values[1]), QString::number(values[2]),
+                      static_cast<int16_t>(values[3]), static_cast<int16_t>(values[4])};
+}
+
+std::optional<QDateTime> scheduleTime(const QString& text) {
+    static const QRegularExpression form(QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}$"));
+    if (!form.match(text).hasMatch())
+        return std::nullopt;
+    const QDateTime value = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm"));
+    if (!value.isValid())
+        return std::nullopt;
+    return value;
+}
+
+} // namespace kestrion::cli

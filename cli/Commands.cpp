@@ -1,0 +1,128 @@
+#include "cli/Commands.h"
+
+#include "Version.h"
+#include "cli/CommandContext.h"
+#include "cli/DataCommands.h"
+#include "cli/RunDue.h"
+#include "cli/SweepCommand.h"
+#include "db/Database.h"
+#include "platform/InstanceLock.h"
+
+#include <functional>
+
+namespace kestrion::cli {
+
+namespace {
+
+struct Command {
+    CommandSpec spec;
+    std::function<int(CommandContext&)> run;
+};
+
+QList<Command> commands() {
+    return {
+        {sweepSpec(), runSweep},
+        {runsSpec(), runRuns},
+        {reportSpec(), runReport},
+        {schedulesSpec(), runSchedules},
+        {scheduleAddSpec(), runScheduleAdd},
+        {scheduleDeleteSpec(), runScheduleDelete},
+        {runDueSpec(), runRunDue},
+    };
+}
+
+QString overview() {
+    QString text =
+        QStringLiteral("Usage: kestrion-cli COMMAND [ARGUMENTS]\n\n"
+                       "Sweeps, saved runs, reports and schedules of Kestrion without its window,\n"
+                       "on the same database and settings.\n\nCommands:\n");
+    for (const Command& command : commands())
+        text += QStringLiteral("  ") + command.spec.name.leftJustified(17) + command.spec.summary +
+                QLatin1Char('\n');
+    text += QStringLiteral("\n'kestrion-cli COMMAND --help' tells more of one command.\n"
+                           "Exit status: 0 done, 1 failure, 2 wrong arguments, 130 interrupted.\n");
+    return text;
+}
+
+void print(const Console& console, const QString& text) {
+    console.out << text.toLocal8Bit().constData();
+    console.out.flush();
+}
+
+int usage(const Console& console, const QString& command, const QString& text) {
+    console.message((command.isEmpty() ? QString() : command + QStringLiteral(": ")) + text);
+    console.err << "Try 'kestrion-cli "
+                << (command.isEmpty() ? QString() : command + QLatin1Char(' ')).toStdString() << "--help'.\n";
+    return ExitUsage;
+}
+
+} // namespace
+
+std::unique_ptr<platform::InstanceLock> takeInstanceLock(const Services& services) {
+    auto lock = std::make_unique<platform::InstanceLock>(services.lockFile);
+    if (!lock->acquired())
+        return nullptr;
+    return lock;
+}
+
+QString lockHeldText() {
+    return QStringLiteral(
+        "Kestrion is already running (its window or another kestrion-cli holds the instance "
+        "lock); try again when it has ended");
+}
+
+int runCommandLine(const QStringList& arguments, const Services& services, const Console& console) {
+    if (arguments.isEmpty())
+        return usage(console, QString(), QStringLiteral("no command given"));
+    const QString first = arguments.front();
+    if (first == QStringLiteral("--help") || first == QStringLiteral("-h") ||
+        first == QStringLiteral("help")) {
+        print(console, overview());
+        return ExitDone;
+    }
+    if (first == QStringLiteral("--version")) {
+        print(console, QStringLiteral("kestrion-cli %1.%2.%3\n")
+                           .arg(KESTRION_VERSION_MAJOR)
+                           .arg(KESTRION_VERSION_MINOR)
+                           .arg(KESTRION_VERSION_PATCH));
+        return ExitDone;
+    }
+    for (const Command& command : commands()) {
+        // "schedule add" and "schedule delete" are named by two words.
+        const QStringList words = command.spec.name.split(QLatin1Char(' '));
+        if (arguments.mid(0, words.size()) != words)
+            continue;
+        const auto parsed = parseArguments(command.spec, arguments.mid(words.size()));
+        if (const auto* error = std::get_if<UsageError>(&parsed))
+            return usage(console, command.spec.name, error->message);
+        CommandContext context(services, console, std::get<ParsedArguments>(parsed));
+        if (context.args.help) {
+            print(console, commandHelp(command.spec));
+            return ExitDone;
+        }
+        try {
+            const int status = command.run(context);
+            if (status == ExitUsage)
+                console.err << "Try 'kestrion-cli " << command.spec.name.toStdString() << " --help'.\n";
+            return status;
+        } catch (const db::DbError& error) {
+            // As the window shows it, on one line; every change is one transaction, so what was
+            // stored before stays stored.
+            console.message(QStringLiteral("Run-time error '%1': %2").arg(error.number()).arg(error.text()));
+            return ExitFailure;
+        } catch (const std::exception& error) {
+            console.message(QString::fromLocal8Bit(error.what()));
+            return ExitFailure;
+        }
+    }
+    if (first == QStringLiteral("schedule") && arguments.contains(QStringLiteral("--help"))) {
+        print(console,
+              commandHelp(scheduleAddSpec()) + QLatin1Char('\n') + commandHelp(scheduleDeleteSpec()));
+        return ExitDone;
+    }
+    if (first == QStringLiteral("schedule"))
+        return usage(console, first, QStringLiteral("expected 'add' or 'delete'"));
+    return usage(console, QString(), QStringLiteral("unknown command '") + first + QLatin1Char('\''));
+}
+
+} // namespace kestrion::cli

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "cli/Console.h"
+#include "platform/AppPaths.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace kestrion::platform {
+class EchoService;
+class Clock;
+class SettingsStore;
+} // namespace kestrion::platform
+namespace kestrion::com {
+class ComponentFactory;
+}
+
+namespace kestrion::cli {
+
+// The services the commands work with: the same as the window's, real ones in main.cpp, fakes in tests.
+struct Services {
+    platform::EchoService& echo;
+    platform::Clock& clock;
+    platform::SettingsStore& settings;
+    com::ComponentFactory& components;
+    platform::AppPaths paths;
+    QString lockFile; // empty: the window's own instance lock
+};
+
+// Runs one command line (without the program name) and returns the exit status. Never throws: a
+// database or file failure is one line with its number and text and status 1.
+int runCommandLine(const QStringList& arguments, const Services& services, const Console& console);
+
+} // namespace kestrion::cli

@@ -1,0 +1,26 @@
+#include "cli/Console.h"
+
+namespace kestrion::cli {
+
+void Console::message(const QString& text) const {
+    err << "kestrion-cli: " << oneLine(text).toLocal8Bit().constData() << '\n';
+    err.flush();
+}
+
+QString oneLine(const QString& text) {
+    QString line = text;
+    line.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    line.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return line.trimmed();
+}
+
+int ConsoleBoxes::present(const QString& title, const QString& text, platform::MsgButtons buttons,
+                          platform::MsgIcon /*icon*/, int defaultAnswer) {
+    console_.message(title + QStringLiteral(": ") + text);
+    if (defaultAnswer != 0)
+        return defaultAnswer;
+    return buttons == platform::MsgButtons::YesNo ? platform::AnswerYes : platform::AnswerOk;
+}
+
+} // namespace kestrion::cli

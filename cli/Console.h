@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/MessageBoxes.h"
+
+#include <QString>
+#include <functional>
+#include <istream>
+#include <ostream>
+
+namespace kestrion::cli {
+
+enum ExitCode : int { ExitDone = 0, ExitFailure = 1, ExitUsage = 2, ExitInterrupted = 130 };
+
+// Where a command writes: results on `out`, messages on `err`. `errIsTerminal` turns progress on;
+// `interrupted` tells whether Ctrl-C has been pressed since the command began. `in` is set when
+// someone at a terminal can answer the sweep's questions.
+struct Console {
+    std::ostream& out;
+    std::ostream& err;
+    bool errIsTerminal = false;
+    std::function<bool()> interrupted = [] { return false; };
+    std::istream* in = nullptr;
+
+    // "kestrion-cli: <text>" as one line on `err`.
+    void message(const QString& text) const;
+};
+
+// A message of the program's boxes as one line: carriage returns and line feeds become blanks.
+QString oneLine(const QString& text);
+
+// The program's message boxes without a desktop: each box is one line on standard error, answered
+// with its default button, so a shared operation that tells the user something says it here.
+class ConsoleBoxes final : public platform::MessageBoxes {
+public:
+    explicit ConsoleBoxes(const Console& console) : console_(console) {}
+
+protected:
+    int present(const QString& title, const QString& text, platform::MsgButtons buttons,
+                platform::MsgIcon icon, int defaultAnswer) override;
+
+private:
+    const Console& console_;
+};
+
+} // namespace kestrion::cli

@@ -1,0 +1,211 @@
+#include "cli/DataCommands.h"
+
+#include "cli/CommandContext.h"
+#include "db/Database.h"
+#include "db/SavedRuns.h"
+#include "db/ScheduleStore.h"
+#include "platform/DateText.h"
+#include "platform/InstanceLock.h"
+#include "report/ReportTables.h"
+#include "report/ReportWriter.h"
+#include "schedule/ScheduleMessages.h"
+
+namespace kestrion::cli {
+
+namespace {
+
+void printLine(const Console& console, const QString& line) {
+    console.out << line.toLocal8Bit().constData() << '\n';
+}
+
+QString minuteForm(const QDateTime& value) {
+    return value.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+db::SavedRuns savedRuns(CommandContext& context) {
+    return db::SavedRuns(context.services.paths, context.state, context.boxes, context.services.clock);
+}
+
+} // namespace
+
+CommandSpec runsSpec() {
+    return {
+        QStringLiteral("runs"),
+        QString(),
+        QStringLiteral("List the saved runs."),
+        QStringLiteral("One saved run a line: its range, a tab, when it was created (YYYY-MM-DD HH:MM:SS),\n"
+                       "a tab and the number of sweeps saved under it."),
+        {},
+        0,
+        0};
+}
+
+int runRuns(CommandContext& context) {
+    db::SavedRuns runs = savedRuns(context);
+    for (const QString& range : runs.listRanges()) {
+        if (const auto run = runs.find(range))
+            printLine(context.console, run->runip + QLatin1Char('\t') +
+                                           platform::toStoredDate(run->runcreatedate) + QLatin1Char('\t') +
+                                           QString::number(run->numberofruns));
+    }
+    context.console.out.flush();
+    return ExitDone;
+}
+
+CommandSpec reportSpec() {
+    return {
+        QStringLiteral("report"),
+        QStringLiteral("RANGE [-o FILE]"),
+        QStringLiteral("Write the Free IP Report of a saved run."),
+        QStringLiteral("The report is the file the window's \"Print Report...\" writes, byte for byte, to\n"
+                       "standard output or to FILE. RANGE is the saved run's range as 'runs' lists it.\n\n"
+                       "  -o FILE   write the report to FILE (replaced if it exists)"),
+        {{QStringLiteral("-o"), QStringLiteral("FILE")}},
+        1,
+        1};
+}
+
+int runReport(CommandContext& context) {
+    // Building the report rewrites the database's work tables, which the window's report reads too.
+    const auto lock = takeInstanceLock(context.services);
+    if (!lock) {
+        context.console.message(lockHeldText());
+        return ExitFailure;
+    }
+    const QString range = context.args.arguments.front();
+    const int16_t runNo = savedRuns(context).FindRunNo(range);
+    if (runNo == 0)
+        return ExitFailure;
+    report::BuildReportTables(context.services.paths, context.state, runNo);
+    const std::optional<QByteArray> content = report::ReadFreeIPReport(context.services.paths, context.state);
+    if (!content) {
+        context.console.message(QStringLiteral("Data Not Found: ") + report::noDataFoundText());
+        return ExitFailure;
+    }
+    if (context.args.values.contains(QStringLiteral("-o"))) {
+        report::WriteReportFile(context.args.values.value(QStringLiteral("-o")), *content);
+    } else {
+        context.console.out.write(content->constData(), content->size());
+        context.console.out.flush();
+    }
+    return ExitDone;
+}
+
+CommandSpec schedulesSpec() {
+    return {QStringLiteral("schedules"),
+            QString(),
+            QStringLiteral("List the stored schedules."),
+            QStringLiteral(
+                "One schedule a line, earliest first: its date and time (YYYY-MM-DD HH:MM), a tab and\n"
+                "the range of the saved run it sweeps."),
+            {},
+            0,
+            0};
+}
+
+int runSchedules(CommandContext& context) {
+    db::ScheduleStore store(context.services.paths, context.state);
+    for (const db::StoredSchedule& schedule : store.list())
+        printLine(context.console, minuteForm(schedule.scheddate) + QLatin1Char('\t') + schedule.schedip);
+    context.console.out.flush();
+    return ExitDone;
+}
+
+CommandSpec scheduleAddSpec() {
+    return {QStringLiteral("schedule add"),
+            QStringLiteral("RANGE \"YYYY-MM-DD HH:MM\""),
+            QStringLiteral("Schedule a sweep of a saved run."),
+            QStringLiteral(
+                "RANGE is a saved run's range as 'runs' lists it. At the given minute 'run-due' (or the\n"
+                "window, while it is open) sweeps 1 to 254 of its block and saves the sweep under it.\n"
+                "A minute already past, or one that already has a schedule, is refused."),
+            {},
+            2,
+            2};
+}
+
+void expirePastSchedules(CommandContext& context) {
+    db::ScheduleStore store(context.services.paths, context.state);
+    store.refresh(context.services.clock.now(), std::nullopt, [&](const db::StoredSchedule& schedule) {
+        context.console.message(QStringLiteral("Schedule Expired: ") +
+                                schedule::expiredScheduleText(schedule));
+    });
+}
+
+int runScheduleAdd(CommandContext& context) {
+    const QString range = context.args.arguments[0];
+    const std::optional<QDateTime> when = scheduleTime(context.args.arguments[1]);
+    if (!when) {
+        context.console.message(QStringLiteral("schedule add: '") + context.args.arguments[1] +
+                                QStringLiteral("' is not a date and time of the form \"YYYY-MM-DD HH:MM\""));
+        return ExitUsage;
+    }
+    const auto lock = takeInstanceLock(context.services);
+    if (!lock) {
+        context.console.message(lockHeldText());
+        return ExitFailure;
+    }
+    if (!savedRuns(context).find(range)) {
+        context.console.message(QStringLiteral("schedule add: no saved run has the range '") + range +
+                                QStringLiteral("' ('kestrion-cli runs' lists them)"));
+        return ExitFailure;
+    }
+    if (db::isBeforeMinuteOf(*when, context.services.clock.now())) {
+        context.console.message(QStringLiteral("Schedule Expired: ") + schedule::pastNewScheduleText());
+        return ExitFailure;
+    }
+    db::ScheduleStore store(context.services.paths, context.state);
+    try {
+        store.add(*when, range);
+    } catch (const db::DbError& error) {
+        if (error.number() == db::kDuplicateScheduleError)
+            context.console.message(QStringLiteral("Duplicate Schedule: ") +
+                                    schedule::duplicateScheduleText());
+        else
+            context.console.message(QStringLiteral("Error: ") +
+                                    schedule::addScheduleErrorText(error.number(), error.text()));
+        return ExitFailure;
+    }
+    expirePastSchedules(context);
+    return ExitDone;
+}
+
+CommandSpec scheduleDeleteSpec() {
+    return {QStringLiteral("schedule delete"),
+            QStringLiteral("\"YYYY-MM-DD HH:MM\""),
+            QStringLiteral("Delete the schedule of a minute."),
+            QStringLiteral("Deletes the stored schedule of that minute, as 'schedules' lists it."),
+            {},
+            1,
+            1};
+}
+
+int runScheduleDelete(CommandContext& context) {
+    const std::optional<QDateTime> when = scheduleTime(context.args.arguments[0]);
+    if (!when) {
+        context.console.message(QStringLiteral("schedule delete: '") + context.args.arguments[0] +
+                                QStringLiteral("' is not a date and time of the form \"YYYY-MM-DD HH:MM\""));
+        return ExitUsage;
+    }
+    const auto lock = takeInstanceLock(context.services);
+    if (!lock) {
+        context.console.message(lockHeldText());
+        return ExitFailure;
+    }
+    db::ScheduleStore store(context.services.paths, context.state);
+    bool deleted = false;
+    for (const db::StoredSchedule& schedule : store.list()) {
+        // Schedules are found by their line, as the window's list finds them.
+        if (platform::toWholeMinute(schedule.scheddate) == *when)
+            deleted = store.deleteByLine(db::scheduleLine(schedule.scheddate, schedule.schedip)) || deleted;
+    }
+    if (!deleted) {
+        context.console.message(QStringLiteral("schedule delete: no schedule is stored for ") +
+                                minuteForm(*when));
+        return ExitFailure;
+    }
+    expirePastSchedules(context);
+    return ExitDone;
+}
+
+} // namespace kestrion::cli

@@ -1,0 +1,37 @@
+#include "cli/Commands.h"
+#include "cli/Interrupt.h"
+#include "platform/Clock.h"
+#include "platform/IcmpSocketEcho.h"
+#include "platform/Settings.h"
+#include "platform/com/RegistryComponentFactory.h"
+
+#include <QCoreApplication>
+#include <iostream>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    // The window's name: the per-user data folder of a system-wide install is named after it.
+    QCoreApplication::setApplicationName(QStringLiteral("Kestrion"));
+
+    kestrion::platform::IcmpSocketEcho echo;
+    kestrion::platform::SystemClock clock;
+    kestrion::platform::SettingsStore settings;
+    kestrion::com::RegistryComponentFactory components;
+    const kestrion::cli::Services services{
+        echo,
+        clock,
+        settings,
+        components,
+        kestrion::platform::AppPaths::forExecutable(QCoreApplication::applicationDirPath()),
+        QString()};
+
+    const kestrion::cli::InterruptScope interrupt;
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    const kestrion::cli::Console console{std::cout, std::cerr, terminal,
+                                         [&interrupt] { return interrupt.raised(); },
+                                         terminal && ::isatty(STDIN_FILENO) == 1 ? &std::cin : nullptr};
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    return kestrion::cli::runCommandLine(arguments, services, console);
+}

@@ -1,0 +1,204 @@
+// The commands on saved runs, reports and schedules, run in this process over a temporary application
+// folder: what they print, what they store and what they refuse.
+#include "CliFixture.h"
+
+#include "app/DatabaseTab.h"
+#include "app/MainWindow.h"
+#include "platform/InstanceLock.h"
+#include "tests/app/WindowFixture.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QPushButton>
+
+namespace kestrion::test {
+namespace {
+
+using CliDataCommands = CliFixture;
+
+TEST_F(CliDataCommands, RunsAreListedWithCreationAndCount) {
+    addRun(3, "192.168.1.1-254", "2026-03-01 08:00:00", 4);
+    addRun(1, "10.0.0.1-20", "2026-02-11 17:45:10", 1);
+
+    EXPECT_EQ(run({"runs"}), cli::ExitDone);
+
+    // In the table's stored order, which is that of the run numbers.
+    EXPECT_EQ(outLines(), (QStringList{"10.0.0.1-20\t2026-02-11 17:45:10\t1",
+                                       "192.168.1.1-254\t2026-03-01 08:00:00\t4"}));
+    EXPECT_TRUE(errLines().isEmpty());
+}
+
+TEST_F(CliDataCommands, SchedulesAreListedEarliestFirstAndLeftAlone) {
+    addRun(1, "10.0.0.1-254");
+    addSchedule("2026-03-15 07:00:00", "10.0.0.1-254");
+    addSchedule("2026-03-01 07:00:00", "10.0.0.1-254"); // past: listing it changes nothing
+
+    EXPECT_EQ(run({"schedules"}), cli::ExitDone);
+
+    EXPECT_EQ(outLines(), (QStringList{"2026-03-01 07:00\t10.0.0.1-254", "2026-03-15 07:00\t10.0.0.1-254"}));
+    EXPECT_EQ(schedules().size(), 2);
+}
+
+TEST_F(CliDataCommands, ScheduleAddStoresTheMinuteAndExpiresPastSchedules) {
+    world.clock.time = QDateTime(QDate(2026, 3, 14), QTime(9, 30, 40));
+    addRun(1, "10.0.0.1-254");
+    addSchedule("2026-03-14 09:29:00", "10.0.0.1-254");
+
+    EXPECT_EQ(run({"schedule", "add", "10.0.0.1-254", "2026-03-14 09:30"}), cli::ExitDone);
+
+    // The current minute is not past; the minute before is, and goes as the window's refresh says.
+    EXPECT_EQ(schedules(), QStringList{"2026-03-14 09:30:00 10.0.0.1-254"});
+    ASSERT_EQ(errLines().size(), 1);
+    EXPECT_TRUE(
+        errLines()[0].startsWith("kestrion-cli: Schedule Expired: The scheduled time for this run is past.  "
+                                 "This schedule will be deleted "));
+    EXPECT_TRUE(errLines()[0].endsWith("  Address: 10.0.0.1-254"));
+}
+
+TEST_F(CliDataCommands, ScheduleAddRefusalsChangeNothing) {
+    struct Row {
+        const char* name;
+        const char* range;
+        const char* when;
+        const char* message;
+    };
+    const Row rows[] = {
+        {"minute before now", "10.0.0.1-254", "2026-03-14 09:29",
+         "kestrion-cli: Schedule Expired: The scheduled time for this run is past.  This schedule will not "
+         "be saved."},
+        {"minute taken by another range", "10.0.9.1-254", "2026-03-20 12:00",
+         "kestrion-cli: Duplicate Schedule: There is already a schedule for this date and time saved.  "
+         "Please try "
+         "again."},
+        {"range with no saved run", "10.0.7.1-254", "2026-03-21 12:00",
+         "kestrion-cli: schedule add: no saved run has the range '10.0.7.1-254' ('kestrion-cli runs' lists "
+         "them)"},
+        {"range differing in letter case", "10.0.0.1-254X", "2026-03-21 12:00",
+         "kestrion-cli: schedule add: no saved run has the range '10.0.0.1-254X' ('kestrion-cli runs' lists "
+         "them)"},
+    };
+    world.clock.time = QDateTime(QDate(2026, 3, 14), QTime(9, 30, 40));
+    addRun(1, "10.0.0.1-254");
+    addRun(2, "10.0.9.1-254");
+    addRun(3, "10.0.0.1-254x");
+    addSchedule("2026-03-20 12:00:00", "10.0.0.1-254");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(run({"schedule", "add", row.range, row.when}), cli::ExitFailure);
+        EXPECT_EQ(errLines(), QStringList{row.message});
+        EXPECT_EQ(schedules(), QStringList{"2026-03-20 12:00:00 10.0.0.1-254"});
+    }
+}
+
+TEST_F(CliDataCommands, ScheduleDeleteRemovesThatMinuteOnly) {
+    world.clock.time = QDateTime(QDate(2026, 3, 14), QTime(9, 30));
+    addRun(1, "10.0.0.1-254");
+    addSchedule("2026-03-20 12:00:00", "10.0.0.1-254");
+    addSchedule("2026-03-20 12:01:00", "10.0.0.1-254");
+
+    EXPECT_EQ(run({"schedule", "delete", "2026-03-20 12:00"}), cli::ExitDone);
+    EXPECT_EQ(schedules(), QStringList{"2026-03-20 12:01:00 10.0.0.1-254"});
+
+    EXPECT_EQ(run({"schedule", "delete", "2026-03-20 12:00"}), cli::ExitFailure);
+    EXPECT_EQ(errLines(),
+              QStringList{"kestrion-cli: schedule delete: no schedule is stored for 2026-03-20 12:00"});
+    EXPECT_EQ(schedules(), QStringList{"2026-03-20 12:01:00 10.0.0.1-254"});
+}
+
+TEST_F(CliDataCommands, ChangesWaitForNoOneWhileTheWindowHoldsTheLock) {
+    world.clock.time = QDateTime(QDate(2026, 3, 14), QTime(9, 30));
+    addRun(1, "10.0.0.1-254");
+    addSchedule("2026-03-20 12:00:00", "10.0.0.1-254");
+    const QByteArray before = world.folder.bytes("KRdb.mdb");
+    const platform::InstanceLock window(lockFile);
+    ASSERT_TRUE(window.acquired());
+
+    const QStringList changes[] = {{"schedule", "add", "10.0.0.1-254", "2026-03-21 12:00"},
+                                   {"schedule", "delete", "2026-03-20 12:00"},
+                                   {"report", "10.0.0.1-254"}};
+    for (const QStringList& change : changes) {
+        SCOPED_TRACE(change.join(' ').toStdString());
+        EXPECT_EQ(run(change), cli::ExitFailure);
+        ASSERT_EQ(errLines().size(), 1);
+        EXPECT_TRUE(errLines()[0].startsWith("kestrion-cli: Kestrion is already running"));
+        EXPECT_TRUE(outLines().isEmpty());
+    }
+    EXPECT_EQ(world.folder.bytes("KRdb.mdb"), before);
+    // Reading needs no lock.
+    EXPECT_EQ(run({"runs"}), cli::ExitDone);
+    EXPECT_EQ(outLines().size(), 1);
+}
+
+TEST_F(CliDataCommands, ReportOfARunWithoutAnswersIsDataNotFound) {
+    addRun(1, "10.0.0.1-254");
+
+    EXPECT_EQ(run({"report", "10.0.0.1-254"}), cli::ExitFailure);
+
+    EXPECT_TRUE(out.str().empty());
+    EXPECT_EQ(errLines(),
+              QStringList{"kestrion-cli: Data Not Found: No data found.  Please make sure there are "
+                          "valid saved runs for this IP."});
+    EXPECT_FALSE(QFile::exists(world.folder.file("IPReport.txt")));
+}
+
+TEST_F(CliDataCommands, ReportOfAnUnknownRangeSaysSoAsTheWindowDoes) {
+    EXPECT_EQ(run({"report", "10.0.0.1-254"}), cli::ExitFailure);
+
+    EXPECT_EQ(errLines(),
+              QStringList{"kestrion-cli: Kestrion error.: Error. No matching record in the database.  "
+                          "Please make sure an IP is selected."});
+}
+
+TEST_F(CliDataCommands, ADatabaseFailureIsOneLineWithNumberAndText) {
+    ASSERT_TRUE(QFile::remove(world.folder.paths.database()));
+
+    EXPECT_EQ(run({"runs"}), cli::ExitFailure);
+
+    ASSERT_EQ(errLines().size(), 1);
+    EXPECT_TRUE(errLines()[0].startsWith("kestrion-cli: Run-time error '")) << errLines()[0].toStdString();
+    EXPECT_FALSE(QFile::exists(world.folder.paths.database())) << "the program never creates the database";
+}
+
+// The window's "Print Report..." and the command over the same database write the same bytes.
+class CliReportMatchesWindow : public WindowFixture {};
+
+TEST_F(CliReportMatchesWindow, StandardOutputAndFileEqualTheWindowsReport) {
+    world.clock.time = QDateTime(QDate(2026, 3, 14), QTime(9, 26, 53));
+    world.folder.exec("INSERT INTO tblSavedRuns VALUES (2, '192.168.1.1-254', '2026-03-01 08:15:00', 3);"
+                      "INSERT INTO tblSavedRuns VALUES (5, '192.168.2.1-9', '2026-03-02 10:00:00', 1);"
+                      "INSERT INTO tblSuccess VALUES (2, '2026-03-01 08:15:00', '192.168.1.20', '1');"
+                      "INSERT INTO tblSuccess VALUES (2, '2026-03-02 08:15:00', '192.168.1.20', '2');"
+                      "INSERT INTO tblSuccess VALUES (2, '2026-03-02 08:15:00', '192.168.1.7', '1');"
+                      "INSERT INTO tblSuccess VALUES (5, '2026-03-02 10:00:00', '192.168.2.3', '1');");
+    start();
+    selectTab(2);
+    auto* combo = find<QComboBox>("comboChooseRun");
+    combo->setCurrentIndex(combo->findText("192.168.1.1-254"));
+    find<QPushButton>("cmdFreeIPReport")->click();
+    const QByteArray windowsReport = world.folder.bytes("IPReport.txt");
+    ASSERT_FALSE(windowsReport.isEmpty());
+    window.reset();
+
+    // Another run's report in between, so the work tables hold something else.
+    QTemporaryDir runtime;
+    std::ostringstream out;
+    std::ostringstream err;
+    const cli::Services services{world.echo,       world.clock,        *world.settings,
+                                 world.components, world.folder.paths, runtime.filePath("lock")};
+    const cli::Console console{out, err};
+    ASSERT_EQ(cli::runCommandLine({"report", "192.168.2.1-9"}, services, console), cli::ExitDone);
+    out.str(std::string());
+    ASSERT_EQ(cli::runCommandLine({"report", "192.168.1.1-254"}, services, console), cli::ExitDone);
+    EXPECT_EQ(QByteArray::fromStdString(out.str()), windowsReport);
+
+    const QString file = world.folder.file("copy.txt");
+    ASSERT_EQ(cli::runCommandLine({"report", "192.168.1.1-254", "-o", file}, services, console),
+              cli::ExitDone);
+    QFile written(file);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), windowsReport);
+    EXPECT_TRUE(err.str().empty()) << err.str();
+}
+
+} // namespace
+} // namespace kestrion::test
