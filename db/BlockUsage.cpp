@@ -3,6 +3,7 @@
 #include "db/RunDatabase.h"
 #include "platform/DateText.h"
 
+#include <QHash>
 #include <QStringList>
 #include <algorithm>
 
@@ -19,12 +20,20 @@ std::optional<RunUsage> readRunUsage(const platform::AppPaths& paths, platform::
                                   "WHERE r.runip = ?1 GROUP BY s.successIP;");
     usage.bind(1, rangeText);
     std::optional<RunUsage> result;
+    // A sweep's rows share one date: each distinct text is converted once.
+    QHash<QString, QDateTime> dates;
+    const auto dateOf = [&dates](const QString& text) {
+        auto known = dates.constFind(text);
+        if (known == dates.constEnd())
+            known = dates.insert(text, platform::fromStoredDate(text));
+        return *known;
+    };
     while (usage.step()) {
         if (!result) {
             result.emplace();
             result->sweeps = static_cast<int>(usage.intAt(3));
             if (!usage.isNullAt(4))
-                result->latestSweep = platform::fromStoredDate(usage.textAt(4));
+                result->latestSweep = dateOf(usage.textAt(4));
         }
         if (usage.isNullAt(0))
             continue;

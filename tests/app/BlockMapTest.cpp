@@ -251,6 +251,19 @@ TEST(BlockMap, RedrawnAfterSaveAndAfterDelete) {
     EXPECT_FALSE(w.map()->picture());
 }
 
+// The scheduled run saves through the same SaveRun, with no box: the map counts the new sweep.
+TEST(BlockMap, RedrawnAfterAScheduledRunsSave) {
+    MapWindow w;
+    w.showDatabaseTab();
+    ASSERT_EQ(w.toolTipAt(15), answered(15, 2, 2, kSecond));
+    w.h.state().ScheduledRunActive = true;
+    w.h.world.clock.time = kThird;
+    w.h.window->scheduledRunHooks.SaveRun("192.168.1.15-21"); // the grid is empty: nobody answered
+    EXPECT_TRUE(w.h.world.boxes.shown.empty());
+    EXPECT_EQ(w.toolTipAt(15), answered(15, 2, 3, kSecond));
+    EXPECT_EQ(w.at(15, 2, 1), app::BlockMap::fillColour(CellFill::Some));
+}
+
 // The same rule as the schedule timer's: while a sweep or another database operation runs, the
 // map leaves the database alone and keeps what it shows.
 TEST(BlockMap, NeverReadsTheDatabaseDuringASweepOrAnotherOperation) {
