@@ -201,6 +201,7 @@ TEST(BlockMap, BlankWithoutAChosenRun) {
     EXPECT_EQ(w.combo()->currentText(), "1.2.3");
     EXPECT_FALSE(map->picture());
     EXPECT_EQ(map->accessibleDescription(), "No run chosen");
+    w.saveScreenshot("database-tab-blank.png");
     map->setFocus();
     QGuiApplication::clipboard()->setText("kept");
     QTest::keyClick(map, Qt::Key_C, Qt::ControlModifier);
