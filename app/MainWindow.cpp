@@ -2,6 +2,7 @@
 
 #include "app/About.h"
 #include "app/AboutTab.h"
+#include "app/BlockMap.h"
 #include "app/DatabaseTab.h"
 #include "app/FatalError.h"
 #include "app/Options.h"
@@ -66,6 +67,7 @@ MainWindow::MainWindow(Services services, QWidget* parent) : QMainWindow(parent)
     connectExitButtons();
     createSchedules();
     createSavedRuns();
+    createBlockMap();
     connectTabsAndOptions();
 
     deferredPaint_ = new QTimer(this);
@@ -200,6 +202,19 @@ void MainWindow::createSavedRuns() {
         [this](const QString& text) { sbStatus->setPanelAndRepaint(1, text); });
     connect(databaseTab->cmdFreeIPReport, &QPushButton::clicked, this,
             [this] { runEventGuarded(services_.boxes, [this] { cmdFreeIPReport_Click(); }); });
+}
+
+void MainWindow::createBlockMap() {
+    // The free space right of the "Saved Run Database" frame, as high as the frame; the grid's right
+    // edge lines up with the buttons of the right-hand column.
+    auto* map = new BlockMap(databaseTab);
+    map->setGeometry(platform::twipRect(5160, 600 - 360, 1575, 2280));
+    map->statusText = [this](const QString& text) { sbStatus->setPanel(1, text); };
+    // Tab reaches it after the frame beside it.
+    setTabOrder(databaseTab->cmdFreeIPReport, map);
+    savedRunsPanel_->shownRunChanged = [this, map] {
+        drawBlockMap(*map, services_.paths, state_, databaseTab->comboChooseRun->currentText());
+    };
 }
 
 void MainWindow::cmdFreeIPReport_Click() {

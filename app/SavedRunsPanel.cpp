@@ -39,6 +39,8 @@ void SavedRunsPanel::FillSavedRunList() {
     } else {
         controls_.cmdFreeIPReport->setEnabled(false);
         controls_.cmdDelSavedRun->setEnabled(false);
+        if (shownRunChanged)
+            shownRunChanged();
     }
 }
 
@@ -47,6 +49,8 @@ void SavedRunsPanel::comboChooseRun_Click() {
     controls_.cmdDelSavedRun->setEnabled(chosen);
     controls_.cmdFreeIPReport->setEnabled(chosen);
     ShowSavedRunInfo();
+    if (shownRunChanged)
+        shownRunChanged();
 }
 
 void SavedRunsPanel::ShowSavedRunInfo() {
@@ -70,6 +74,8 @@ db::SaveOutcome SavedRunsPanel::SaveRun(const QString& rangeText, const std::vec
         return outcome;
     }
     controls_.cmdSaveRun->setEnabled(false);
+    if (shownRunChanged)
+        shownRunChanged();
     if (!state_.ScheduledRunActive)
         boxes_.show(QStringLiteral("Kestrion Save Notification"), QStringLiteral("Run saved.  "),
                     MsgButtons::Ok, MsgIcon::Information);

@@ -40,6 +40,9 @@ public:
 
     // Called after a saved run was deleted, since its schedules went with it (RefreshSchedules).
     std::function<void()> schedulesChanged;
+    // Called whenever what the frame shows of the chosen run may have changed: a choice, a fill that
+    // leaves the list empty, a save.
+    std::function<void()> shownRunChanged;
 
     void FillSavedRunList();
     void comboChooseRun_Click();

@@ -1,6 +1,7 @@
 // The four tabs' controls, by their names: kind, caption, frame and tab; and a layout in which nothing
 // is cut off or overlaps at the default font.
 #include "WindowFixture.h"
+#include "app/BlockMap.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -17,7 +18,7 @@
 namespace kestrion::test {
 namespace {
 
-enum class Kind { Label, Box, Button, Radio, Check, Frame, Grid, List, Combo };
+enum class Kind { Label, Box, Button, Radio, Check, Frame, Grid, List, Combo, Map };
 
 struct Control {
     int tab;
@@ -89,6 +90,7 @@ const Control kControls[] = {
     {2, "cmdDeleteSchedule", Kind::Button, "Delete Sched.", "fraAdvSched"},
     {2, "cmdLaunchHelp(2)", Kind::Button, "Help", nullptr},
     {2, "cmdExit(3)", Kind::Button, "Exit", nullptr},
+    {2, "blockMap", Kind::Map, nullptr, nullptr},
 
     {3, "lbAboutAppName", Kind::Label, nullptr, nullptr},
     {3, "fraCompanyInfo", Kind::Frame, "Contact Information", nullptr},
@@ -127,6 +129,8 @@ bool isKind(QWidget* w, Kind kind) {
         return qobject_cast<QListWidget*>(w);
     case Kind::Combo:
         return qobject_cast<QComboBox*>(w);
+    case Kind::Map:
+        return qobject_cast<app::BlockMap*>(w);
     }
     return false;
 }
@@ -230,6 +234,25 @@ TEST_F(ControlsTest, NothingIsCutOffOrOverlapsAtTheDefaultFont) {
             }
         }
     }
+}
+
+// The block map takes the free space right of the "Saved Run Database" frame and above Help, whole
+// (its last cell and its legend included), leaving every control where it was.
+TEST_F(ControlsTest, BlockMapFillsTheFreeSpaceBesideTheSavedRunFrame) {
+    start();
+    selectTab(2);
+    auto* map = find<app::BlockMap>(QStringLiteral("blockMap"));
+    const QRect r = map->geometry();
+    const QRect frame = find<QGroupBox>(QStringLiteral("fraAdvDB"))->geometry();
+    const QRect help = find<QPushButton>(QStringLiteral("cmdLaunchHelp(2)"))->geometry();
+    EXPECT_GT(r.left(), frame.right()) << "right of the frame";
+    EXPECT_EQ(r.top(), frame.top());
+    EXPECT_LT(r.bottom(), help.top()) << "above Help";
+    EXPECT_TRUE(map->parentWidget()->rect().contains(r));
+    EXPECT_LE(map->sizeHint().width(), r.width());
+    EXPECT_LE(map->sizeHint().height(), r.height()) << "grid, heading and legend fit";
+    EXPECT_TRUE(map->rect().contains(map->cellRect(255)));
+    EXPECT_EQ(map->cellRect(0).width(), 8) << "the cell size the layout was made for";
 }
 
 } // namespace

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "db/BlockUsage.h"
+#include "platform/AppPaths.h"
+#include "platform/AppState.h"
+
+#include <QColor>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+namespace kestrion::app {
+
+// The chosen saved run's block on the Database tab: 16 x 16 cells, row 0 = .0 to .15, filled by how
+// the address answered across the run's saved sweeps, outlined when it answered in the latest one.
+// It shows plain values handed to it; it never reads the database itself.
+class BlockMap : public QWidget {
+    Q_OBJECT
+public:
+    explicit BlockMap(QWidget* parent = nullptr);
+
+    void showPicture(db::BlockPicture picture);
+    // Blank, with "No run chosen".
+    void showNoRun();
+    const std::optional<db::BlockPicture>& picture() const { return picture_; }
+
+    int focusCell() const { return focus_; }
+    // The cell's square in widget coordinates, grid lines excluded.
+    QRect cellRect(int octet) const;
+    // -1 where no cell is.
+    int cellAt(QPoint pos) const;
+
+    static QColor fillColour(db::CellFill fill);
+    // Dark on the light and middle fills, light on the dark one.
+    static QColor latestSweepOutline(db::CellFill fill);
+
+    // The focus cell's text as the arrow keys move it (the status bar's first panel).
+    std::function<void(const QString&)> statusText;
+
+    QSize sizeHint() const override;
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    struct Layout {
+        QRect heading;
+        QRect grid; // outer edge of the grid lines
+        int pitch = 0;
+        QRect legend;
+    };
+    Layout layout() const;
+    void moveFocus(int octet);
+    void paintLegend(QPainter& painter, const QRect& where) const;
+
+    std::optional<db::BlockPicture> picture_;
+    int focus_ = 0;
+};
+
+// Shows the run of this range text, or "No run chosen" for a text too short to name one or a run
+// that is not saved. While a sweep or another database operation runs it leaves the map as it is and
+// returns false: the database serves one operation at a time.
+bool drawBlockMap(BlockMap& map, const platform::AppPaths& paths, platform::AppState& state,
+                  const QString& rangeText);
+
+} // namespace kestrion::app

@@ -1,0 +1,100 @@
+#include "db/BlockUsage.h"
+
+#include "db/RunDatabase.h"
+#include "platform/DateText.h"
+
+#include <QHash>
+#include <QStringList>
+#include <algorithm>
+
+namespace kestrion::db {
+
+std::optional<RunUsage> readRunUsage(const platform::AppPaths& paths, platform::AppState& state,
+                                     const QString& rangeText) {
+    RunDatabase run(paths, state);
+    // The left join keeps one row (address NULL) for a saved run without any answer; the window
+    // maximum over the groups is the run's latest RunDate, so the table is read once.
+    auto usage = run.db().prepare("SELECT s.successIP, count(s.successIP), max(s.RunDate), r.numberofruns, "
+                                  "max(max(s.RunDate)) OVER () "
+                                  "FROM tblSavedRuns r LEFT JOIN tblSuccess s ON s.RunNo = r.RunNo "
+                                  "WHERE r.runip = ?1 GROUP BY s.successIP;");
+    usage.bind(1, rangeText);
+    std::optional<RunUsage> result;
+    // A sweep's rows share one date: each distinct text is converted once.
+    QHash<QString, QDateTime> dates;
+    const auto dateOf = [&dates](const QString& text) {
+        auto known = dates.constFind(text);
+        if (known == dates.constEnd())
+            known = dates.insert(text, platform::fromStoredDate(text));
+        return *known;
+    };
+    while (usage.step()) {
+        if (!result) {
+            result.emplace();
+            result->sweeps = static_cast<int>(usage.intAt(3));
+            if (!usage.isNullAt(4))
+                result->latestSweep = dateOf(usage.textAt(4));
+        }
+        if (usage.isNullAt(0))
+            continue;
+        result->addresses.push_back(
+            {usage.textAt(0), static_cast<int>(usage.intAt(1)), platform::fromStoredDate(usage.textAt(2))});
+    }
+    return result;
+}
+
+int BlockPicture::count(CellFill fill) const {
+    return static_cast<int>(
+        std::count_if(cells.begin(), cells.end(), [fill](const BlockCell& c) { return c.fill == fill; }));
+}
+
+BlockPicture blockPicture(const QString& rangeText, const RunUsage& usage) {
+    BlockPicture picture;
+    picture.block = rangeText.split(QLatin1Char('.')).mid(0, 3).join(QLatin1Char('.'));
+    picture.sweeps = usage.sweeps;
+    for (int i = 0; i < 256; ++i) {
+        BlockCell& cell = picture.cells[static_cast<size_t>(i)];
+        cell.address = picture.block + QLatin1Char('.') + QString::number(i);
+        cell.hostAddress = i != 0 && i != 255;
+    }
+    const QString prefix = picture.block + QLatin1Char('.');
+    for (const AddressUsage& a : usage.addresses) {
+        if (!a.address.startsWith(prefix))
+            continue;
+        bool ok = false;
+        const int octet = a.address.mid(prefix.size()).toInt(&ok);
+        if (!ok || octet < 0 || octet > 255)
+            continue;
+        BlockCell& cell = picture.cells[static_cast<size_t>(octet)];
+        // Both spellings of one address ("20" and "020") are one cell.
+        cell.answered = std::min(cell.answered + a.sweepsAnswered, usage.sweeps);
+        if (!cell.lastAnswered.isValid() || a.lastAnswered > cell.lastAnswered)
+            cell.lastAnswered = a.lastAnswered;
+    }
+    for (BlockCell& cell : picture.cells) {
+        if (cell.answered == 0)
+            cell.fill = CellFill::Free;
+        else
+            cell.fill = cell.answered >= usage.sweeps ? CellFill::Every : CellFill::Some;
+        cell.inLatestSweep =
+            cell.answered > 0 && usage.latestSweep.isValid() && cell.lastAnswered == usage.latestSweep;
+    }
+    return picture;
+}
+
+QString cellText(const BlockPicture& picture, int octet, const QLocale& locale) {
+    const BlockCell& cell = picture.cells[static_cast<size_t>(std::clamp(octet, 0, 255))];
+    QString text = cell.answered == 0 ? QStringLiteral("%1: never answered").arg(cell.address)
+                                      : QStringLiteral("%1: answered in %2 of %3 sweeps, last on %4")
+                                            .arg(cell.address)
+                                            .arg(cell.answered)
+                                            .arg(picture.sweeps)
+                                            .arg(platform::generalDateText(cell.lastAnswered, locale));
+    if (octet == 0)
+        text += QStringLiteral(" (the network's own address, not a host address)");
+    else if (octet == 255)
+        text += QStringLiteral(" (the broadcast address, not a host address)");
+    return text;
+}
+
+} // namespace kestrion::db

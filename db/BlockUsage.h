@@ -1,0 +1,61 @@
+#pragma once
+
+#include "platform/AppPaths.h"
+#include "platform/AppState.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace kestrion::db {
+
+// How often one address answered across the saved sweeps of a run.
+struct AddressUsage {
+    QString address;
+    int sweepsAnswered = 0;
+    QDateTime lastAnswered;
+};
+
+// The saved sweeps of one run as tblSuccess holds them. A sweep has no identity of its own there:
+// its rows share their RunDate, so the latest sweep is the latest RunDate (two saves within one minute
+// count as one latest sweep). A save that found nobody leaves no row, so it counts in `sweeps` only.
+struct RunUsage {
+    int sweeps = 0; // numberofruns: every save of the range
+    QDateTime latestSweep;
+    std::vector<AddressUsage> addresses;
+};
+
+// One grouped query over the run's tblSuccess rows; nullopt when no saved run has this range text.
+std::optional<RunUsage> readRunUsage(const platform::AppPaths& paths, platform::AppState& state,
+                                     const QString& rangeText);
+
+enum class CellFill { Free, Some, Every };
+
+struct BlockCell {
+    QString address;
+    int answered = 0;
+    QDateTime lastAnswered;
+    CellFill fill = CellFill::Free;
+    bool inLatestSweep = false;
+    bool hostAddress = true; // .0 names the network and .255 is its broadcast address
+};
+
+// The 256 addresses of a run's block, cell i being the address ending in .i.
+struct BlockPicture {
+    QString block; // the three fixed octets, "192.168.1"
+    int sweeps = 0;
+    std::array<BlockCell, 256> cells;
+    int count(CellFill fill) const;
+};
+
+// The block is taken from the range text's first three parts; answers from outside it are left out.
+BlockPicture blockPicture(const QString& rangeText, const RunUsage& usage);
+
+// "192.168.1.20: answered in 3 of 5 sweeps, last on <general date text>" or
+// "192.168.1.21: never answered"; .0 and .255 say that they are not host addresses.
+QString cellText(const BlockPicture& picture, int octet, const QLocale& locale = QLocale::system());
+
+} // namespace kestrion::db

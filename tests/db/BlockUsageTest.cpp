@@ -1,0 +1,122 @@
+#include "db/BlockUsage.h"
+#include "db/SavedRuns.h"
+#include "platform/DateText.h"
+#include "tests/support/fakes/AppFolder.h"
+#include "tests/support/fakes/FakeMessageBoxes.h"
+#include "tests/support/fakes/FakeServices.h"
+
+#include <gtest/gtest.h>
+
+using namespace kestrion;
+using db::CellFill;
+
+namespace {
+
+const QDateTime kDay1(QDate(2026, 3, 14), QTime(9, 15, 40));
+const QDateTime kDay2(QDate(2026, 3, 15), QTime(9, 15, 0));
+const QDateTime kDay3(QDate(2026, 3, 16), QTime(22, 1, 5));
+
+// Three saved sweeps of 192.168.1.0-255; beside it a run of the same block that must not count.
+struct BlockUsageFixture : ::testing::Test {
+    test::AppFolder folder;
+    test::FakeMessageBoxes boxes;
+    test::FakeClock clock{kDay1};
+    db::SavedRuns runs{folder.paths, folder.state, boxes, clock};
+
+    void save(const QString& range, const QDateTime& when, const QStringList& octets) {
+        clock.time = when;
+        std::vector<db::ResultRow> rows;
+        for (const QString& o : octets)
+            rows.push_back({QStringLiteral("192.168.1.") + o, QStringLiteral("1")});
+        ASSERT_EQ(runs.SaveRun(range, rows), db::SaveOutcome::Saved);
+    }
+    void SetUp() override {
+        save("192.168.1.0-255", kDay1, {"0", "15", "16", "20"});
+        save("192.168.1.1-254", kDay1, {"21", "22"});
+        save("192.168.1.0-255", kDay2, {"15", "20"});
+        save("192.168.1.0-255", kDay3, {"15", "16"});
+        // An answer from outside the block (a reply's source address) has no cell.
+        folder.exec("INSERT INTO tblSuccess VALUES (1, '2026-03-16 22:01:00', '10.9.9.9', '1');");
+    }
+};
+
+} // namespace
+
+TEST_F(BlockUsageFixture, EachAddressHasItsCellCountAndFill) {
+    const auto usage = db::readRunUsage(folder.paths, folder.state, "192.168.1.0-255");
+    ASSERT_TRUE(usage);
+    EXPECT_EQ(folder.state.DatabaseBusy, 0);
+    EXPECT_EQ(usage->sweeps, 3);
+    EXPECT_EQ(usage->latestSweep, platform::toWholeMinute(kDay3));
+    const db::BlockPicture picture = db::blockPicture("192.168.1.0-255", *usage);
+    EXPECT_EQ(picture.block, "192.168.1");
+
+    struct Row {
+        const char* name;
+        int octet;
+        CellFill fill;
+        int answered;
+        bool latest;
+        bool host;
+    } rows[] = {
+        {"network address, answered once, long ago", 0, CellFill::Some, 1, false, false},
+        {"end of row 0, every sweep", 15, CellFill::Every, 3, true, true},
+        {"start of row 1, two sweeps with the latest", 16, CellFill::Some, 2, true, true},
+        {"two sweeps, not the latest", 20, CellFill::Some, 2, false, true},
+        {"only in the other run", 21, CellFill::Free, 0, false, true},
+        {"broadcast address, never", 255, CellFill::Free, 0, false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const db::BlockCell& cell = picture.cells[static_cast<size_t>(row.octet)];
+        EXPECT_EQ(cell.address, QStringLiteral("192.168.1.%1").arg(row.octet));
+        EXPECT_EQ(cell.fill, row.fill);
+        EXPECT_EQ(cell.answered, row.answered);
+        EXPECT_EQ(cell.inLatestSweep, row.latest);
+        EXPECT_EQ(cell.hostAddress, row.host);
+    }
+    EXPECT_EQ(picture.count(CellFill::Every), 1);
+    EXPECT_EQ(picture.count(CellFill::Some), 3);
+    EXPECT_EQ(picture.count(CellFill::Free), 252);
+    EXPECT_EQ(picture.cells[16].lastAnswered, platform::toWholeMinute(kDay3));
+    EXPECT_EQ(picture.cells[20].lastAnswered, platform::toWholeMinute(kDay2));
+}
+
+TEST_F(BlockUsageFixture, ARunWithoutAnswersIsFoundAndAnUnsavedRangeIsNot) {
+    clock.time = kDay2;
+    ASSERT_EQ(runs.SaveRun("10.0.0.1-254", {}), db::SaveOutcome::Saved);
+    const auto quiet = db::readRunUsage(folder.paths, folder.state, "10.0.0.1-254");
+    ASSERT_TRUE(quiet);
+    EXPECT_EQ(quiet->sweeps, 1);
+    EXPECT_TRUE(quiet->addresses.empty());
+    EXPECT_EQ(db::blockPicture("10.0.0.1-254", *quiet).count(CellFill::Free), 256);
+
+    EXPECT_FALSE(db::readRunUsage(folder.paths, folder.state, "192.168.1.0-25"));
+    EXPECT_EQ(folder.state.DatabaseBusy, 0);
+}
+
+TEST(BlockCellText, SaysHowOftenAndWhenTheAddressAnswered) {
+    db::RunUsage usage;
+    usage.sweeps = 5;
+    usage.latestSweep = QDateTime(QDate(2026, 3, 16), QTime(22, 1));
+    usage.addresses = {{"192.168.1.20", 3, usage.latestSweep}, {"192.168.1.255", 5, usage.latestSweep}};
+    const db::BlockPicture picture = db::blockPicture("192.168.1.1-254", usage);
+    const QLocale c = QLocale::c();
+    const QString last = platform::generalDateText(usage.latestSweep, c);
+    struct Row {
+        const char* name;
+        int octet;
+        QString text;
+    } rows[] = {
+        {"answered", 20, "192.168.1.20: answered in 3 of 5 sweeps, last on " + last},
+        {"never", 21, "192.168.1.21: never answered"},
+        {"network", 0, "192.168.1.0: never answered (the network's own address, not a host address)"},
+        {"broadcast", 255,
+         "192.168.1.255: answered in 5 of 5 sweeps, last on " + last +
+             " (the broadcast address, not a host address)"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(db::cellText(picture, row.octet, c), row.text);
+    }
+}
