@@ -1,9 +1,26 @@
 #include "db/Database.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <cstring>
 #include <sqlite3.h>
 
 namespace kestrion::db {
+
+namespace {
+// SQLite says only that it cannot open the file; the user needs to know what stands in the way.
+QString cantOpenReason(const QString& path, int systemError) {
+    const QFileInfo file(path);
+    const QFileInfo folder(file.absolutePath());
+    if (file.isDir())
+        return QStringLiteral("it is a folder, not a database file");
+    if (!folder.exists())
+        return QStringLiteral("the folder ") + folder.filePath() + QStringLiteral(" does not exist");
+    if (!folder.isDir())
+        return folder.filePath() + QStringLiteral(" is a file, not a folder");
+    return systemError != 0 ? QString::fromLocal8Bit(std::strerror(systemError)) : QString();
+}
+} // namespace
 
 DbError::DbError(int number, const QString& text)
     : std::runtime_error(text.toStdString()), number_(number), text_(text) {}
@@ -14,9 +31,14 @@ Database::Database(const QString& path) : path_(path) {
         sqlite3_open_v2(name.constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         QString text = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::fromUtf8(sqlite3_errstr(rc));
+        text += QStringLiteral(": ") + path;
+        if (const QString reason =
+                rc == SQLITE_CANTOPEN ? cantOpenReason(path, sqlite3_system_errno(db_)) : QString();
+            !reason.isEmpty())
+            text += QStringLiteral(" (") + reason + QLatin1Char(')');
         sqlite3_close(db_);
         db_ = nullptr;
-        throw DbError(rc, text + QStringLiteral(": ") + path);
+        throw DbError(rc, text);
     }
     sqlite3_extended_result_codes(db_, 1);
     // Another process holding the file is waited for briefly before it counts as locked.

@@ -9,6 +9,7 @@
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 namespace kestrion::sweep {
@@ -20,6 +21,8 @@ RangeEntry::RangeEntry(PingTab& tab, platform::AppState& state, platform::Messag
         // textChanged fires for typing, pasting and assignment alike, as the change rule requires.
         connect(box, &QLineEdit::textChanged, this, [this, i] { changeRule(i); });
         box->installEventFilter(this);
+        // No value needs more; a pasted page of text would otherwise be carried through every rule.
+        box->setMaxLength(kEntryMaxLength);
     }
 }
 
@@ -52,80 +55,82 @@ void RangeEntry::moveFocusAfter(int index) {
 }
 
 void RangeEntry::changeRule(int index) {
+    // The rule's own removal of a dot is already part of the outcome worked out below.
+    if (rewriting_)
+        return;
     QLineEdit* box = tab_.entryBox(index);
     const QString text = box->text();
     if (index <= 3)
         tab_.txEchoAddr[index - 1]->setText(text);
-    const qsizetype length = text.size();
-    const bool endsWithDot = text.endsWith(QLatin1Char('.'));
-    if (length == 0)
-        return;
-    if (length == 1) {
-        if (text == QStringLiteral("."))
-            box->setText(QString()); // runs the rule again, so the copy follows
-        return;
+    const ChangeRuleOutcome outcome = applyChangeRule(text);
+    if (outcome.keep < text.size()) {
+        const QString kept = text.left(outcome.keep);
+        {
+            const QScopedValueRollback rewriting(rewriting_, true);
+            box->setText(kept);
+        }
+        if (index <= 3)
+            tab_.txEchoAddr[index - 1]->setText(kept);
     }
-    if (length == 3) {
-        if (endsWithDot)
-            box->setText(text.left(2));
+    if (outcome.moveFocus)
         moveFocusAfter(index);
-        return;
-    }
-    if (endsWithDot) {
-        box->setText(text.left(length - 1));
-        moveFocusAfter(index);
-    }
 }
 
-bool RangeEntry::checkEntry(QLineEdit* box, double lowerBound, const QString& message) {
-    const double value = numericValue(box->text());
-    if (value < lowerBound || value > 254) {
+std::optional<double> RangeEntry::checkEntry(QLineEdit* box, double lowerBound, const QString& message) {
+    const std::optional<double> value = checkedEntryValue(box->text(), lowerBound);
+    if (!value) {
         box->setText(QString());
         boxes_.show(QStringLiteral("Address Entry Error"), message, platform::MsgButtons::Ok,
                     platform::MsgIcon::None);
         box->setFocus();
         state_.EntryError = true;
-        return false;
+        return std::nullopt;
     }
-    const QString canonical = canonicalText(value);
+    const QString canonical = canonicalText(*value);
     if (box->text() != canonical)
         box->setText(canonical);
-    return true;
+    return value;
 }
 
+namespace {
+const QString k1To254 = QStringLiteral("The number entered here must be between 1 and 254.");
+const QString k0To254 = QStringLiteral("The number entered here must be between 0 and 254.");
+} // namespace
+
 bool RangeEntry::CheckEntry1To254(QLineEdit* box) {
-    return checkEntry(box, 1, QStringLiteral("The number entered here must be between 1 and 254."));
+    return checkEntry(box, 1, k1To254).has_value();
 }
 
 bool RangeEntry::CheckEntry0To254(QLineEdit* box) {
-    return checkEntry(box, 0, QStringLiteral("The number entered here must be between 0 and 254."));
+    return checkEntry(box, 0, k0To254).has_value();
 }
 
 void RangeEntry::TakeRange() {
     state_.EntryError = false;
-    // A fractional octet such as 7.5 passes the check, but as text it would make a five-part address;
-    // the octets are taken as whole numbers, rounded like the host values.
-    auto octet = [](QLineEdit* box) { return QString::number(roundHalfEven(numericValue(box->text()))); };
-    auto host = [](QLineEdit* box) { return static_cast<int16_t>(roundHalfEven(numericValue(box->text()))); };
-    bool ok = CheckEntry1To254(tab_.Text1);
-    if (ok) {
-        state_.Octet1 = octet(tab_.Text1);
-        ok = CheckEntry0To254(tab_.Text2);
+    // The range is taken from the checked values, not read back from the boxes: a fractional octet
+    // such as 7.5 passes the check, but as text it would make a five-part address, so the octets are
+    // whole numbers rounded like the host values.
+    auto octet = [](double value) { return QString::number(roundHalfEven(value)); };
+    auto host = [](double value) { return static_cast<int16_t>(roundHalfEven(value)); };
+    std::optional<double> v = checkEntry(tab_.Text1, 1, k1To254);
+    if (v) {
+        state_.Octet1 = octet(*v);
+        v = checkEntry(tab_.Text2, 0, k0To254);
     }
-    if (ok) {
-        state_.Octet2 = octet(tab_.Text2);
-        ok = CheckEntry0To254(tab_.Text3);
+    if (v) {
+        state_.Octet2 = octet(*v);
+        v = checkEntry(tab_.Text3, 0, k0To254);
     }
-    if (ok) {
-        state_.Octet3 = octet(tab_.Text3);
-        ok = CheckEntry1To254(tab_.Text4);
+    if (v) {
+        state_.Octet3 = octet(*v);
+        v = checkEntry(tab_.Text4, 1, k1To254);
     }
-    if (ok) {
-        state_.FirstHost = host(tab_.Text4);
-        ok = CheckEntry1To254(tab_.Text5);
+    if (v) {
+        state_.FirstHost = host(*v);
+        v = checkEntry(tab_.Text5, 1, k1To254);
     }
-    if (ok) {
-        state_.LastHost = host(tab_.Text5);
+    if (v) {
+        state_.LastHost = host(*v);
         return;
     }
     state_.EntryError = true;

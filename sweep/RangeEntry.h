@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <optional>
 
 class QLineEdit;
 
@@ -36,12 +37,13 @@ protected:
 
 private:
     void changeRule(int index);
-    bool checkEntry(QLineEdit* box, double lowerBound, const QString& message);
+    std::optional<double> checkEntry(QLineEdit* box, double lowerBound, const QString& message);
     void moveFocusAfter(int index);
 
     PingTab& tab_;
     platform::AppState& state_;
     platform::MessageBoxes& boxes_;
+    bool rewriting_ = false; // the change rule is setting a box's text itself
 };
 
 } // namespace kestrion::sweep
