@@ -111,6 +111,7 @@ private:
     void connectTabsAndOptions();
     void createSchedules();
     void createSavedRuns();
+    bool windowHeld() const;
 
     Services services_;
     platform::AppState state_;

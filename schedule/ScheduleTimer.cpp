@@ -39,7 +39,9 @@ void ScheduleTimer::timerSchedule_Timer() {
 bool ScheduleTimer::mustWait() const {
     // Timers also fire inside the sweep's echo wait and inside modal boxes' event loops; driving the
     // window from there would mix the scheduled sweep into the user's or take over the open database.
-    return state_.SweepRunning || state_.DatabaseBusy > 0 || boxes_.isShowing();
+    // A dialog disables the main window, and what the user does there may change the schedules.
+    return state_.SweepRunning || state_.DatabaseBusy > 0 || boxes_.isShowing() ||
+           (windowHeld_ && windowHeld_());
 }
 
 void ScheduleTimer::tryPending() {
