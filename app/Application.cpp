@@ -5,6 +5,7 @@
 #include "platform/MessageBoxes.h"
 
 #include <QWidget>
+#include <QWindow>
 #include <cstdio>
 
 namespace kestrion::app {
@@ -12,8 +13,16 @@ namespace kestrion::app {
 namespace {
 bool insideModalBox(QObject* receiver) {
     const QWidget* modal = QApplication::activeModalWidget();
-    const auto* widget = qobject_cast<QWidget*>(receiver);
-    return modal && widget && widget->window() == modal;
+    if (!modal)
+        return false;
+    if (const auto* widget = qobject_cast<QWidget*>(receiver))
+        return widget->window() == modal;
+    // A window system hands input to the box's QWindow (or a native child's) first, which passes it on
+    // to the widget under it; dropping it there would leave the box that shows the failure unclosable.
+    for (const QWindow* window = qobject_cast<QWindow*>(receiver); window; window = window->parent())
+        if (window == modal->windowHandle())
+            return true;
+    return false;
 }
 } // namespace
 

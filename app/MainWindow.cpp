@@ -13,6 +13,7 @@
 #include "db/ScheduleStore.h"
 #include "platform/HostInfo.h"
 #include "platform/MessageBoxes.h"
+#include "platform/OwnState.h"
 #include "platform/Twips.h"
 #include "report/ReportCommand.h"
 #include "schedule/ScheduleDialog.h"
@@ -21,6 +22,7 @@
 #include "sweep/PingTab.h"
 #include "sweep/RangeEntry.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -158,6 +160,7 @@ void MainWindow::createSchedules() {
         new schedule::ScheduleTimer(*scheduledRunHost_, state_, services_.clock, services_.boxes, this);
     scheduleTimer_->setEventBoundary(
         [this](const std::function<void()>& work) { runEventGuarded(services_.boxes, work); });
+    scheduleTimer_->setWindowHeld([this] { return windowHeld(); });
 
     // A database failure inside these events ends the program after showing it (FatalError.h).
     connect(timerSchedule, &QTimer::timeout, this,
@@ -229,6 +232,11 @@ void MainWindow::cmdDeleteSchedule_Click() {
     schedulesPanel_->cmdDeleteSchedule_Click();
 }
 
+bool MainWindow::windowHeld() const {
+    // The dialog closes before it is deleted; until then a visible one still holds the window.
+    return (frmSchedule_ && frmSchedule_->isVisible()) || QApplication::activeModalWidget() != nullptr;
+}
+
 void MainWindow::timerSchedule_Timer() {
     scheduleTimer_->timerSchedule_Timer();
 }
@@ -288,7 +296,7 @@ void MainWindow::connectExitButtons() {
 }
 
 void MainWindow::cmdExit_Click(int index) {
-    if (!pingTab->Text1->isEnabled()) {
+    if (!platform::isOwnEnabled(pingTab->Text1)) {
         pingTab->cmdPing->setEnabled(false);
         pingTab->cmdReset->setEnabled(true);
         state_.StopRequest = QStringLiteral("Exit");

@@ -113,6 +113,8 @@ private:
     void createSavedRuns();
     void createBlockMap();
 
+    bool windowHeld() const;
+
     Services services_;
     platform::AppState state_;
     QPointer<QWidget> splash_;

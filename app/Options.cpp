@@ -2,6 +2,7 @@
 
 #include "app/OptionsTab.h"
 #include "platform/AppState.h"
+#include "platform/OwnState.h"
 #include "platform/Settings.h"
 
 #include <QCheckBox>
@@ -73,7 +74,7 @@ void OptionsController::ShowSettings() {
 }
 
 bool OptionsController::changesPending() const {
-    return tab_.cmdApply->isEnabled();
+    return platform::isOwnEnabled(tab_.cmdApply);
 }
 
 void OptionsController::enableApplyIfStoredDiffers(const QString& key, int inMemory) {

@@ -2,6 +2,7 @@
 
 #include "app/MainWindow.h"
 #include "app/StatusBar.h"
+#include "platform/OwnState.h"
 #include "schedule/SchedulesPanel.h"
 #include "sweep/PingTab.h"
 
@@ -21,7 +22,7 @@ void ScheduledRunAdapter::selectPingTab() {
 }
 
 bool ScheduledRunAdapter::resetEnabled() {
-    return window_.pingTab->cmdReset->isEnabled();
+    return platform::isOwnEnabled(window_.pingTab->cmdReset);
 }
 
 void ScheduledRunAdapter::clickReset() {

@@ -7,6 +7,7 @@
 #include "platform/MessageBoxes.h"
 
 #include <QApplication>
+#include <cstdio>
 
 namespace kestrion::app {
 
@@ -18,7 +19,11 @@ Running::~Running() = default;
 Running StartUp(const Services& services, const QString& lockFile) {
     Running running;
     running.lock = std::make_unique<platform::InstanceLock>(lockFile);
-    if (!running.lock->acquired()) {
+    if (running.lock->outcome() == platform::InstanceLock::Outcome::NoLockFile)
+        std::fprintf(stderr,
+                     "Kestrion: no lock file could be made (%s); single-instance protection is off.\n",
+                     qPrintable(running.lock->detail()));
+    if (running.lock->outcome() == platform::InstanceLock::Outcome::HeldByAnother) {
         services.boxes.show(QStringLiteral("Kestrion"), QStringLiteral("Kestrion is already running."),
                             platform::MsgButtons::Ok, platform::MsgIcon::None);
         running.lock.reset();

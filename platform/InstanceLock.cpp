@@ -2,34 +2,84 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestrion::platform {
 
-InstanceLock::InstanceLock(const QString& lockFile) {
-    QString path = lockFile;
-    if (path.isEmpty()) {
-        QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-        if (dir.isEmpty())
-            dir = QDir::tempPath();
-        path = dir + QStringLiteral("/kestrion.lock");
-    }
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return;
-    }
-    fd_ = fd;
+namespace {
+QString reason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+} // namespace
+
+InstanceLock::InstanceLock(const QString& lockFile)
+    : InstanceLock(lockFile.isEmpty() ? defaultLockFiles() : QStringList{lockFile}) {}
+
+InstanceLock::InstanceLock(const QStringList& candidates) {
+    tryCandidates(candidates);
 }
 
 InstanceLock::~InstanceLock() {
     if (fd_ >= 0)
         ::close(fd_);
+}
+
+QStringList InstanceLock::defaultLockFiles() {
+    QStringList files;
+    const QString name = QStringLiteral("/kestrion.lock");
+    for (auto location : {QStandardPaths::RuntimeLocation, QStandardPaths::CacheLocation,
+                          QStandardPaths::AppConfigLocation}) {
+        const QString dir = QStandardPaths::writableLocation(location);
+        if (!dir.isEmpty())
+            files << dir + name;
+    }
+    files << QDir::tempPath() + QStringLiteral("/kestrion-%1.lock").arg(::getuid());
+    return files;
+}
+
+void InstanceLock::tryCandidates(const QStringList& candidates) {
+    QStringList failures;
+    for (const QString& path : candidates) {
+        QDir().mkpath(QFileInfo(path).path());
+        // No symbolic links: in a shared folder such as /tmp another user could aim one elsewhere.
+        const int fd =
+            ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0) {
+            failures << path + QStringLiteral(": ") + reason(errno);
+            continue;
+        }
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid()) {
+            // Made by another user: their lock says nothing about this user's instances.
+            failures << path + QStringLiteral(": owned by another user");
+            ::close(fd);
+            continue;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            fd_ = fd;
+            outcome_ = Outcome::Acquired;
+            detail_ = path;
+            return;
+        }
+        const int error = errno;
+        ::close(fd);
+        if (error == EWOULDBLOCK) {
+            outcome_ = Outcome::HeldByAnother;
+            detail_ = path;
+            return;
+        }
+        // ENOLCK and the like: this file system keeps no locks; another place may.
+        failures << path + QStringLiteral(": ") + reason(error);
+    }
+    outcome_ = Outcome::NoLockFile;
+    detail_ = failures.join(QStringLiteral("; "));
 }
 
 } // namespace kestrion::platform

@@ -39,7 +39,9 @@ void ScheduleTimer::timerSchedule_Timer() {
 bool ScheduleTimer::mustWait() const {
     // Timers also fire inside the sweep's echo wait and inside modal boxes' event loops; driving the
     // window from there would mix the scheduled sweep into the user's or take over the open database.
-    return state_.SweepRunning || state_.DatabaseBusy > 0 || boxes_.isShowing();
+    // A dialog disables the main window, and what the user does there may change the schedules.
+    return state_.SweepRunning || state_.DatabaseBusy > 0 || boxes_.isShowing() ||
+           (windowHeld_ && windowHeld_());
 }
 
 void ScheduleTimer::tryPending() {
@@ -77,13 +79,15 @@ void ScheduleTimer::run(const Due& due) {
     host_.fillAddressBoxes(due.schedip);
     if (const QString refusal = host_.clickPing(); !refusal.isEmpty()) {
         // Nothing was swept: saving would count a sweep that never happened. The schedule is used up
-        // all the same, and the status bar says why it did nothing.
-        host_.deleteSchedule(db::scheduleLine(due.scheddate, due.schedip));
+        // all the same; the status bar says why and which schedule, so it is not lost unnoticed.
+        const QString line = db::scheduleLine(due.scheddate, due.schedip);
+        host_.deleteSchedule(line);
         host_.holdSchedule(std::nullopt);
         host_.refreshSchedules();
         state_.ScheduledRunActive = false;
         host_.setTimerEnabled(true);
-        host_.setStatus(QStringLiteral("Scheduled run failed: ") + refusal.section(QLatin1Char('\n'), 0, 0));
+        host_.setStatus(QStringLiteral("Scheduled run failed: ") + refusal.section(QLatin1Char('\n'), 0, 0) +
+                        QStringLiteral(" Schedule removed: ") + line);
         return;
     }
     host_.processEvents();

@@ -41,8 +41,8 @@ public:
 };
 
 // timerSchedule_Timer: carries out the next schedule in its minute. A schedule that falls due while the
-// user's own sweep, a database operation or a modal message is in progress waits for it to end (polling
-// briefly) and then runs, even if its minute has passed meanwhile.
+// user's own sweep, a database operation, a modal message or a dialog is in progress waits for it to end
+// (polling briefly) and then runs, even if its minute has passed meanwhile.
 class ScheduleTimer : public QObject {
     Q_OBJECT
 public:
@@ -55,6 +55,8 @@ public:
     // Runs the work of the timer's own wake-ups; the application catches its fatal errors there.
     using EventBoundary = std::function<void(const std::function<void()>&)>;
     void setEventBoundary(EventBoundary boundary) { boundary_ = std::move(boundary); }
+    // True while a window holds the main window (a dialog or any modal window); a due schedule waits.
+    void setWindowHeld(std::function<bool()> held) { windowHeld_ = std::move(held); }
 
 private:
     struct Due {
@@ -73,6 +75,7 @@ private:
     bool running_ = false;
     QTimer poll_;
     EventBoundary boundary_;
+    std::function<bool()> windowHeld_;
 };
 
 } // namespace kestrion::schedule

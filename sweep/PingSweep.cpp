@@ -5,6 +5,7 @@
 #include "platform/BlockingCall.h"
 #include "platform/EchoService.h"
 #include "platform/MessageBoxes.h"
+#include "platform/OwnState.h"
 #include "platform/Twips.h"
 #include "sweep/PingTab.h"
 #include "sweep/RangeEntry.h"
@@ -71,7 +72,7 @@ std::vector<db::ResultRow> PingSweep::resultRows() const {
 }
 
 void PingSweep::cmdPing_Click() {
-    if (!tab_.Text1->isEnabled())
+    if (!platform::isOwnEnabled(tab_.Text1))
         return;
     range_.TakeRange();
     if (state_.EntryError) {
@@ -89,7 +90,7 @@ void PingSweep::cmdPing_Click() {
 }
 
 void PingSweep::cmdCancelPing_Click() {
-    if (tab_.Text1->isEnabled())
+    if (platform::isOwnEnabled(tab_.Text1))
         return;
     tab_.cmdPing->setEnabled(false);
     tab_.cmdReset->setEnabled(true);

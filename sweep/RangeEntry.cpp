@@ -2,6 +2,7 @@
 
 #include "platform/AppState.h"
 #include "platform/MessageBoxes.h"
+#include "platform/OwnState.h"
 #include "sweep/EntryValue.h"
 #include "sweep/PingTab.h"
 
@@ -50,7 +51,7 @@ void RangeEntry::moveFocusAfter(int index) {
         tab_.entryBox(index + 1)->setFocus();
         return;
     }
-    if (tab_.cmdPing->isEnabled())
+    if (platform::isOwnEnabled(tab_.cmdPing))
         tab_.cmdPing->setFocus();
 }
 

@@ -131,3 +131,23 @@ TEST_F(MainWindowScheduleTest, DeletingTheSavedRunEmptiesItsSchedules) {
     EXPECT_FALSE(window.state().NextSchedDate.has_value());
 }
 } // namespace
+
+namespace {
+// Without an echo socket the due schedule is used up unswept; the status bar names why and which one.
+TEST_F(MainWindowScheduleTest, ARunThatCannotSweepNamesTheReasonAndTheSchedule) {
+    window.Form_Load();
+    world.echo.refusal = "Kestrion is not allowed to send ICMP echo requests.\nEither remedy is enough.";
+    window.timerSchedule_Timer();
+
+    EXPECT_EQ(window.sbStatus->panel(1),
+              QStringLiteral("Scheduled run failed: Kestrion is not allowed to send ICMP echo requests. "
+                             "Schedule removed: ") +
+                  db::scheduleLine(at(2026, 3, 17, 14, 5), kRange));
+    EXPECT_TRUE(world.boxes.shown.empty());
+    EXPECT_EQ(world.folder.count("SELECT numberofruns FROM tblSavedRuns"), 1);
+    EXPECT_EQ(world.folder.count("SELECT COUNT(*) FROM tblSuccess"), 0);
+    ASSERT_EQ(window.databaseTab->lbCurrentSchedules->count(), 1);
+    EXPECT_EQ(window.databaseTab->lbCurrentSchedules->item(0)->text(),
+              db::scheduleLine(at(2026, 3, 18, 9, 0), kRange));
+}
+} // namespace

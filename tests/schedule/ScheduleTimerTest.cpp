@@ -108,7 +108,9 @@ TEST_F(ScheduleTimerTest, RunThatCouldNotSweepSavesNothingAndSaysWhy) {
     EXPECT_TRUE(host.steps.contains(QStringLiteral("delete ") + db::scheduleLine(due, kRange)));
     EXPECT_EQ(
         host.steps.last(),
-        QStringLiteral("status Scheduled run failed: Kestrion is not allowed to send ICMP echo requests."));
+        QStringLiteral("status Scheduled run failed: Kestrion is not allowed to send ICMP echo requests. "
+                       "Schedule removed: ") +
+            db::scheduleLine(due, kRange));
     EXPECT_TRUE(host.timerEnabled);
     EXPECT_FALSE(state.ScheduledRunActive);
 }

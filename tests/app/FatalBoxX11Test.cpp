@@ -1,0 +1,172 @@
+// The real program in a real X server (Xvfb) with real input (XTEST through xdotool): the box that shows
+// a fatal database failure takes the user's key or click and the program ends. The offscreen platform
+// delivers input to the widgets directly and cannot show what happens on the way through the window system.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// An Xvfb of this test alone, on a display number it picks itself.
+class XServer {
+public:
+    XServer() {
+        process_.start(QStringLiteral("Xvfb"),
+                       {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                        QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                        QStringLiteral("tcp")});
+        QByteArray out;
+        while (!out.contains('\n') && process_.waitForReadyRead(10000))
+            out += process_.readAllStandardOutput();
+        if (out.contains('\n'))
+            display_ = QStringLiteral(":") + QString::fromLatin1(out.trimmed());
+    }
+    ~XServer() {
+        process_.terminate();
+        if (!process_.waitForFinished(5000))
+            process_.kill();
+        process_.waitForFinished(5000);
+    }
+    const QString& display() const { return display_; } // empty: it did not start
+
+private:
+    QProcess process_;
+    QString display_;
+};
+
+class FatalBoxX11 : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
+            GTEST_SKIP() << "Xvfb is not installed (scripts/setup.sh installs it)";
+        ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            << "xdotool is not installed (scripts/setup.sh installs it)";
+        ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("xprop")).isEmpty())
+            << "xprop (x11-utils) is not installed (scripts/setup.sh installs it)";
+        x_ = std::make_unique<XServer>();
+        ASSERT_FALSE(x_->display().isEmpty()) << "Xvfb did not start";
+        ASSERT_TRUE(dir_.isValid());
+        appFolder_ = dir_.filePath(QStringLiteral("app"));
+        ASSERT_TRUE(QDir().mkpath(appFolder_));
+        ASSERT_TRUE(
+            QFile::copy(QStringLiteral(KESTRION_EXECUTABLE), appFolder_ + QStringLiteral("/kestrion")));
+    }
+    void TearDown() override {
+        if (program_.state() != QProcess::NotRunning) {
+            program_.kill();
+            program_.waitForFinished(5000);
+        }
+    }
+
+    QString x(const QStringList& args) {
+        QProcess tool;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), x_->display());
+        tool.setProcessEnvironment(env);
+        tool.start(args[0], args.mid(1));
+        tool.waitForFinished(10000);
+        return QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
+    }
+
+    void start() {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("DISPLAY"), x_->display());
+        env.insert(QStringLiteral("HOME"), dir_.path());
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), dir_.filePath(QStringLiteral("data")));
+        env.remove(QStringLiteral("LD_PRELOAD"));
+        program_.setProcessEnvironment(env);
+        program_.start(appFolder_ + QStringLiteral("/kestrion"), {});
+        ASSERT_TRUE(program_.waitForStarted(5000));
+    }
+
+    // The program's dialog window once it is shown and has the input focus, else empty.
+    QString waitForTheBox() {
+        QString box;
+        (void)QTest::qWaitFor( // the caller judges the result
+            [&] {
+                if (program_.state() != QProcess::Running)
+                    return true;
+                const QStringList windows =
+                    x({QStringLiteral("xdotool"), QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                       QStringLiteral("--name"), QStringLiteral("^Kestrion$")})
+                        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+                const QString focus = x({QStringLiteral("xdotool"), QStringLiteral("getwindowfocus")});
+                if (!windows.contains(focus))
+                    return false;
+                if (x({QStringLiteral("xprop"), QStringLiteral("-id"), focus,
+                       QStringLiteral("_NET_WM_WINDOW_TYPE")})
+                        .contains(QLatin1String("_NET_WM_WINDOW_TYPE_DIALOG")))
+                    box = focus;
+                return !box.isEmpty();
+            },
+            20000);
+        return box;
+    }
+
+    // Return on the box, or a click on its OK button (bottom right, as the box lays it out).
+    void answer(const QString& box) {
+        if (QByteArray(GetParam()) == "ReturnKey") {
+            x({QStringLiteral("xdotool"), QStringLiteral("key"), QStringLiteral("--clearmodifiers"),
+               QStringLiteral("Return")});
+            return;
+        }
+        int width = 0, height = 0;
+        for (const QString& line : x({QStringLiteral("xdotool"), QStringLiteral("getwindowgeometry"),
+                                      QStringLiteral("--shell"), box})
+                                       .split(QLatin1Char('\n'))) {
+            if (line.startsWith(QLatin1String("WIDTH=")))
+                width = line.mid(6).toInt();
+            if (line.startsWith(QLatin1String("HEIGHT=")))
+                height = line.mid(7).toInt();
+        }
+        ASSERT_GT(width, 60);
+        ASSERT_GT(height, 40);
+        x({QStringLiteral("xdotool"), QStringLiteral("mousemove"), QStringLiteral("--window"), box,
+           QString::number(width - 51), QString::number(height - 24), QStringLiteral("click"),
+           QStringLiteral("1")});
+    }
+
+    void expectEndsWithStatus1() {
+        EXPECT_TRUE(program_.waitForFinished(5000)) << "the box did not close: the program still runs";
+        EXPECT_EQ(program_.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program_.exitCode(), 1);
+    }
+
+    std::unique_ptr<XServer> x_;
+    QTemporaryDir dir_;
+    QString appFolder_;
+    QProcess program_;
+};
+
+TEST_P(FatalBoxX11, ADatabaseOfRandomBytesEndsTheProgramOnceTheBoxIsAnswered) {
+    QByteArray noise(64 * 1024, '\0');
+    QRandomGenerator random(26);
+    for (char& byte : noise)
+        byte = static_cast<char>(random.bounded(256));
+    QFile database(appFolder_ + QStringLiteral("/KRdb.mdb"));
+    ASSERT_TRUE(database.open(QIODevice::WriteOnly));
+    ASSERT_EQ(database.write(noise), noise.size());
+    database.close();
+
+    start();
+    const QString box = waitForTheBox();
+    ASSERT_FALSE(box.isEmpty()) << "no run-time error box; the program "
+                                << (program_.state() == QProcess::Running ? "runs" : "ended") << ": "
+                                << program_.readAllStandardError().constData();
+    answer(box);
+    expectEndsWithStatus1();
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, FatalBoxX11, ::testing::Values("ReturnKey", "ClickOnOk"),
+                         [](const auto& info) { return std::string(info.param); });
+
+} // namespace
