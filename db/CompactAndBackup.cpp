@@ -65,9 +65,21 @@ void syncFile(const QString& path) {
     file.sync();
 }
 
+// A file this compaction makes: removed again unless it was finished (or renamed into place), so
+// a failed step leaves no empty or partial file behind.
+struct MadeFile {
+    QString path;
+    bool kept = false;
+    ~MadeFile() {
+        if (!kept)
+            ::unlink(nativePath(path).constData());
+    }
+};
+
 void copyFile(const QString& from, const QString& to, mode_t mode) {
     FileDescriptor in(from, O_RDONLY);
     FileDescriptor out(to, O_WRONLY | O_CREAT | O_EXCL, mode);
+    MadeFile made{to};
     std::vector<char> buffer(1 << 20);
     for (;;) {
         const ssize_t got = ::read(in.get(), buffer.data(), buffer.size());
@@ -90,17 +102,8 @@ void copyFile(const QString& from, const QString& to, mode_t mode) {
     }
     out.sync();
     out.close();
+    made.kept = true;
 }
-
-// Removes the temporary copy unless it was renamed into place.
-struct TemporaryFile {
-    QString path;
-    bool kept = false;
-    ~TemporaryFile() {
-        if (!kept)
-            ::unlink(nativePath(path).constData());
-    }
-};
 
 } // namespace
 
@@ -119,13 +122,14 @@ void CompactAndBackup(const platform::AppPaths& paths,
     const QString database = paths.database();
     const QString backup = paths.dataFolder + QStringLiteral("/KRDB.bak");
     const QString old = paths.dataFolder + QStringLiteral("/KRDB.old");
-    TemporaryFile temporary{database + QStringLiteral(".new")};
+    MadeFile temporary{database + QStringLiteral(".new")};
 
     step(CompactionStep::ClearBackup);
     removeIfPresent(backup);
     removeIfPresent(temporary.path);
 
     step(CompactionStep::CompactIntoBackup);
+    MadeFile madeBackup{backup};
     {
         Database db(database);
         auto vacuum = db.prepare("VACUUM INTO ?1;");
@@ -136,6 +140,7 @@ void CompactAndBackup(const platform::AppPaths& paths,
     // VACUUM INTO leaves its output unsynced; a backup that a power cut can lose is no backup.
     step(CompactionStep::SyncBackup);
     syncFile(backup);
+    madeBackup.kept = true;
 
     struct stat info {};
     if (::stat(nativePath(database).constData(), &info) != 0)

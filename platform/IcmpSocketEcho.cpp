@@ -183,6 +183,10 @@ private:
         if (length < ipLength + IcmpHeaderSize)
             return std::nullopt;
         const uint8_t* icmp = buffer_ + ipLength;
+        // The kernel hands a raw socket its copy before it checks the ICMP checksum itself (a ping
+        // socket gets only packets that passed), so a corrupted reply or error is ours to drop.
+        if (internetChecksum(icmp, length - ipLength) != 0)
+            return std::nullopt;
         if (icmp[0] == EchoReplyType) {
             if (readU16(icmp + 4) == identifier_ && readU16(icmp + 6) == sequence)
                 return EchoReply{ip->saddr, echo_status::Success, 0, 1};

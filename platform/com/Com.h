@@ -18,6 +18,7 @@ constexpr HRESULT S_FALSE = 1;
 constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002);
 constexpr HRESULT E_POINTER = static_cast<HRESULT>(0x80004003);
 constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005);
+constexpr HRESULT E_ACCESSDENIED = static_cast<HRESULT>(0x80070005);
 constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000E);
 constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057);
 constexpr HRESULT CLASS_E_NOAGGREGATION = static_cast<HRESULT>(0x80040110);

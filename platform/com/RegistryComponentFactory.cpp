@@ -2,12 +2,18 @@
 
 #include "platform/com/ClassRegistration.h"
 
+#include <cstdio>
 #include <dlfcn.h>
 #include <sys/stat.h>
 
 namespace kestrion::com {
 
-RegistryComponentFactory::RegistryComponentFactory(ClassRegistry registry) : registry_(std::move(registry)) {}
+RegistryComponentFactory::RegistryComponentFactory(ClassRegistry registry, LibraryTrust trust,
+                                                   std::function<void(const std::string&)> notice)
+    : registry_(std::move(registry)), trust_(std::move(trust)), notice_(std::move(notice)) {
+    if (!notice_)
+        notice_ = [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); };
+}
 
 RegistryComponentFactory::~RegistryComponentFactory() {
     freeUnusedLibraries();
@@ -25,6 +31,15 @@ HRESULT RegistryComponentFactory::loadLibrary(const std::string& path, Library& 
     struct stat info {};
     if (path.empty() || path.front() != '/' || ::stat(path.c_str(), &info) != 0)
         return CO_E_DLLNOTFOUND;
+    if (std::optional<std::string> reason = trust_.refusal(path)) {
+        if (refused_.insert(path).second)
+            notice_("Kestrion runs with raised privileges (a file capability or set-user-ID) and does not "
+                    "load the component library " +
+                    path + " named in the class registry " + registry_.file().string() + ": " + *reason +
+                    ". It loads component libraries only from " + trust_.appFolder.string() +
+                    " where the user cannot change them.");
+        return E_ACCESSDENIED;
+    }
     // RTLD_LOCAL keeps two component libraries' private symbols apart.
     void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle)

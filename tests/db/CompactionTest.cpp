@@ -6,7 +6,10 @@
 #include "tests/support/fakes/FakeServices.h"
 
 #include <QFileInfo>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <optional>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -127,6 +130,73 @@ TEST(CompactAndBackup, FailureAtAnyStepKeepsEverySavedRowAndTheNextCompactionWor
         saved.expectEverySavedRow();
         saved.expectEverySavedRow("KRDB.old");
         EXPECT_EQ(saved.folder.bytes("KRDB.bak"), saved.folder.bytes("KRdb.mdb"));
+    }
+}
+
+// A disk that fills up while the backup is written, as RLIMIT_FSIZE makes every write beyond the
+// limit fail (EFBIG; the signal it also raises is ignored meanwhile).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limit = previous_;
+        limit.rlim_cur = bytes;
+        EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit previous_{};
+    void (*previousHandler_)(int);
+};
+
+TEST(CompactAndBackup, FailedStepLeavesNoEmptyOrPartialBackup) {
+    struct Row {
+        const char* name;
+        CompactionStep step;
+        rlim_t fileSizeLimit; // 0: the hook throws before the step instead
+    } rows[] = {
+        {"disk full at the first byte of the backup", CompactionStep::CompactIntoBackup, 1},
+        {"disk full 16 KiB into the backup", CompactionStep::CompactIntoBackup, 16384},
+        {"backup written but not synced", CompactionStep::SyncBackup, 0},
+        {"disk full while copying the backup", CompactionStep::CopyToTemporary, 16384},
+        {"copy of the backup not synced", CompactionStep::SyncTemporary, 0},
+        {"old copy not kept", CompactionStep::KeepOld, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SavedFolder saved;
+        AppFolder& folder = saved.folder;
+        ASSERT_GT(folder.bytes("KRdb.mdb").size(), 16384) << "the database must not fit under the limit";
+        std::optional<FileSizeLimit> limit;
+        EXPECT_THROW(db::CompactAndBackup(folder.paths,
+                                          [&](CompactionStep step) {
+                                              if (step != row.step)
+                                                  return;
+                                              if (!row.fileSizeLimit)
+                                                  throw db::DbError(28, "injected failure");
+                                              limit.emplace(row.fileSizeLimit);
+                                          }),
+                     db::DbError);
+        limit.reset();
+        saved.expectEverySavedRow();
+        EXPECT_FALSE(QFile::exists(folder.file("KRdb.mdb.new")));
+        // A backup that is there is whole and synced: every saved row.
+        if (QFile::exists(folder.file("KRDB.bak"))) {
+            EXPECT_GE(row.step, CompactionStep::CopyToTemporary)
+                << "a backup of " << folder.bytes("KRDB.bak").size() << " bytes is left";
+            try {
+                saved.expectEverySavedRow("KRDB.bak");
+            } catch (const db::DbError& error) {
+                ADD_FAILURE() << "the backup left is no database: " << error.text().toStdString();
+            }
+        }
     }
 }
 

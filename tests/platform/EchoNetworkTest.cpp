@@ -171,6 +171,30 @@ TEST_P(EchoNetwork, RepliesThatDoNotMatchTheRequestAreIgnored) {
     ASSERT_EQ(responder_->seen().size(), 2u); // both requests got their wrong answer
 }
 
+TEST_P(EchoNetwork, PacketsWithAWrongChecksumAreIgnored) {
+    // A ping socket's kernel drops them before we see them; a raw socket gets them as they came.
+    startResponder({"10.1.2.10=badsum", "10.1.2.11=badsum:150", "10.1.2.12=badsumerror"});
+    net_->addHostAddress("10.1.2.11");
+    net_->addHostAddress("10.1.2.12");
+    struct Row {
+        const char* name;
+        const char* destination;
+        uint32_t status;
+        long atLeastMs;
+    } rows[] = {
+        {"only a corrupted reply", "10.1.2.10", echo_status::TimedOut, 300},
+        {"a corrupted reply, then a good one", "10.1.2.11", 0, 150},
+        {"a corrupted error", "10.1.2.12", echo_status::TimedOut, 300},
+    };
+    for (const Row& row : rows) {
+        const Timed t = ping(row.destination, 300);
+        EXPECT_EQ(t.reply.status, row.status) << row.name;
+        EXPECT_EQ(t.reply.replies, row.status == 0 ? 1u : 0u) << row.name;
+        EXPECT_GE(t.elapsedMs, row.atLeastMs) << row.name;
+    }
+    ASSERT_EQ(responder_->seen().size(), 3u);
+}
+
 struct RouterCase {
     const char* name;
     const char* destination;

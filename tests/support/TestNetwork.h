@@ -130,6 +130,8 @@ private:
 //   wrongseq        one reply at once with the sequence number plus one
 //   wrongid         one reply at once with the identifier plus one
 //   from:ADDRESS    one reply at once whose source is ADDRESS
+//   badsum[:MS]     a reply at once with a wrong ICMP checksum (and a correct one MS ms later)
+//   badsumerror     a "host unreachable" error from the address at once, with a wrong checksum
 //   silent          nothing
 // Every echo request it sees is recorded; addresses without a rule get no answer.
 class Responder {

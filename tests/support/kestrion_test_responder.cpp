@@ -3,9 +3,11 @@
 //
 //   kestrion-test-responder --log FILE ADDRESS=MODE...
 //
-// Modes: answer, delay:MS, twice:MS, wrongseq, wrongid, from:ADDRESS, silent (see TestNetwork.h).
+// Modes: answer, delay:MS, twice:MS, wrongseq, wrongid, from:ADDRESS, badsum[:MS], badsumerror,
+// silent (see TestNetwork.h).
 // Every echo request seen is appended to FILE as "destination payload-length checksum-ok all-T".
 // Prints "ready" once listening; runs until killed.
+#include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
@@ -77,6 +79,31 @@ std::vector<uint8_t> makeReply(in_addr_t source, in_addr_t destination, const ui
     put16(icmp + 6, static_cast<uint16_t>(get16(request + 6) + seqDelta));
     put16(icmp + 2, checksum(icmp, length));
     return packet;
+}
+
+// "Host unreachable" (3/1) from source, quoting the request's IP header and its first 8 bytes.
+std::vector<uint8_t> makeUnreachable(in_addr_t source, const uint8_t* request, size_t length) {
+    const auto* requestIp = reinterpret_cast<const iphdr*>(request);
+    const size_t quoted = std::min(length, static_cast<size_t>(requestIp->ihl * 4u + 8));
+    std::vector<uint8_t> packet(sizeof(iphdr) + 8 + quoted);
+    auto* ip = reinterpret_cast<iphdr*>(packet.data());
+    ip->version = 4;
+    ip->ihl = 5;
+    ip->ttl = 64;
+    ip->protocol = IPPROTO_ICMP;
+    ip->saddr = source;
+    ip->daddr = requestIp->saddr;
+    uint8_t* icmp = packet.data() + sizeof(iphdr);
+    icmp[0] = 3;
+    icmp[1] = 1;
+    std::memcpy(icmp + 8, request, quoted);
+    put16(icmp + 2, checksum(icmp, 8 + quoted));
+    return packet;
+}
+
+// Flips one bit of the ICMP checksum of a whole IP packet.
+void corrupt(std::vector<uint8_t>& packet) {
+    packet[sizeof(iphdr) + 2] ^= 0x01;
 }
 
 int fail(const char* what) {
@@ -199,5 +226,14 @@ int main(int argc, char** argv) {
             queue(0, ip->daddr, 1, 0);
         else if (rule.mode == "from")
             queue(0, rule.from, 0, 0);
+        else if (rule.mode == "badsum") {
+            queue(0, ip->daddr, 0, 0);
+            corrupt(pending.back().packet);
+            if (rule.delayMs > 0)
+                queue(rule.delayMs, ip->daddr, 0, 0);
+        } else if (rule.mode == "badsumerror") {
+            pending.push_back({at, makeUnreachable(ip->daddr, buffer, static_cast<size_t>(n)), ip->saddr});
+            corrupt(pending.back().packet);
+        }
     }
 }
