@@ -13,9 +13,11 @@ inline constexpr com::GUID IID_IWSResolver{
 inline constexpr com::GUID LIBID_RESOLVERLib{
     0xE5A8F010, 0x2348, 0x11D2, {0x93, 0x60, 0x00, 0x00, 0xF6, 0x60, 0x6C, 0x80}};
 
-// Callers hand GetHostByAddr a host-name buffer of this many characters plus the terminating zero;
-// the resolver never writes more (longer names are cut).
+// The interface passes no buffer sizes, so these are the contract, in bytes with the terminating
+// zero: the sweep's 200-character host-name buffer for GetHostByAddr, and room for a dotted address
+// (15 characters) for GetAddrByHost. The resolver never writes more; a longer result is cut.
 inline constexpr std::size_t kHostNameChars = 200;
+inline constexpr std::size_t kAddressChars = 16;
 
 // Turns addresses into host names and back. Both methods return S_OK (E_POINTER only when there
 // is no result buffer at all); a failed look-up writes "Error code N occurred." in place of the result.

@@ -38,9 +38,9 @@ hostent* withGrowingBuffer(hostent& entry, std::vector<char>& buffer, int& error
     }
 }
 
-// The interface passes no buffer size: callers provide kHostNameChars plus the terminator.
-void copyCut(const std::string& text, char* out) {
-    const size_t n = std::min(text.size(), kHostNameChars);
+// `size` counts the terminator, which is always written.
+void copyCut(const std::string& text, char* out, size_t size) {
+    const size_t n = std::min(text.size(), size - 1);
     std::memcpy(out, text.data(), n);
     out[n] = '\0';
 }
@@ -123,14 +123,14 @@ uint32_t WSResolver::Release() {
 HRESULT WSResolver::GetHostByAddr(const char* IPAddr, char* HostName) {
     if (!HostName)
         return E_POINTER;
-    copyCut(hostNameForAddress(IPAddr), HostName);
+    copyCut(hostNameForAddress(IPAddr), HostName, kHostNameChars);
     return S_OK;
 }
 
 HRESULT WSResolver::GetAddrByHost(const char* HostName, char* IPAddr) {
     if (!IPAddr)
         return E_POINTER;
-    copyCut(addressForHostName(HostName), IPAddr);
+    copyCut(addressForHostName(HostName), IPAddr, kAddressChars);
     return S_OK;
 }
 

@@ -87,6 +87,8 @@ protected:
 };
 
 const std::regex kErrorText("Error code -?[0-9]+ occurred\\.");
+// The error text cut to the 15 characters of an address buffer, as GetAddrByHost writes it.
+const std::regex kCutErrorText("Error code (-?[0-9]{4}|-?[0-9]{3} |-?[0-9]{2} o|-?[0-9] oc)");
 
 TEST_F(ResolverLookup, AddressToName) {
     struct Row {
@@ -124,17 +126,44 @@ TEST_F(ResolverLookup, AMissSaysWhyAtOnce) {
 }
 
 TEST_F(ResolverLookup, LongNamesAreCutAtTheCallersBuffer) {
+    // The buffer is exactly the 200 characters the sweep gives, the terminator included.
     constexpr size_t kGuard = 64;
     for (const auto& row : kLongNames) {
-        unsigned char buffer[kHostNameChars + 1 + kGuard];
+        unsigned char buffer[kHostNameChars + kGuard];
         std::memset(buffer, ' ', kHostNameChars);
-        buffer[kHostNameChars] = '\0';
-        std::memset(buffer + kHostNameChars + 1, 0xA5, kGuard);
+        std::memset(buffer + kHostNameChars, 0xA5, kGuard);
         ASSERT_EQ(resolver_->GetHostByAddr(row.address, reinterpret_cast<char*>(buffer)), S_OK);
-        const std::string name(reinterpret_cast<const char*>(buffer));
-        EXPECT_EQ(name, longName(std::min(row.length, kHostNameChars))) << row.length;
-        for (size_t i = kHostNameChars + 1; i < sizeof buffer; ++i)
+        const std::string name(reinterpret_cast<const char*>(buffer),
+                               strnlen(reinterpret_cast<const char*>(buffer), kHostNameChars));
+        EXPECT_EQ(name, longName(std::min(row.length, kHostNameChars - 1))) << row.length;
+        EXPECT_EQ(buffer[name.size()], '\0') << row.length << ": terminated inside the buffer";
+        for (size_t i = kHostNameChars; i < sizeof buffer; ++i)
             ASSERT_EQ(buffer[i], 0xA5) << row.length << ": written past the buffer at " << i;
+    }
+}
+
+TEST_F(ResolverLookup, AddressesAndErrorTextsFitAnAddressBuffer) {
+    constexpr size_t kGuard = 64;
+    struct Row {
+        const char* name;
+        const char* hostName;
+        std::string expected;
+    } rows[] = {
+        {"the longest dotted address", "broadcast-name", "255.255.255.255"},
+        {"a short one", "host-7.sweep.test", "10.77.0.7"},
+        {"the error text, cut", "nowhere.sweep.test",
+         ("Error code " + std::to_string(TRY_AGAIN) + " occurred.").substr(0, kAddressChars - 1)},
+    };
+    for (const Row& row : rows) {
+        unsigned char buffer[kAddressChars + kGuard];
+        std::memset(buffer, 0xA5, sizeof buffer);
+        ASSERT_EQ(resolver_->GetAddrByHost(row.hostName, reinterpret_cast<char*>(buffer)), S_OK) << row.name;
+        const std::string text(reinterpret_cast<const char*>(buffer),
+                               strnlen(reinterpret_cast<const char*>(buffer), kAddressChars));
+        EXPECT_EQ(text, row.expected) << row.name;
+        EXPECT_LT(text.size(), kAddressChars) << row.name << ": no terminator inside the buffer";
+        for (size_t i = kAddressChars; i < sizeof buffer; ++i)
+            ASSERT_EQ(buffer[i], 0xA5) << row.name << ": written past the buffer at " << i;
     }
 }
 
@@ -157,7 +186,7 @@ TEST_F(ResolverLookup, NameToAddress) {
         if (row.expected)
             EXPECT_EQ(address, row.expected) << row.name;
         else
-            EXPECT_TRUE(std::regex_match(address, kErrorText)) << row.name << ": " << address;
+            EXPECT_TRUE(std::regex_match(address, kCutErrorText)) << row.name << ": " << address;
     }
 }
 

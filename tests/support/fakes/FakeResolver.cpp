@@ -41,13 +41,15 @@ public:
         auto it = factory_.names.find(IPAddr);
         std::string answer =
             it != factory_.names.end() ? it->second : std::string("Error code 11004 occurred.");
-        if (answer.size() > resolver::kHostNameChars)
-            answer.resize(resolver::kHostNameChars);
+        if (answer.size() >= resolver::kHostNameChars)
+            answer.resize(resolver::kHostNameChars - 1);
         std::memcpy(HostName, answer.c_str(), answer.size() + 1);
         return com::S_OK;
     }
     com::HRESULT GetAddrByHost(const char*, char* IPAddr) override {
-        std::strcpy(IPAddr, "Error code 11001 occurred.");
+        const std::string answer =
+            std::string("Error code 11001 occurred.").substr(0, resolver::kAddressChars - 1);
+        std::memcpy(IPAddr, answer.c_str(), answer.size() + 1);
         return com::S_OK;
     }
 
