@@ -6,8 +6,8 @@ namespace kestrion::cli {
 
 namespace {
 
-const OptionSpec* findOption(const CommandSpec& spec, const QString& name) {
-    for (const OptionSpec& option : spec.options) {
+const OptionSpec* findOption(const CommandSpec& syntax, const QString& name) {
+    for (const OptionSpec& option : syntax.options) {
         if (option.name == name)
             return &option;
     }
@@ -20,7 +20,7 @@ QString quoted(const QString& text) {
 
 } // namespace
 
-std::variant<ParsedArguments, UsageError> parseArguments(const CommandSpec& spec, const QStringList& args) {
+std::variant<ParsedArguments, UsageError> parseArguments(const CommandSpec& syntax, const QStringList& args) {
     ParsedArguments parsed;
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
         parsed.help = true;
@@ -39,7 +39,7 @@ std::variant<ParsedArguments, UsageError> parseArguments(const CommandSpec& spec
         }
         const qsizetype equals = arg.startsWith(QStringLiteral("--")) ? arg.indexOf(QLatin1Char('=')) : -1;
         const QString name = equals < 0 ? arg : arg.left(equals);
-        const OptionSpec* option = findOption(spec, name);
+        const OptionSpec* option = findOption(syntax, name);
         if (!option)
             return UsageError{QStringLiteral("unknown option ") + quoted(name)};
         if (option->valueName.isEmpty()) {
@@ -61,22 +61,22 @@ std::variant<ParsedArguments, UsageError> parseArguments(const CommandSpec& spec
             return UsageError{quoted(name) + QStringLiteral(" is given twice")};
         parsed.values.insert(name, value);
     }
-    if (parsed.arguments.size() < spec.minArguments)
-        return UsageError{QStringLiteral("missing argument; usage: ") + spec.name + QLatin1Char(' ') +
-                          spec.synopsis};
-    if (parsed.arguments.size() > spec.maxArguments)
+    if (parsed.arguments.size() < syntax.minArguments)
+        return UsageError{QStringLiteral("missing argument; usage: ") + syntax.name + QLatin1Char(' ') +
+                          syntax.synopsis};
+    if (parsed.arguments.size() > syntax.maxArguments)
         return UsageError{QStringLiteral("unexpected argument ") +
-                          quoted(parsed.arguments[spec.maxArguments])};
+                          quoted(parsed.arguments[syntax.maxArguments])};
     return parsed;
 }
 
-QString commandHelp(const CommandSpec& spec) {
-    QString text = QStringLiteral("Usage: kestrion-cli ") + spec.name;
-    if (!spec.synopsis.isEmpty())
-        text += QLatin1Char(' ') + spec.synopsis;
-    text += QStringLiteral("\n\n") + spec.summary + QLatin1Char('\n');
-    if (!spec.details.isEmpty())
-        text += QLatin1Char('\n') + spec.details + QLatin1Char('\n');
+QString commandHelp(const CommandSpec& syntax) {
+    QString text = QStringLiteral("Usage: kestrion-cli ") + syntax.name;
+    if (!syntax.synopsis.isEmpty())
+        text += QLatin1Char(' ') + syntax.synopsis;
+    text += QStringLiteral("\n\n") + syntax.summary + QLatin1Char('\n');
+    if (!syntax.details.isEmpty())
+        text += QLatin1Char('\n') + syntax.details + QLatin1Char('\n');
     return text;
 }
 

@@ -43,10 +43,10 @@ struct UsageError {
 
 // Options may come before, between or after the plain arguments, as "--name value" or "--name=value";
 // "--" ends the options. "--help" anywhere asks for the command's help and nothing else is checked.
-std::variant<ParsedArguments, UsageError> parseArguments(const CommandSpec& spec, const QStringList& args);
+std::variant<ParsedArguments, UsageError> parseArguments(const CommandSpec& syntax, const QStringList& args);
 
 // The --help text of a command.
-QString commandHelp(const CommandSpec& spec);
+QString commandHelp(const CommandSpec& syntax);
 
 // A decimal whole number within [lowest, highest], digits only.
 std::optional<int> wholeNumber(const QString& text, int lowest, int highest);

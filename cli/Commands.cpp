@@ -15,7 +15,7 @@ namespace kestrion::cli {
 namespace {
 
 struct Command {
-    CommandSpec spec;
+    CommandSpec syntax;
     std::function<int(CommandContext&)> run;
 };
 
@@ -37,7 +37,7 @@ QString overview() {
                        "Sweeps, saved runs, reports and schedules of Kestrion without its window,\n"
                        "on the same database and settings.\n\nCommands:\n");
     for (const Command& command : commands())
-        text += QStringLiteral("  ") + command.spec.name.leftJustified(17) + command.spec.summary +
+        text += QStringLiteral("  ") + command.syntax.name.leftJustified(17) + command.syntax.summary +
                 QLatin1Char('\n');
     text += QStringLiteral("\n'kestrion-cli COMMAND --help' tells more of one command.\n"
                            "Exit status: 0 done, 1 failure, 2 wrong arguments, 130 interrupted.\n");
@@ -89,21 +89,21 @@ int runCommandLine(const QStringList& arguments, const Services& services, const
     }
     for (const Command& command : commands()) {
         // "schedule add" and "schedule delete" are named by two words.
-        const QStringList words = command.spec.name.split(QLatin1Char(' '));
+        const QStringList words = command.syntax.name.split(QLatin1Char(' '));
         if (arguments.mid(0, words.size()) != words)
             continue;
-        const auto parsed = parseArguments(command.spec, arguments.mid(words.size()));
+        const auto parsed = parseArguments(command.syntax, arguments.mid(words.size()));
         if (const auto* error = std::get_if<UsageError>(&parsed))
-            return usage(console, command.spec.name, error->message);
+            return usage(console, command.syntax.name, error->message);
         CommandContext context(services, console, std::get<ParsedArguments>(parsed));
         if (context.args.help) {
-            print(console, commandHelp(command.spec));
+            print(console, commandHelp(command.syntax));
             return ExitDone;
         }
         try {
             const int status = command.run(context);
             if (status == ExitUsage)
-                console.err << "Try 'kestrion-cli " << command.spec.name.toStdString() << " --help'.\n";
+                console.err << "Try 'kestrion-cli " << command.syntax.name.toStdString() << " --help'.\n";
             return status;
         } catch (const db::DbError& error) {
             // As the window shows it, on one line; every change is one transaction, so what was
