@@ -272,7 +272,7 @@ void MainWindow::connectExitButtons() {
         connect(exits[i], &QPushButton::clicked, this, [this, i] { cmdExit_Click(i); });
 }
 
-void MainWindow::cmdExit_Click(int index) {
+void MainWindow::cmdExit_Click(int /*index*/) {
     if (!pingTab->Text1->isEnabled()) {
         pingTab->cmdPing->setEnabled(false);
         pingTab->cmdReset->setEnabled(true);
