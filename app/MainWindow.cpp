@@ -31,10 +31,12 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QWindow>
+#include <utility>
 
 namespace kestrion::app {
 
-MainWindow::MainWindow(Services services, QWidget* parent) : QMainWindow(parent), services_(services) {
+MainWindow::MainWindow(Services services, QWidget* parent)
+    : QMainWindow(parent), services_(std::move(services)) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Kestrion"));
 
