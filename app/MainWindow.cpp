@@ -34,10 +34,12 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QWindow>
+#include <utility>
 
 namespace kestrion::app {
 
-MainWindow::MainWindow(Services services, QWidget* parent) : QMainWindow(parent), services_(services) {
+MainWindow::MainWindow(Services services, QWidget* parent)
+    : QMainWindow(parent), services_(std::move(services)) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Kestrion"));
 
@@ -295,7 +297,7 @@ void MainWindow::connectExitButtons() {
         connect(exits[i], &QPushButton::clicked, this, [this, i] { cmdExit_Click(i); });
 }
 
-void MainWindow::cmdExit_Click(int index) {
+void MainWindow::cmdExit_Click(int /*index*/) {
     if (!platform::isOwnEnabled(pingTab->Text1)) {
         pingTab->cmdPing->setEnabled(false);
         pingTab->cmdReset->setEnabled(true);

@@ -79,7 +79,7 @@ Splash::Splash(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWind
                               twipRect(2520, 1800, 4200, 360));
 }
 
-void Splash::keyPressEvent(QKeyEvent* event) {
+void Splash::keyPressEvent(QKeyEvent* /*event*/) {
     close();
 }
 

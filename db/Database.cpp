@@ -43,9 +43,15 @@ Database::Database(const QString& path) : path_(path) {
     sqlite3_extended_result_codes(db_, 1);
     // Another process holding the file is waited for briefly before it counts as locked.
     sqlite3_busy_timeout(db_, 2000);
-    exec("PRAGMA foreign_keys = ON;");
-    // Reading the schema here makes a file that is not a database fail at once, not mid-operation.
-    exec("SELECT count(*) FROM sqlite_master;");
+    try {
+        exec("PRAGMA foreign_keys = ON;");
+        // Reading the schema here makes a file that is not a database fail at once, not mid-operation.
+        exec("SELECT count(*) FROM sqlite_master;");
+    } catch (...) {
+        // No destructor runs for a constructor that throws: the connection would stay open.
+        close();
+        throw;
+    }
 }
 
 Database::~Database() {

@@ -3,7 +3,7 @@
 namespace kestrion::platform {
 
 QString generalDateText(const QDateTime& value, const QLocale& locale) {
-    const QString date = locale.toString(value.date(), QLocale::ShortFormat);
+    QString date = locale.toString(value.date(), QLocale::ShortFormat);
     if (value.time() == QTime(0, 0))
         return date;
     // The long time format carries a time-zone name ("t") on many locales; it is left out, but a

@@ -179,7 +179,7 @@ private:
         if (length < sizeof(iphdr))
             return std::nullopt;
         const auto* ip = reinterpret_cast<const iphdr*>(buffer_);
-        const size_t ipLength = ip->ihl * 4u;
+        const size_t ipLength = static_cast<size_t>(ip->ihl) * 4;
         if (length < ipLength + IcmpHeaderSize)
             return std::nullopt;
         const uint8_t* icmp = buffer_ + ipLength;
@@ -198,7 +198,7 @@ private:
         if (quotedLength < sizeof(iphdr))
             return std::nullopt;
         const auto* inner = reinterpret_cast<const iphdr*>(quoted);
-        const size_t innerLength = inner->ihl * 4u;
+        const size_t innerLength = static_cast<size_t>(inner->ihl) * 4;
         if (quotedLength < innerLength + IcmpHeaderSize || inner->protocol != IPPROTO_ICMP ||
             inner->daddr != destination)
             return std::nullopt;

@@ -9,7 +9,9 @@ namespace kestrion::platform {
 constexpr double kTwipScale = 1.4;
 
 constexpr int twips(int t) {
-    return static_cast<int>(t * kTwipScale / 15.0 + 0.5);
+    // Half away from zero, so that a negative offset mirrors a positive one.
+    const double pixels = t * kTwipScale / 15.0;
+    return static_cast<int>(pixels < 0 ? pixels - 0.5 : pixels + 0.5);
 }
 
 inline QRect twipRect(int left, int top, int width, int height) {

@@ -158,7 +158,7 @@ TEST_F(ControlsTest, EveryControlWithItsKindCaptionAndPlace) {
 
     for (const Control& c : kControls) {
         SCOPED_TRACE(c.name);
-        QWidget* w = window->findChild<QWidget*>(QLatin1String(c.name));
+        auto* w = window->findChild<QWidget*>(QLatin1String(c.name));
         ASSERT_NE(w, nullptr);
         EXPECT_TRUE(isKind(w, c.kind)) << w->metaObject()->className();
         if (c.caption) {

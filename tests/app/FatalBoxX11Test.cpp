@@ -167,6 +167,6 @@ TEST_P(FatalBoxX11, ADatabaseOfRandomBytesEndsTheProgramOnceTheBoxIsAnswered) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, FatalBoxX11, ::testing::Values("ReturnKey", "ClickOnOk"),
-                         [](const auto& info) { return std::string(info.param); });
+                         [](const auto& row) { return std::string(row.param); });
 
 } // namespace

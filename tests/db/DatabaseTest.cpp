@@ -27,6 +27,34 @@ TEST(Database, OpeningAFileThatIsNotADatabaseFails) {
     EXPECT_THROW(Database db(path), DbError);
 }
 
+namespace {
+int openFileCount() {
+    return static_cast<int>(
+        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+}
+} // namespace
+
+// A failed open is a fatal error shown to the user, but the process lives on until the box is closed
+// (and a test process runs many); the connection made before the failure must not stay open.
+TEST(Database, AFailedOpenLeavesNoFileOpen) {
+    struct Row {
+        const char* name;
+        QByteArray content; // empty: no file at all
+    };
+    for (const Row& row : {Row{"missing file", {}}, Row{"not a database", QByteArray(4096, 'x')}}) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("KRdb.mdb"));
+        if (!row.content.isEmpty()) {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << row.name;
+            f.write(row.content);
+        }
+        const int before = openFileCount();
+        EXPECT_THROW(Database db(path), DbError) << row.name;
+        EXPECT_EQ(openFileCount(), before) << row.name;
+    }
+}
+
 TEST(Database, TransactionRollsBackUnlessCommitted) {
     AppFolder folder;
     Database db(folder.paths.database());

@@ -28,7 +28,7 @@ TEST(ComRegistryTree, AwkwardTextsSurviveTheFile) {
     } rows[] = {
         {"default value", "A\\B", "", "plain"},
         {"empty default", "A\\Empty", "", ""},
-        {"quotes and backslashes", "Q", "Path", "C:\\dir\\\"x\"\\"},
+        {"quotes and backslashes", "Q", "Path", R"(C:\dir\"x"\)"},
         {"line breaks", "Lines", "Text", "one\ntwo\r\nthree"},
         {"equals and brackets", "K[1]", "a=b", "[x]=@"},
         {"value name like default marker", "At", "@", "not the default"},
@@ -170,6 +170,7 @@ TEST(ComRegistryFile, ConcurrentWritersLoseNoKeys) {
     TempConfigHome home;
     constexpr int kWriters = 4, kKeysEach = 15;
     std::vector<std::thread> writers;
+    writers.reserve(kWriters);
     for (int w = 0; w < kWriters; ++w)
         writers.emplace_back([w] {
             ClassRegistry registry;

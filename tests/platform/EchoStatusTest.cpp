@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(Table, IcmpErrorMapping,
                                            IcmpRow{"TtlExceeded", 11, 0, false, 11013, 1, true},
                                            IcmpRow{"ParameterProblem", 12, 0, false, 11015, 1, true},
                                            IcmpRow{"SourceQuench", 4, 0, false, 11050, 1, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 struct SendErrorRow {
     const char* name;
@@ -79,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(Table, SendErrorMapping,
                                            SendErrorRow{"BlackholeRoute", EINVAL, 11050},
                                            SendErrorRow{"NoBuffers", ENOBUFS, 11050},
                                            SendErrorRow{"TooLong", EMSGSIZE, 11050}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(EchoRefusal, PermissionFailureNamesBothRemedies) {
     for (const auto& [datagram, raw] :

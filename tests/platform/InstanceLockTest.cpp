@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
                  Outcome::NoLockFile,
                  "plain/kestrion.lock: Not a directory"},
         LockCase{"NothingToTry", {}, nullptr, Outcome::NoLockFile, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(InstanceLock, FallsBackFromAFolderTheUserCannotWrite) {
     if (::geteuid() != 0)

@@ -218,7 +218,7 @@ TEST_F(ResolverLookup, PerCallTimeForABlockOfNamedHosts) {
         for (const auto& address : addresses)
             resolver_->GetHostByAddr(address.c_str(), buffer);
         const std::chrono::duration<double, std::micro> took = std::chrono::steady_clock::now() - start;
-        best = std::min(best, took.count() / addresses.size());
+        best = std::min(best, took.count() / static_cast<double>(addresses.size()));
         ASSERT_STREQ(buffer, "host-254.sweep.test");
     }
     std::printf("GetHostByAddr: %.1f us per call (best of 5 rounds of %d names from the hosts file)\n", best,
@@ -233,6 +233,7 @@ int run(const std::vector<std::string>& command) {
     const pid_t child = ::fork();
     if (child == 0) {
         std::vector<char*> argv;
+        argv.reserve(command.size() + 1);
         for (const auto& part : command)
             argv.push_back(const_cast<char*>(part.c_str()));
         argv.push_back(nullptr);
@@ -261,7 +262,7 @@ void removeAbandonedNamespaces() {
             const std::string name = entry.path().filename().string();
             if (name.rfind(kNamePrefix, 0) != 0)
                 continue;
-            const pid_t owner = static_cast<pid_t>(std::atol(name.c_str() + std::strlen(kNamePrefix)));
+            const auto owner = static_cast<pid_t>(std::atol(name.c_str() + std::strlen(kNamePrefix)));
             if (owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH)
                 removeNamespace(name);
         }
@@ -310,6 +311,7 @@ int runInsideNamespace(const std::vector<std::string>& arguments) {
         const pid_t child = ::fork();
         if (child == 0) {
             std::vector<char*> argv;
+            argv.reserve(command.size() + 1);
             for (const auto& part : command)
                 argv.push_back(const_cast<char*>(part.c_str()));
             argv.push_back(nullptr);

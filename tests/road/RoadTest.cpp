@@ -130,7 +130,7 @@ TEST(Road, InsideTheClient) {
     // The laptop leaves; the second sweep a few minutes later misses it.
     testsupport::runChecked({"ip", "-n", qEnvironmentVariable(kHostNamespace).toStdString(), "addr", "del",
                              "10.1.2.5/24", "dev", "eth0"});
-    world.clock.time = world.clock.time.addSecs(5 * 60);
+    world.clock.time = world.clock.time.addSecs(qint64{5} * 60);
     window.press("cmdReset");
     window.setRoadRange();
     window.press("cmdPing");

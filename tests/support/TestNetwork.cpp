@@ -45,6 +45,7 @@ std::vector<std::string> mergedEnvironment(const std::vector<std::string>& extra
 
 std::vector<char*> pointers(std::vector<std::string>& strings) {
     std::vector<char*> result;
+    result.reserve(strings.size() + 1);
     for (auto& s : strings)
         result.push_back(s.data());
     result.push_back(nullptr);
@@ -302,7 +303,7 @@ std::string TestNetwork::addUnansweredLink(Node node) {
     if (node != Node::Client && node != Node::Router)
         throw std::invalid_argument("unanswered links hang off the client or the router");
     const bool fromClient = node == Node::Client;
-    const std::string subnet = fromClient ? "10.1.4" : "10.1.3";
+    std::string subnet = fromClient ? "10.1.4" : "10.1.3";
     bool& made = fromClient ? clientLinkMade_ : routerLinkMade_;
     if (made)
         return subnet;

@@ -188,7 +188,7 @@ int main(int argc, char** argv) {
         if (n < static_cast<ssize_t>(sizeof(iphdr)))
             continue;
         const auto* ip = reinterpret_cast<const iphdr*>(buffer);
-        const size_t ipLength = ip->ihl * 4u;
+        const size_t ipLength = static_cast<size_t>(ip->ihl) * 4;
         if (static_cast<size_t>(n) < ipLength + 8 || buffer[ipLength] != 8)
             continue;
         const uint8_t* icmp = buffer + ipLength;

@@ -511,7 +511,7 @@ struct PaintSpy : QObject {
 TEST(PingSweep, WindowKeepsPaintingDuringASweep) {
     Harness h;
     h.world.echo.waitMs = 10;
-    QWidget* panel = h.window->sbStatus->findChild<QWidget*>(QStringLiteral("sbStatus.Panel(1)"));
+    auto* panel = h.window->sbStatus->findChild<QWidget*>(QStringLiteral("sbStatus.Panel(1)"));
     ASSERT_NE(panel, nullptr);
     QStringList painted;
     PaintSpy spy;
@@ -533,7 +533,7 @@ TEST(PingSweep, WindowKeepsPaintingWhileANameIsLookedUp) {
     h.world.echo.answer("10.1.2.1");
     h.world.components.names = {{"10.1.2.1", "slow.lab"}};
     h.world.components.waitMs = 300;
-    QWidget* panel = h.window->sbStatus->findChild<QWidget*>(QStringLiteral("sbStatus.Panel(1)"));
+    auto* panel = h.window->sbStatus->findChild<QWidget*>(QStringLiteral("sbStatus.Panel(1)"));
     ASSERT_NE(panel, nullptr);
     int paintedDuringLookUp = 0;
     PaintSpy spy;

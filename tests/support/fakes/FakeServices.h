@@ -6,6 +6,7 @@
 
 #include <QStringList>
 #include <functional>
+#include <utility>
 
 namespace kestrion::test {
 
@@ -13,7 +14,7 @@ namespace kestrion::test {
 class FakeClock final : public platform::Clock {
 public:
     FakeClock() = default;
-    explicit FakeClock(const QDateTime& at) : time(at) {}
+    explicit FakeClock(QDateTime at) : time(std::move(at)) {}
     QDateTime now() const override { return time; }
     QDateTime time = QDateTime(QDate(2026, 3, 14), QTime(9, 30));
 };
