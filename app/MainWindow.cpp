@@ -7,6 +7,7 @@
 #include "app/Options.h"
 #include "app/OptionsTab.h"
 #include "app/SavedRunsPanel.h"
+#include "app/ScheduledRun.h"
 #include "app/StatusBar.h"
 #include "db/SavedRuns.h"
 #include "db/ScheduleStore.h"
@@ -66,6 +67,7 @@ MainWindow::MainWindow(Services services, QWidget* parent) : QMainWindow(parent)
     connectExitButtons();
     createSchedules();
     createSavedRuns();
+    createScheduledRun();
     connectTabsAndOptions();
 
     deferredPaint_ = new QTimer(this);
@@ -119,8 +121,7 @@ void MainWindow::SSTab1_Click(int tab) {
         break;
     case 2:
         // The list must hold the saved runs before the user chooses one.
-        if (FillSavedRunList)
-            FillSavedRunList();
+        FillSavedRunList();
         sbStatus->setPanel(1, QStringLiteral("Select a Run from the Saved Run box to begin."));
         break;
     case 3:
@@ -142,21 +143,6 @@ void MainWindow::createSchedules() {
         databaseTab->lbCurrentSchedules,
         [this](const QString& text) { sbStatus->setPanelAndRepaint(2, text); }, *scheduleStore_, state_,
         services_.boxes, services_.clock);
-    RefreshSchedules = [this] { schedulesPanel_->RefreshSchedules(); };
-    scheduledRunHooks.cmdReset_Click = [this] { pingSweep->cmdReset_Click(); };
-    scheduledRunHooks.FillAddressBoxes = [this](const QString& range) {
-        rangeEntry->FillAddressBoxes(range);
-    };
-    scheduledRunHooks.cmdPing_Click = [this] {
-        pingSweep->cmdPing_Click();
-        return pingSweep->lastRefusal();
-    };
-    scheduledRunHost_ = std::make_unique<ScheduledRunAdapter>(*this, *schedulesPanel_, scheduledRunHooks);
-    scheduleTimer_ =
-        new schedule::ScheduleTimer(*scheduledRunHost_, state_, services_.clock, services_.boxes, this);
-    scheduleTimer_->setEventBoundary(
-        [this](const std::function<void()>& work) { runEventGuarded(services_.boxes, work); });
-
     // A database failure inside these events ends the program after showing it (FatalError.h).
     connect(timerSchedule, &QTimer::timeout, this,
             [this] { runEventGuarded(services_.boxes, [this] { timerSchedule_Timer(); }); });
@@ -164,7 +150,26 @@ void MainWindow::createSchedules() {
             [this] { runEventGuarded(services_.boxes, [this] { cmdSchedNow_Click(); }); });
     connect(databaseTab->cmdDeleteSchedule, &QPushButton::clicked, this,
             [this] { runEventGuarded(services_.boxes, [this] { cmdDeleteSchedule_Click(); }); });
+}
+
+void MainWindow::createScheduledRun() {
+    scheduledRun_ =
+        std::make_unique<ScheduledRun>(ScheduledRunParts{*SSTab1, *sbStatus, *timerSchedule, *pingSweep,
+                                                         *rangeEntry, *savedRunsPanel_, *schedulesPanel_},
+                                       state_);
+    scheduleTimer_ =
+        new schedule::ScheduleTimer(*scheduledRun_, state_, services_.clock, services_.boxes, this);
+    scheduleTimer_->setEventBoundary(
+        [this](const std::function<void()>& work) { runEventGuarded(services_.boxes, work); });
     timerSchedule->start();
+}
+
+void MainWindow::RefreshSchedules() {
+    schedulesPanel_->RefreshSchedules();
+}
+
+void MainWindow::FillSavedRunList() {
+    savedRunsPanel_->FillSavedRunList();
 }
 
 void MainWindow::createSavedRuns() {
@@ -177,12 +182,6 @@ void MainWindow::createSavedRuns() {
     savedRunsPanel_->connectControls();
     // Deleting a saved run deletes its schedules with it.
     savedRunsPanel_->schedulesChanged = [this] { RefreshSchedules(); };
-    FillSavedRunList = [this] { savedRunsPanel_->FillSavedRunList(); };
-
-    // The results grid is the hand-over point: its address and time columns.
-    scheduledRunHooks.SaveRun = [this](const QString& range) {
-        savedRunsPanel_->SaveRun(range, pingSweep->resultRows());
-    };
     connect(pingTab->cmdSaveRun, &QPushButton::clicked, this, [this] {
         runEventGuarded(services_.boxes, [this] {
             savedRunsPanel_->cmdSaveRun_Click(rangeTextForSweep(state_.Octet1, state_.Octet2, state_.Octet3,
@@ -253,8 +252,7 @@ void MainWindow::Form_Load() {
         splash_->close();
     repaint();
     sbStatus->setPanelAndRepaint(1, QStringLiteral("Checking old schedules..."));
-    if (RefreshSchedules)
-        RefreshSchedules();
+    RefreshSchedules();
     pingTab->cmdPing->setEnabled(true);
     pingTab->cmdPing->setFocus();
     sbStatus->setPanelAndRepaint(1, QStringLiteral("Welcome."));

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/ScheduledRunAdapter.h"
 #include "app/Services.h"
 #include "platform/AppState.h"
 #include "sweep/PingSweep.h"
@@ -38,6 +37,7 @@ class AboutTab;
 class DatabaseTab;
 class OptionsController;
 class SavedRunsPanel;
+class ScheduledRun;
 class OptionsTab;
 class StatusBar;
 
@@ -57,16 +57,13 @@ public:
     void SetUpWindow();
     void cmdExit_Click(int index);
 
-    // Step 13 of the initialisation: the schedule store's refresh. Until it is set, nothing is listed.
-    // Also run after DeleteSavedRun.
-    std::function<void()> RefreshSchedules;
+    // Step 13 of the initialisation: the schedule store's refresh. Also run after DeleteSavedRun.
+    void RefreshSchedules();
     void cmdSchedNow_Click();
     void cmdDeleteSchedule_Click();
     void timerSchedule_Timer();
     schedule::ScheduleDialog* frmSchedule() const;
     schedule::ScheduleTimer* scheduleTimer() const { return scheduleTimer_; }
-    // What the scheduled run calls of the sweep and the saved runs.
-    ScheduledRunHooks scheduledRunHooks;
     // The splash window that the initialisation closes once the main window is up.
     void setSplash(QWidget* splash) { splash_ = splash; }
 
@@ -96,8 +93,8 @@ public:
     void SetUpWindowAbout();
     // The tab control's click: the caption back to plain, pending options stored, the new tab's text.
     void SSTab1_Click(int tab);
-    // Fills the Database tab's saved-run list on entry (the saved-runs panel's FillSavedRunList).
-    std::function<void()> FillSavedRunList;
+    // Fills the Database tab's saved-run list on entry.
+    void FillSavedRunList();
     // "Print Report...": the Free IP Report of the run chosen in the saved-run list.
     void cmdFreeIPReport_Click();
 
@@ -111,6 +108,7 @@ private:
     void connectTabsAndOptions();
     void createSchedules();
     void createSavedRuns();
+    void createScheduledRun();
 
     Services services_;
     platform::AppState state_;
@@ -123,7 +121,7 @@ private:
     std::unique_ptr<report::FreeIPReportCommand> freeIPReport_;
     std::unique_ptr<db::ScheduleStore> scheduleStore_;
     std::unique_ptr<schedule::SchedulesPanel> schedulesPanel_;
-    std::unique_ptr<ScheduledRunAdapter> scheduledRunHost_;
+    std::unique_ptr<ScheduledRun> scheduledRun_;
     schedule::ScheduleTimer* scheduleTimer_ = nullptr;
     QPointer<schedule::ScheduleDialog> frmSchedule_;
 };

@@ -1,7 +1,5 @@
 #include "schedule/ScheduleTimer.h"
 
-#include "db/ScheduleStore.h"
-
 namespace kestrion::schedule {
 
 QString minuteText(const QDateTime& value) {
@@ -12,9 +10,9 @@ bool isDue(const std::optional<QDateTime>& next, const QDateTime& now) {
     return next && next->isValid() && minuteText(*next) == minuteText(now);
 }
 
-ScheduleTimer::ScheduleTimer(ScheduledRunHost& host, platform::AppState& state, platform::Clock& clock,
+ScheduleTimer::ScheduleTimer(ScheduledRunner& runner, platform::AppState& state, platform::Clock& clock,
                              const platform::MessageBoxes& boxes, QObject* parent)
-    : QObject(parent), host_(host), state_(state), clock_(clock), boxes_(boxes) {
+    : QObject(parent), runner_(runner), state_(state), clock_(clock), boxes_(boxes) {
     poll_.setSingleShot(true);
     poll_.setInterval(250);
     connect(&poll_, &QTimer::timeout, this, [this] {
@@ -32,7 +30,7 @@ void ScheduleTimer::timerSchedule_Timer() {
     if (!isDue(state_.NextSchedDate, clock_.now()))
         return;
     pending_ = Due{*state_.NextSchedDate, state_.NextSchedIP};
-    host_.holdSchedule(pending_->scheddate);
+    runner_.holdSchedule(pending_->scheddate);
     tryPending();
 }
 
@@ -49,7 +47,7 @@ void ScheduleTimer::tryPending() {
     if (!state_.NextSchedDate || *state_.NextSchedDate != pending_->scheddate ||
         state_.NextSchedIP != pending_->schedip) {
         pending_.reset();
-        host_.holdSchedule(std::nullopt);
+        runner_.holdSchedule(std::nullopt);
         return;
     }
     if (mustWait()) {
@@ -69,35 +67,7 @@ void ScheduleTimer::run(const Due& due) {
         }
     } ending{*this};
 
-    host_.selectPingTab();
-    if (host_.resetEnabled())
-        host_.clickReset();
-    state_.ScheduledRunActive = true;
-    host_.setTimerEnabled(false);
-    host_.fillAddressBoxes(due.schedip);
-    if (const QString refusal = host_.clickPing(); !refusal.isEmpty()) {
-        // Nothing was swept: saving would count a sweep that never happened. The schedule is used up
-        // all the same, and the status bar says why it did nothing.
-        host_.deleteSchedule(db::scheduleLine(due.scheddate, due.schedip));
-        host_.holdSchedule(std::nullopt);
-        host_.refreshSchedules();
-        state_.ScheduledRunActive = false;
-        host_.setTimerEnabled(true);
-        host_.setStatus(QStringLiteral("Scheduled run failed: ") + refusal.section(QLatin1Char('\n'), 0, 0));
-        return;
-    }
-    host_.processEvents();
-    host_.setStatus(QStringLiteral("Saving run..."));
-    host_.saveRun(due.schedip);
-    host_.processEvents();
-    host_.setStatus(QStringLiteral("Updating schedules..."));
-    host_.deleteSchedule(db::scheduleLine(due.scheddate, due.schedip));
-    host_.processEvents();
-    host_.holdSchedule(std::nullopt);
-    host_.refreshSchedules();
-    state_.ScheduledRunActive = false;
-    host_.setTimerEnabled(true);
-    host_.setStatus(QStringLiteral("Scheduled run complete."));
+    runner_.carryOut(due.scheddate, due.schedip);
 }
 
 } // namespace kestrion::schedule

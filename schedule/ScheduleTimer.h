@@ -18,26 +18,14 @@ QString minuteText(const QDateTime& value);
 // Due when a next schedule exists and lies in the minute of `now`.
 bool isDue(const std::optional<QDateTime>& next, const QDateTime& now);
 
-// What a scheduled run does to the main window, as a user would do it.
-class ScheduledRunHost {
+// What carries out a due schedule: the main window's scheduled run.
+class ScheduledRunner {
 public:
-    virtual ~ScheduledRunHost() = default;
-    virtual void selectPingTab() = 0;
-    virtual bool resetEnabled() = 0;
-    virtual void clickReset() = 0;
-    virtual void fillAddressBoxes(const QString& rangeText) = 0;
-    // Returns when the sweep is over.
-    // Returns why no sweep could run at all (no echo socket), empty when it ran.
-    virtual QString clickPing() = 0;
-    virtual void saveRun(const QString& rangeText) = 0;
-    virtual void deleteSchedule(const QString& line) = 0;
-    virtual void refreshSchedules() = 0;
-    // First status panel, repainted at once.
-    virtual void setStatus(const QString& text) = 0;
-    virtual void processEvents() = 0;
-    virtual void setTimerEnabled(bool enabled) = 0;
+    virtual ~ScheduledRunner() = default;
     // While a schedule is held, refreshing the list keeps it even once its minute has passed.
     virtual void holdSchedule(const std::optional<QDateTime>& scheddate) = 0;
+    // Carries the schedule out; returns when it is over and the schedule is gone.
+    virtual void carryOut(const QDateTime& scheddate, const QString& schedip) = 0;
 };
 
 // timerSchedule_Timer: carries out the next schedule in its minute. A schedule that falls due while the
@@ -46,7 +34,7 @@ public:
 class ScheduleTimer : public QObject {
     Q_OBJECT
 public:
-    ScheduleTimer(ScheduledRunHost& host, platform::AppState& state, platform::Clock& clock,
+    ScheduleTimer(ScheduledRunner& runner, platform::AppState& state, platform::Clock& clock,
                   const platform::MessageBoxes& boxes, QObject* parent = nullptr);
 
     void timerSchedule_Timer();
@@ -65,7 +53,7 @@ private:
     void tryPending();
     void run(const Due& due);
 
-    ScheduledRunHost& host_;
+    ScheduledRunner& runner_;
     platform::AppState& state_;
     platform::Clock& clock_;
     const platform::MessageBoxes& boxes_;

@@ -70,6 +70,10 @@ std::vector<db::ResultRow> PingSweep::resultRows() const {
     return rows;
 }
 
+bool PingSweep::resetEnabled() const {
+    return tab_.cmdReset->isEnabled();
+}
+
 void PingSweep::cmdPing_Click() {
     if (!tab_.Text1->isEnabled())
         return;

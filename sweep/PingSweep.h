@@ -54,6 +54,8 @@ public:
     void ApplyGridFormat();
     // The answering addresses of the grid with their round-trip times, in sweep order.
     std::vector<db::ResultRow> resultRows() const;
+    // Reset can be clicked: a sweep has ended or been cancelled since the last initialisation.
+    bool resetEnabled() const;
     // Why the last sweep could not start (no echo socket could be opened); empty when it ran.
     const QString& lastRefusal() const { return lastRefusal_; }
 

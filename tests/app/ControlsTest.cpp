@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTableWidget>
+#include <QTimer>
 
 namespace kestrion::test {
 namespace {

@@ -64,9 +64,13 @@ TEST(Startup, ShowsTheMainWindowInitialisedAndClosesTheSplash) {
 TEST(Startup, InitialisationRunsItsStepsInOrder) {
     FakeWorld world;
     world.settings->write(QStringLiteral("Settings"), QStringLiteral("Timeout"), QStringLiteral("500"));
+    // A schedule long past: the refresh of step 13 says it expired, and the box shows the moment.
+    world.folder.exec("INSERT INTO tblSavedRuns VALUES (1, '10.1.2.1-254', '2001-01-01 10:00:00', 1);"
+                      "INSERT INTO tblSchedules VALUES ('2001-01-02 10:00:00', '10.1.2.1-254');");
     app::MainWindow w(world.services());
     QStringList seen;
-    w.RefreshSchedules = [&] {
+    world.boxes.whileOpen = [&](const FakeMessageBoxes::Box& box) {
+        ASSERT_EQ(box.title, "Kestrion Schedule Expired");
         seen << w.sbStatus->panel(1) << (w.isVisible() ? "shown" : "hidden")
              << (w.pingTab->cmdPing->isEnabled() ? "ping enabled" : "ping disabled")
              << w.pingTab->Text1->text();

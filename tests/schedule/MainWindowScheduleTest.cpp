@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -41,35 +42,96 @@ protected:
     app::MainWindow window{world.services()};
 };
 
+// Records the texts painted in the first status panel, as each repaint shows them.
+struct PanelPaints : QObject {
+    QStringList* steps = nullptr;
+    QStringList watched;
+    bool eventFilter(QObject* o, QEvent* e) override {
+        const QString text = o->property("text").toString();
+        if (e->type() == QEvent::Paint && watched.contains(text) &&
+            (steps->isEmpty() || steps->back() != QStringLiteral("status ") + text))
+            *steps << QStringLiteral("status ") + text;
+        return false;
+    }
+};
+
 TEST_F(MainWindowScheduleTest, TimerCarriesOutTheDueScheduleThroughTheWindow) {
-    window.RefreshSchedules();
+    world.echo.refusal.clear();
+    world.echo.answer("10.0.0.9");
+    world.echo.answer("10.1.2.7", 4);
+    window.Form_Load();
     ASSERT_EQ(window.databaseTab->lbCurrentSchedules->count(), 2);
     EXPECT_TRUE(window.timerSchedule->isActive());
     EXPECT_EQ(window.timerSchedule->interval(), 45000);
+    // An earlier sweep of the user's: its results are cleared by the Reset the run clicks first.
+    window.pingTab->Text4->setText(QStringLiteral("9"));
+    window.pingTab->Text5->setText(QStringLiteral("9"));
+    window.pingTab->cmdPing->click();
+    ASSERT_EQ(window.pingTab->flxOutBox->rowCount(), 1);
+    world.boxes.shown.clear(); // the user was told that names are not available
+    window.SSTab1->setCurrentIndex(2);
 
-    QStringList calls;
-    window.scheduledRunHooks.cmdPing_Click = [&] {
-        calls << QStringLiteral("ping %1.%2.%3 %4-%5")
+    QStringList steps;
+    QObject::connect(window.SSTab1, &QTabWidget::currentChanged,
+                     [&](int tab) { steps << QStringLiteral("tab %1").arg(tab); });
+    PanelPaints paints;
+    paints.steps = &steps;
+    paints.watched = {"Checking old schedules...", "Saving run...", "Updating schedules...",
+                      "Scheduled run complete."};
+    QWidget* panel = window.sbStatus->findChild<QWidget*>(QStringLiteral("sbStatus.Panel(1)"));
+    ASSERT_NE(panel, nullptr);
+    panel->installEventFilter(&paints);
+    world.echo.onClosed = [&](uint32_t destination) {
+        if (destination != test::FakeEcho::value("10.1.2.1"))
+            return;
+        steps << QStringLiteral("ping %1.%2.%3 %4-%5, %6 rows, %7, timer %8")
                      .arg(window.pingTab->Text1->text(), window.pingTab->Text2->text(),
                           window.pingTab->Text3->text(), window.pingTab->Text4->text(),
-                          window.pingTab->Text5->text());
-        EXPECT_TRUE(window.state().ScheduledRunActive);
-        EXPECT_FALSE(window.timerSchedule->isActive());
-        return QString();
+                          window.pingTab->Text5->text())
+                     .arg(window.pingTab->flxOutBox->rowCount())
+                     .arg(window.state().ScheduledRunActive ? "unattended" : "attended")
+                     .arg(window.timerSchedule->isActive() ? "on" : "off");
     };
-    window.scheduledRunHooks.SaveRun = [&](const QString& r) { calls << QStringLiteral("save ") + r; };
-    window.SSTab1->setCurrentIndex(2);
     window.timerSchedule_Timer();
 
-    EXPECT_EQ(calls, (QStringList{QStringLiteral("ping 10.1.2 1-254"), QStringLiteral("save ") + kRange}));
-    EXPECT_EQ(window.SSTab1->currentIndex(), 0);
+    EXPECT_EQ(steps, (QStringList{"tab 0", "status Checking old schedules...",
+                                  "ping 10.1.2 1-254, 0 rows, unattended, timer off", "status Saving run...",
+                                  "status Updating schedules...", "status Scheduled run complete."}));
+    EXPECT_EQ(world.echo.sent.size(), 1u + 254u);
     EXPECT_TRUE(world.boxes.shown.empty());
+    EXPECT_EQ(world.folder.count("SELECT COUNT(*) FROM tblSavedRuns WHERE RunNo = 1 AND NumberOfRuns = 2"), 1)
+        << "saved under the schedule's range";
+    EXPECT_EQ(world.folder.column("SELECT SuccessIP FROM tblSuccess WHERE RunNo = 1"),
+              QStringList{"10.1.2.7"});
     EXPECT_EQ(window.databaseTab->lbCurrentSchedules->count(), 1);
     EXPECT_EQ(window.state().NextSchedDate, at(2026, 3, 18, 9, 0));
     EXPECT_EQ(window.sbStatus->panel(1), QStringLiteral("Scheduled run complete."));
     EXPECT_EQ(window.sbStatus->panel(2), QStringLiteral("Schedule: ") +
                                              platform::generalDateText(at(2026, 3, 18, 9, 0)) +
                                              QLatin1Char(' '));
+    EXPECT_TRUE(window.timerSchedule->isActive());
+    EXPECT_FALSE(window.state().ScheduledRunActive);
+}
+
+// Here Reset is not enabled (no sweep since the initialisation), so the run does not click it; and the echo
+// service refuses, so nothing is saved.
+TEST_F(MainWindowScheduleTest, RunThatCouldNotSweepSavesNothingAndSaysWhy) {
+    world.echo.refusal = "Kestrion is not allowed to send ICMP echo requests.\nEither ...";
+    window.Form_Load();
+    QStringList steps;
+    PanelPaints paints;
+    paints.steps = &steps;
+    paints.watched = {"Checking old schedules...", "Saving run..."};
+    window.sbStatus->findChild<QWidget*>(QStringLiteral("sbStatus.Panel(1)"))->installEventFilter(&paints);
+    window.timerSchedule_Timer();
+
+    EXPECT_TRUE(steps.isEmpty()) << steps.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(world.boxes.shown.empty());
+    EXPECT_EQ(world.folder.count("SELECT COUNT(*) FROM tblSavedRuns WHERE NumberOfRuns = 1"), 1);
+    EXPECT_EQ(world.folder.count("SELECT COUNT(*) FROM tblSuccess"), 0);
+    EXPECT_EQ(window.databaseTab->lbCurrentSchedules->count(), 1) << "the schedule is used up";
+    EXPECT_EQ(window.sbStatus->panel(1),
+              QStringLiteral("Scheduled run failed: Kestrion is not allowed to send ICMP echo requests."));
     EXPECT_TRUE(window.timerSchedule->isActive());
     EXPECT_FALSE(window.state().ScheduledRunActive);
 }

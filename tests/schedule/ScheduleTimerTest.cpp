@@ -16,45 +16,26 @@ namespace {
 
 const QString kRange = QStringLiteral("10.1.2.1-254");
 
-// Records what the run does to the window, and the program-wide values at the moments that matter.
-class FakeHost : public schedule::ScheduledRunHost {
+// Records the schedules handed over to be carried out and what is held; carrying one out refreshes the
+// list as the real run does, so nothing is next afterwards.
+class FakeRunner : public schedule::ScheduledRunner {
 public:
-    explicit FakeHost(platform::AppState& s) : state(s) {}
+    explicit FakeRunner(platform::AppState& s) : state(s) {}
     platform::AppState& state;
     QStringList steps;
-    bool resetIsEnabled = true;
-    bool timerEnabled = true;
-    bool activeDuringPing = false;
-    bool timerEnabledDuringPing = true;
     std::optional<QDateTime> held;
-    std::function<void()> duringPing;
+    std::optional<QDateTime> heldDuringRun;
+    std::function<void()> duringRun;
 
-    void selectPingTab() override { steps << QStringLiteral("tab"); }
-    bool resetEnabled() override { return resetIsEnabled; }
-    void clickReset() override { steps << QStringLiteral("reset"); }
-    void fillAddressBoxes(const QString& r) override { steps << QStringLiteral("fill ") + r; }
-    QString refusal;
-    QString clickPing() override {
-        steps << QStringLiteral("ping");
-        activeDuringPing = state.ScheduledRunActive;
-        timerEnabledDuringPing = timerEnabled;
-        if (duringPing)
-            duringPing();
-        return refusal;
-    }
-    void saveRun(const QString& r) override { steps << QStringLiteral("save ") + r; }
-    void deleteSchedule(const QString& line) override { steps << QStringLiteral("delete ") + line; }
-    void refreshSchedules() override {
-        steps << QStringLiteral("refresh");
+    void holdSchedule(const std::optional<QDateTime>& d) override { held = d; }
+    void carryOut(const QDateTime& scheddate, const QString& schedip) override {
+        steps << QStringLiteral("run ") + db::scheduleLine(scheddate, schedip);
+        heldDuringRun = held;
+        if (duringRun)
+            duringRun();
+        held.reset();
         state.NextSchedDate.reset();
     }
-    void setStatus(const QString& t) override { steps << QStringLiteral("status ") + t; }
-    void processEvents() override { steps << QStringLiteral("events"); }
-    void setTimerEnabled(bool e) override {
-        timerEnabled = e;
-        steps << (e ? QStringLiteral("timer on") : QStringLiteral("timer off"));
-    }
-    void holdSchedule(const std::optional<QDateTime>& d) override { held = d; }
 };
 
 class ScheduleTimerTest : public ::testing::Test {
@@ -65,56 +46,26 @@ protected:
         clock.time = at(2026, 3, 17, 14, 5, 10);
         timer.setPollInterval(5);
     }
-    bool ran() const { return host.steps.contains(QStringLiteral("ping")); }
+    bool ran() const { return !host.steps.isEmpty(); }
 
     const QDateTime due = at(2026, 3, 17, 14, 5);
     platform::AppState state;
     test::FakeClock clock;
     test::FakeMessageBoxes boxes;
-    FakeHost host{state};
+    FakeRunner host{state};
     schedule::ScheduleTimer timer{host, state, clock, boxes};
 };
 
-TEST_F(ScheduleTimerTest, DueRunFollowsItsSteps) {
+// The steps of the run itself are checked through the window (MainWindowScheduleTest).
+TEST_F(ScheduleTimerTest, DueScheduleIsHandedOverOnceAndHeldUntilThen) {
     timer.timerSchedule_Timer();
-    const QStringList expected = {
-        QStringLiteral("tab"),
-        QStringLiteral("reset"),
-        QStringLiteral("timer off"),
-        QStringLiteral("fill ") + kRange,
-        QStringLiteral("ping"),
-        QStringLiteral("events"),
-        QStringLiteral("status Saving run..."),
-        QStringLiteral("save ") + kRange,
-        QStringLiteral("events"),
-        QStringLiteral("status Updating schedules..."),
-        QStringLiteral("delete ") + db::scheduleLine(due, kRange),
-        QStringLiteral("events"),
-        QStringLiteral("refresh"),
-        QStringLiteral("timer on"),
-        QStringLiteral("status Scheduled run complete."),
-    };
-    EXPECT_EQ(host.steps, expected);
-    EXPECT_TRUE(host.activeDuringPing);
-    EXPECT_FALSE(host.timerEnabledDuringPing);
-    EXPECT_FALSE(state.ScheduledRunActive);
+    EXPECT_EQ(host.steps, QStringList{QStringLiteral("run ") + db::scheduleLine(due, kRange)});
+    EXPECT_EQ(host.heldDuringRun, due) << "held from the tick until the run lets it go";
     EXPECT_FALSE(host.held.has_value());
+    EXPECT_FALSE(timer.isWaiting());
 }
 
-TEST_F(ScheduleTimerTest, RunThatCouldNotSweepSavesNothingAndSaysWhy) {
-    host.refusal = QStringLiteral("Kestrion is not allowed to send ICMP echo requests.\nEither ...");
-    timer.timerSchedule_Timer();
-    EXPECT_FALSE(host.steps.contains(QStringLiteral("save ") + kRange));
-    EXPECT_TRUE(host.steps.contains(QStringLiteral("delete ") + db::scheduleLine(due, kRange)));
-    EXPECT_EQ(
-        host.steps.last(),
-        QStringLiteral("status Scheduled run failed: Kestrion is not allowed to send ICMP echo requests."));
-    EXPECT_TRUE(host.timerEnabled);
-    EXPECT_FALSE(state.ScheduledRunActive);
-}
-
-TEST_F(ScheduleTimerTest, ResetOnlyWhenEnabledAndNothingOutsideTheMinute) {
-    host.resetIsEnabled = false;
+TEST_F(ScheduleTimerTest, NothingOutsideTheMinute) {
     clock.time = at(2026, 3, 17, 14, 4, 59);
     timer.timerSchedule_Timer();
     clock.time = at(2026, 3, 17, 14, 6, 0);
@@ -123,7 +74,6 @@ TEST_F(ScheduleTimerTest, ResetOnlyWhenEnabledAndNothingOutsideTheMinute) {
     clock.time = at(2026, 3, 17, 14, 5, 59);
     timer.timerSchedule_Timer();
     EXPECT_TRUE(ran());
-    EXPECT_FALSE(host.steps.contains(QStringLiteral("reset")));
     // Nothing is left: a second tick in the same minute starts nothing.
     host.steps.clear();
     timer.timerSchedule_Timer();
@@ -132,7 +82,7 @@ TEST_F(ScheduleTimerTest, ResetOnlyWhenEnabledAndNothingOutsideTheMinute) {
 
 TEST_F(ScheduleTimerTest, TickDuringTheRunsOwnSweepIsIgnored) {
     int pings = 0;
-    host.duringPing = [&] {
+    host.duringRun = [&] {
         ++pings;
         timer.timerSchedule_Timer(); // the sweep's yields still deliver ticks
     };
@@ -153,7 +103,7 @@ TEST_F(ScheduleTimerTest, WaitsForTheUsersSweepThenRunsAfterItsMinute) {
     state.SweepRunning = false;
     QTRY_VERIFY(ran());
     EXPECT_FALSE(timer.isWaiting());
-    EXPECT_TRUE(host.steps.contains(QStringLiteral("delete ") + db::scheduleLine(due, kRange)));
+    EXPECT_EQ(host.steps, QStringList{QStringLiteral("run ") + db::scheduleLine(due, kRange)});
 }
 
 TEST_F(ScheduleTimerTest, WaitsWhileDatabaseBusyOrABoxIsOpen) {

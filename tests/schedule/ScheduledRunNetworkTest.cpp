@@ -11,6 +11,7 @@
 
 #include <QListWidget>
 #include <QTableWidget>
+#include <QTimer>
 #include <filesystem>
 #include <gtest/gtest.h>
 
