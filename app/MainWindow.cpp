@@ -11,6 +11,7 @@
 #include "app/StatusBar.h"
 #include "db/SavedRuns.h"
 #include "db/ScheduleStore.h"
+#include "platform/AppTitle.h"
 #include "platform/HostInfo.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Twips.h"
@@ -37,8 +38,23 @@ namespace kestrion::app {
 
 MainWindow::MainWindow(Services services, QWidget* parent) : QMainWindow(parent), services_(services) {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Kestrion"));
+    setWindowTitle(platform::appTitle());
+    createTabs();
+    createStatusBar();
+    createTimer();
+    // Client area 6945 x 5595 twips: the tab control above, the status bar below.
+    setFixedSize(platform::twips(6945), platform::twips(5295) + sbStatus->sizeHint().height());
+    createSweep();
+    connectExitButtons();
+    createSchedules();
+    createSavedRuns();
+    createReport();
+    createScheduledRun();
+    connectTabsAndOptions();
+    createFramePacing();
+}
 
+void MainWindow::createTabs() {
     SSTab1 = new QTabWidget(this);
     SSTab1->setObjectName(QStringLiteral("SSTab1"));
     pingTab = new sweep::PingTab;
@@ -50,26 +66,26 @@ MainWindow::MainWindow(Services services, QWidget* parent) : QMainWindow(parent)
     SSTab1->addTab(databaseTab, QStringLiteral("Database"));
     SSTab1->addTab(aboutTab, QStringLiteral("About"));
     setCentralWidget(SSTab1);
+}
 
+void MainWindow::createStatusBar() {
     sbStatus = new StatusBar(this);
     setStatusBar(sbStatus);
+}
 
+void MainWindow::createTimer() {
     timerSchedule = new QTimer(this);
     timerSchedule->setObjectName(QStringLiteral("timerSchedule"));
     timerSchedule->setInterval(45000);
+}
 
-    // Client area 6945 x 5595 twips: the tab control above, the status bar below.
-    setFixedSize(platform::twips(6945), platform::twips(5295) + sbStatus->sizeHint().height());
-
+void MainWindow::createSweep() {
     rangeEntry = new sweep::RangeEntry(*pingTab, state_, services_.boxes);
     pingSweep = new sweep::PingSweep(*pingTab, *rangeEntry, state_, services_.echo, services_.boxes,
                                      services_.components, *this);
-    connectExitButtons();
-    createSchedules();
-    createSavedRuns();
-    createScheduledRun();
-    connectTabsAndOptions();
+}
 
+void MainWindow::createFramePacing() {
     deferredPaint_ = new QTimer(this);
     deferredPaint_->setSingleShot(true);
     connect(deferredPaint_, &QTimer::timeout, this, [this] {
@@ -111,7 +127,7 @@ void MainWindow::SetUpWindowAbout() {
 
 void MainWindow::SSTab1_Click(int tab) {
     // The sweep may have put its percentage in the caption while the window was minimised.
-    setWindowTitle(QStringLiteral("Kestrion"));
+    setWindowTitle(platform::appTitle());
     if (options->changesPending())
         options->SaveSettings();
     switch (tab) {
@@ -192,7 +208,9 @@ void MainWindow::createSavedRuns() {
     connect(databaseTab->cmdDelSavedRun, &QPushButton::clicked, this, [this] {
         runEventGuarded(services_.boxes, [this] { savedRunsPanel_->cmdDelSavedRun_Click(); });
     });
+}
 
+void MainWindow::createReport() {
     freeIPReport_ = std::make_unique<report::FreeIPReportCommand>(
         services_.paths, state_, services_.boxes, services_.shell,
         [this](const QString& range) { return savedRuns_->FindRunNo(range); },
@@ -220,7 +238,7 @@ void MainWindow::timerSchedule_Timer() {
 void MainWindow::cmdSchedNow_Click() {
     const QString range = databaseTab->comboChooseRun->currentText();
     if (range.isEmpty()) {
-        services_.boxes.show(QStringLiteral("Kestrion No IP Specified"),
+        services_.boxes.show(platform::appTitle() + QStringLiteral(" No IP Specified"),
                              QStringLiteral("Choose a saved IP from the box above.  Then click Add Schedule"),
                              platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
         return;
@@ -239,7 +257,7 @@ void MainWindow::cmdSchedNow_Click() {
 void MainWindow::Form_Load() {
     ReadSettings(state_, services_.settings);
     SSTab1->setCurrentIndex(0);
-    setWindowTitle(QStringLiteral("Kestrion"));
+    setWindowTitle(platform::appTitle());
     sbStatus->setPanel(1, QStringLiteral("Welcome."));
     pingTab->cmdReset->setEnabled(false);
     pingTab->cmdSaveRun->setEnabled(false);

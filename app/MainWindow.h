@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
-#include <functional>
 #include <memory>
 
 class QTabWidget;
@@ -41,7 +40,8 @@ class ScheduledRun;
 class OptionsTab;
 class StatusBar;
 
-// frmMain: assembles the four tabs and the status bar and routes their events to the modules.
+// frmMain: assembles the four tabs and the status bar and routes their events to the modules. Its
+// controls are its own; tests find them by their names.
 class MainWindow : public QMainWindow, public sweep::SweepWindow {
     Q_OBJECT
 public:
@@ -75,20 +75,6 @@ public:
     void DisableDuringSweep() override;
     void EnableAfterSweep() override;
 
-    QTabWidget* SSTab1 = nullptr;
-    StatusBar* sbStatus = nullptr;
-    QTimer* timerSchedule = nullptr;
-    sweep::PingTab* pingTab = nullptr;
-    OptionsTab* optionsTab = nullptr;
-    DatabaseTab* databaseTab = nullptr;
-    AboutTab* aboutTab = nullptr;
-    sweep::RangeEntry* rangeEntry = nullptr;
-    sweep::PingSweep* pingSweep = nullptr;
-
-    // The options' rules and the About tab's contents and links.
-    OptionsController* options = nullptr;
-    About* about = nullptr;
-
     // Steps 1-2 of the set-up: the About contents, the hand cursor and WebAddress.
     void SetUpWindowAbout();
     // The tab control's click: the caption back to plain, pending options stored, the new tab's text.
@@ -104,14 +90,34 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    void createTabs();
+    void createStatusBar();
+    void createTimer();
+    void createSweep();
     void connectExitButtons();
-    void connectTabsAndOptions();
     void createSchedules();
     void createSavedRuns();
+    void createReport();
     void createScheduledRun();
+    void connectTabsAndOptions();
+    void createFramePacing();
 
     Services services_;
     platform::AppState state_;
+
+    QTabWidget* SSTab1 = nullptr;
+    StatusBar* sbStatus = nullptr;
+    QTimer* timerSchedule = nullptr;
+    sweep::PingTab* pingTab = nullptr;
+    OptionsTab* optionsTab = nullptr;
+    DatabaseTab* databaseTab = nullptr;
+    AboutTab* aboutTab = nullptr;
+
+    sweep::RangeEntry* rangeEntry = nullptr;
+    sweep::PingSweep* pingSweep = nullptr;
+    OptionsController* options = nullptr;
+    About* about = nullptr;
+
     QPointer<QWidget> splash_;
     // During a sweep the window paints at most once a frame (see event()).
     QElapsedTimer lastPaint_;

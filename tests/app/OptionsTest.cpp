@@ -142,14 +142,14 @@ TEST_F(OptionsTest, UntickAndApplyStoresFalseAndTheNextInitialisationReadsIt) {
 
     // The next Reset reads the store again and leaves the boxes empty; so does the next start.
     window->state().StartWithLocalAddress = true;
-    window->pingSweep->cmdReset_Click();
+    part<sweep::PingSweep>(*window)->cmdReset_Click();
     EXPECT_FALSE(window->state().StartWithLocalAddress);
-    EXPECT_EQ(window->pingTab->Text1->text(), QString());
-    EXPECT_EQ(window->pingTab->Text5->text(), QString());
+    EXPECT_EQ(control<QLineEdit>(*window, "Text1")->text(), QString());
+    EXPECT_EQ(control<QLineEdit>(*window, "Text5")->text(), QString());
     window.reset();
     start();
-    EXPECT_EQ(window->pingTab->Text1->text(), QString());
-    EXPECT_EQ(window->pingTab->Text4->text(), QString());
+    EXPECT_EQ(control<QLineEdit>(*window, "Text1")->text(), QString());
+    EXPECT_EQ(control<QLineEdit>(*window, "Text4")->text(), QString());
 }
 
 TEST_F(OptionsTest, TickingTheBoxAlwaysEnablesApply) {

@@ -14,7 +14,7 @@ namespace {
 class TabsTest : public WindowFixture {
 protected:
     void clickTab(int tab) {
-        QTabBar* bar = window->SSTab1->tabBar();
+        QTabBar* bar = control<QTabWidget>(*window, "SSTab1")->tabBar();
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
     }
 };
@@ -48,15 +48,15 @@ TEST_F(TabsTest, EachTabShowsItsStatusTextAndThePlainCaption) {
 
 TEST_F(TabsTest, OtherTabsCannotBeChosenWhileASweepRuns) {
     start();
-    window->pingTab->Text4->setText(QStringLiteral("1"));
-    window->pingTab->Text5->setText(QStringLiteral("3"));
+    control<QLineEdit>(*window, "Text4")->setText(QStringLiteral("1"));
+    control<QLineEdit>(*window, "Text5")->setText(QStringLiteral("3"));
     QList<int> tabDuringSweep;
     world.echo.onClosed = [&](uint32_t) {
         clickTab(1);
         clickTab(3);
-        tabDuringSweep << window->SSTab1->currentIndex();
+        tabDuringSweep << control<QTabWidget>(*window, "SSTab1")->currentIndex();
     };
-    QTest::mouseClick(window->pingTab->cmdPing, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(*window, "cmdPing"), Qt::LeftButton);
     world.echo.onClosed = nullptr;
 
     EXPECT_EQ(tabDuringSweep, (QList<int>{0, 0, 0}));
@@ -64,7 +64,7 @@ TEST_F(TabsTest, OtherTabsCannotBeChosenWhileASweepRuns) {
     EXPECT_EQ(stored(QStringLiteral("Timeout")), QStringLiteral("<missing>")) << "no tab change ran";
 
     clickTab(1);
-    EXPECT_EQ(window->SSTab1->currentIndex(), 1);
+    EXPECT_EQ(control<QTabWidget>(*window, "SSTab1")->currentIndex(), 1);
     EXPECT_EQ(status(), QStringLiteral("Ready."));
     EXPECT_EQ(stored(QStringLiteral("Timeout")), QStringLiteral("3000"));
 }

@@ -5,6 +5,7 @@
 #include "platform/DateText.h"
 #include "schedule/ScheduleDialog.h"
 #include "sweep/PingTab.h"
+#include "tests/sweep/Harness.h"
 
 #include "ScheduleTestSupport.h"
 #include "tests/support/fakes/FakeWorld.h"
@@ -21,6 +22,8 @@
 
 using namespace kestrion;
 using schedtest::at;
+using test::control;
+using test::part;
 
 namespace {
 
@@ -60,37 +63,40 @@ TEST_F(MainWindowScheduleTest, TimerCarriesOutTheDueScheduleThroughTheWindow) {
     world.echo.answer("10.0.0.9");
     world.echo.answer("10.1.2.7", 4);
     window.Form_Load();
-    ASSERT_EQ(window.databaseTab->lbCurrentSchedules->count(), 2);
-    EXPECT_TRUE(window.timerSchedule->isActive());
-    EXPECT_EQ(window.timerSchedule->interval(), 45000);
+    ASSERT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 2);
+    EXPECT_TRUE(control<QTimer>(window, "timerSchedule")->isActive());
+    EXPECT_EQ(control<QTimer>(window, "timerSchedule")->interval(), 45000);
     // An earlier sweep of the user's: its results are cleared by the Reset the run clicks first.
-    window.pingTab->Text4->setText(QStringLiteral("9"));
-    window.pingTab->Text5->setText(QStringLiteral("9"));
-    window.pingTab->cmdPing->click();
-    ASSERT_EQ(window.pingTab->flxOutBox->rowCount(), 1);
+    control<QLineEdit>(window, "Text4")->setText(QStringLiteral("9"));
+    control<QLineEdit>(window, "Text5")->setText(QStringLiteral("9"));
+    control<QPushButton>(window, "cmdPing")->click();
+    ASSERT_EQ(control<QTableWidget>(window, "flxOutBox")->rowCount(), 1);
     world.boxes.shown.clear(); // the user was told that names are not available
-    window.SSTab1->setCurrentIndex(2);
+    control<QTabWidget>(window, "SSTab1")->setCurrentIndex(2);
 
     QStringList steps;
-    QObject::connect(window.SSTab1, &QTabWidget::currentChanged,
+    QObject::connect(control<QTabWidget>(window, "SSTab1"), &QTabWidget::currentChanged,
                      [&](int tab) { steps << QStringLiteral("tab %1").arg(tab); });
     PanelPaints paints;
     paints.steps = &steps;
     paints.watched = {"Checking old schedules...", "Saving run...", "Updating schedules...",
                       "Scheduled run complete."};
-    QWidget* panel = window.sbStatus->findChild<QWidget*>(QStringLiteral("sbStatus.Panel(1)"));
+    QWidget* panel =
+        control<app::StatusBar>(window, "sbStatus")->findChild<QWidget*>(QStringLiteral("sbStatus.Panel(1)"));
     ASSERT_NE(panel, nullptr);
     panel->installEventFilter(&paints);
     world.echo.onClosed = [&](uint32_t destination) {
         if (destination != test::FakeEcho::value("10.1.2.1"))
             return;
         steps << QStringLiteral("ping %1.%2.%3 %4-%5, %6 rows, %7, timer %8")
-                     .arg(window.pingTab->Text1->text(), window.pingTab->Text2->text(),
-                          window.pingTab->Text3->text(), window.pingTab->Text4->text(),
-                          window.pingTab->Text5->text())
-                     .arg(window.pingTab->flxOutBox->rowCount())
+                     .arg(control<QLineEdit>(window, "Text1")->text(),
+                          control<QLineEdit>(window, "Text2")->text(),
+                          control<QLineEdit>(window, "Text3")->text(),
+                          control<QLineEdit>(window, "Text4")->text(),
+                          control<QLineEdit>(window, "Text5")->text())
+                     .arg(control<QTableWidget>(window, "flxOutBox")->rowCount())
                      .arg(window.state().ScheduledRunActive ? "unattended" : "attended")
-                     .arg(window.timerSchedule->isActive() ? "on" : "off");
+                     .arg(control<QTimer>(window, "timerSchedule")->isActive() ? "on" : "off");
     };
     window.timerSchedule_Timer();
 
@@ -103,13 +109,14 @@ TEST_F(MainWindowScheduleTest, TimerCarriesOutTheDueScheduleThroughTheWindow) {
         << "saved under the schedule's range";
     EXPECT_EQ(world.folder.column("SELECT SuccessIP FROM tblSuccess WHERE RunNo = 1"),
               QStringList{"10.1.2.7"});
-    EXPECT_EQ(window.databaseTab->lbCurrentSchedules->count(), 1);
+    EXPECT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 1);
     EXPECT_EQ(window.state().NextSchedDate, at(2026, 3, 18, 9, 0));
-    EXPECT_EQ(window.sbStatus->panel(1), QStringLiteral("Scheduled run complete."));
-    EXPECT_EQ(window.sbStatus->panel(2), QStringLiteral("Schedule: ") +
-                                             platform::generalDateText(at(2026, 3, 18, 9, 0)) +
-                                             QLatin1Char(' '));
-    EXPECT_TRUE(window.timerSchedule->isActive());
+    EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(1),
+              QStringLiteral("Scheduled run complete."));
+    EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(2),
+              QStringLiteral("Schedule: ") + platform::generalDateText(at(2026, 3, 18, 9, 0)) +
+                  QLatin1Char(' '));
+    EXPECT_TRUE(control<QTimer>(window, "timerSchedule")->isActive());
     EXPECT_FALSE(window.state().ScheduledRunActive);
 }
 
@@ -122,23 +129,25 @@ TEST_F(MainWindowScheduleTest, RunThatCouldNotSweepSavesNothingAndSaysWhy) {
     PanelPaints paints;
     paints.steps = &steps;
     paints.watched = {"Checking old schedules...", "Saving run..."};
-    window.sbStatus->findChild<QWidget*>(QStringLiteral("sbStatus.Panel(1)"))->installEventFilter(&paints);
+    control<app::StatusBar>(window, "sbStatus")
+        ->findChild<QWidget*>(QStringLiteral("sbStatus.Panel(1)"))
+        ->installEventFilter(&paints);
     window.timerSchedule_Timer();
 
     EXPECT_TRUE(steps.isEmpty()) << steps.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(world.boxes.shown.empty());
     EXPECT_EQ(world.folder.count("SELECT COUNT(*) FROM tblSavedRuns WHERE NumberOfRuns = 1"), 1);
     EXPECT_EQ(world.folder.count("SELECT COUNT(*) FROM tblSuccess"), 0);
-    EXPECT_EQ(window.databaseTab->lbCurrentSchedules->count(), 1) << "the schedule is used up";
-    EXPECT_EQ(window.sbStatus->panel(1),
+    EXPECT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 1) << "the schedule is used up";
+    EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(1),
               QStringLiteral("Scheduled run failed: Kestrion is not allowed to send ICMP echo requests."));
-    EXPECT_TRUE(window.timerSchedule->isActive());
+    EXPECT_TRUE(control<QTimer>(window, "timerSchedule")->isActive());
     EXPECT_FALSE(window.state().ScheduledRunActive);
 }
 
 TEST_F(MainWindowScheduleTest, AddScheduleOpensTheDialogAndDisablesTheWindow) {
     window.RefreshSchedules();
-    QTest::mouseClick(window.databaseTab->cmdSchedNow, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(window, "cmdSchedNow"), Qt::LeftButton);
     ASSERT_EQ(world.boxes.shown.size(), 1u);
     EXPECT_EQ(world.boxes.shown[0].title, QStringLiteral("Kestrion No IP Specified"));
     EXPECT_EQ(world.boxes.shown[0].text,
@@ -146,8 +155,8 @@ TEST_F(MainWindowScheduleTest, AddScheduleOpensTheDialogAndDisablesTheWindow) {
     EXPECT_EQ(world.boxes.shown[0].icon, platform::MsgIcon::Exclamation);
     EXPECT_EQ(window.frmSchedule(), nullptr);
 
-    window.databaseTab->comboChooseRun->addItem(kRange);
-    QTest::mouseClick(window.databaseTab->cmdSchedNow, Qt::LeftButton);
+    control<QComboBox>(window, "comboChooseRun")->addItem(kRange);
+    QTest::mouseClick(control<QPushButton>(window, "cmdSchedNow"), Qt::LeftButton);
     schedule::ScheduleDialog* dialog = window.frmSchedule();
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(dialog->isVisible());
@@ -165,16 +174,16 @@ TEST_F(MainWindowScheduleTest, AddScheduleOpensTheDialogAndDisablesTheWindow) {
     EXPECT_TRUE(window.isEnabled());
     ASSERT_EQ(world.boxes.shown.size(), 2u);
     EXPECT_EQ(world.boxes.shown[1].text, QStringLiteral("Schedule saved."));
-    EXPECT_EQ(window.databaseTab->lbCurrentSchedules->count(), 3);
+    EXPECT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 3);
     QTRY_COMPARE(window.frmSchedule(), nullptr);
 }
 
 TEST_F(MainWindowScheduleTest, DeleteSchedButtonRemovesTheSelectedLine) {
     window.RefreshSchedules();
-    auto* list = window.databaseTab->lbCurrentSchedules;
+    auto* list = control<QListWidget>(window, "lbCurrentSchedules");
     list->setCurrentRow(1);
     world.boxes.answers = {platform::AnswerYes};
-    QTest::mouseClick(window.databaseTab->cmdDeleteSchedule, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(window, "cmdDeleteSchedule"), Qt::LeftButton);
     EXPECT_EQ(list->count(), 1);
     EXPECT_EQ(list->item(0)->text(), db::scheduleLine(at(2026, 3, 17, 14, 5), kRange));
 }
@@ -185,11 +194,11 @@ namespace {
 TEST_F(MainWindowScheduleTest, DeletingTheSavedRunEmptiesItsSchedules) {
     window.RefreshSchedules();
     window.FillSavedRunList();
-    ASSERT_EQ(window.databaseTab->comboChooseRun->currentText(), kRange);
+    ASSERT_EQ(control<QComboBox>(window, "comboChooseRun")->currentText(), kRange);
     world.boxes.answers = {platform::AnswerYes};
-    QTest::mouseClick(window.databaseTab->cmdDelSavedRun, Qt::LeftButton);
-    EXPECT_EQ(window.databaseTab->lbCurrentSchedules->count(), 0);
-    EXPECT_EQ(window.sbStatus->panel(2), QStringLiteral("No current schedule"));
+    QTest::mouseClick(control<QPushButton>(window, "cmdDelSavedRun"), Qt::LeftButton);
+    EXPECT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 0);
+    EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(2), QStringLiteral("No current schedule"));
     EXPECT_FALSE(window.state().NextSchedDate.has_value());
 }
 } // namespace

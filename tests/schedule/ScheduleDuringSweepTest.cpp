@@ -6,6 +6,7 @@
 #include "schedule/ScheduleTimer.h"
 #include "sweep/PingTab.h"
 #include "tests/support/fakes/FakeWorld.h"
+#include "tests/sweep/Harness.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -31,7 +32,7 @@ TEST(ScheduleDuringSweep, WaitsForTheUsersSweepThenRunsItsOwn) {
     app::MainWindow window(services);
     window.Form_Load();
     window.scheduleTimer()->setPollInterval(1);
-    ASSERT_EQ(window.databaseTab->lbCurrentSchedules->count(), 1);
+    ASSERT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 1);
 
     auto savedAddresses = [&] {
         return world.folder.column(QStringLiteral("SELECT SuccessIP FROM tblSuccess WHERE RunNo = 2"));
@@ -51,22 +52,23 @@ TEST(ScheduleDuringSweep, WaitsForTheUsersSweepThenRunsItsOwn) {
     };
 
     auto set = [&](QLineEdit* box, const char* text) { box->setText(QLatin1String(text)); };
-    set(window.pingTab->Text1, "10");
-    set(window.pingTab->Text2, "9");
-    set(window.pingTab->Text3, "9");
-    set(window.pingTab->Text4, "1");
-    set(window.pingTab->Text5, "3");
-    window.pingTab->cmdPing->click();
+    set(control<QLineEdit>(window, "Text1"), "10");
+    set(control<QLineEdit>(window, "Text2"), "9");
+    set(control<QLineEdit>(window, "Text3"), "9");
+    set(control<QLineEdit>(window, "Text4"), "1");
+    set(control<QLineEdit>(window, "Text5"), "3");
+    control<QPushButton>(window, "cmdPing")->click();
     // nothing of the scheduled run happened inside the user's sweep
     EXPECT_TRUE(savedAddresses().isEmpty());
     EXPECT_FALSE(startedDuringUsersSweep);
 
-    QTRY_COMPARE(window.sbStatus->panel(1), QStringLiteral("Scheduled run complete."));
+    QTRY_COMPARE(control<app::StatusBar>(window, "sbStatus")->panel(1),
+                 QStringLiteral("Scheduled run complete."));
     EXPECT_EQ(savedAddresses(), QStringList{QStringLiteral("10.1.2.7")})
         << "saved under the schedule's range";
     EXPECT_EQ(world.folder.count("SELECT NumberOfRuns FROM tblSavedRuns WHERE RunNo = 2"), 2);
-    EXPECT_EQ(window.databaseTab->lbCurrentSchedules->count(), 0);
-    EXPECT_EQ(window.sbStatus->panel(2), QStringLiteral("No current schedule"));
+    EXPECT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 0);
+    EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(2), QStringLiteral("No current schedule"));
     EXPECT_TRUE(world.boxes.shown.empty());
 }
 

@@ -14,7 +14,7 @@ const QString k0To254 = QStringLiteral("The number entered here must be between 
 TEST(RangeEntry, TypingMovesAlongTheBoxes) {
     Harness h;
     h.state().StartWithLocalAddress = false;
-    h.window->rangeEntry->applyStartupRule(QString());
+    part<sweep::RangeEntry>(*h.window)->applyStartupRule(QString());
     QStringList echoes;
     QObject::connect(h.box("txEchoAddr(0)"), &QLineEdit::textChanged, [&](const QString& t) { echoes << t; });
     h.box("Text1")->setFocus();
@@ -191,7 +191,7 @@ TEST(RangeEntry, AcceptedBoxesBecomeTheRange) {
         SCOPED_TRACE(r.name);
         Harness h;
         h.setRange(r.boxes[0], r.boxes[1], r.boxes[2], r.boxes[3], r.boxes[4]);
-        h.window->rangeEntry->TakeRange();
+        part<sweep::RangeEntry>(*h.window)->TakeRange();
         EXPECT_FALSE(h.state().EntryError);
         EXPECT_TRUE(h.world.boxes.shown.empty());
         for (int i = 0; i < 5; ++i)
@@ -217,7 +217,7 @@ TEST(RangeEntry, FillAddressBoxesAndTheStartUpRule) {
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         Harness h;
-        h.window->rangeEntry->FillAddressBoxes(QLatin1String(r.address));
+        part<sweep::RangeEntry>(*h.window)->FillAddressBoxes(QLatin1String(r.address));
         for (int i = 0; i < 5; ++i)
             EXPECT_EQ(h.box(qPrintable(QStringLiteral("Text%1").arg(i + 1)))->text(), r.boxes[i]) << i;
         for (int i = 0; i < 3; ++i)
