@@ -80,9 +80,9 @@ void MainWindow::createTimer() {
 }
 
 void MainWindow::createSweep() {
-    rangeEntry = new sweep::RangeEntry(*pingTab, state_, services_.boxes);
-    pingSweep = new sweep::PingSweep(*pingTab, *rangeEntry, state_, services_.echo, services_.boxes,
-                                     services_.components, *this);
+    rangeEntry = new sweep::RangeEntry(*pingTab, state_.sweep, state_.options, services_.boxes);
+    pingSweep = new sweep::PingSweep(*pingTab, *rangeEntry, state_.sweep, state_.options, services_.echo,
+                                     services_.boxes, services_.components, *this);
 }
 
 void MainWindow::createFramePacing() {
@@ -101,7 +101,7 @@ bool MainWindow::event(QEvent* event) {
     // A sweep changes the status bar, the grid and the lists for every address, often faster than a
     // screen shows frames; painting each change would cost more than the echo itself. What is left
     // unpainted stays marked dirty and is painted with the next frame.
-    if (event->type() == QEvent::UpdateRequest && state_.SweepRunning) {
+    if (event->type() == QEvent::UpdateRequest && state_.sweep.SweepRunning) {
         if (lastPaint_.isValid() && lastPaint_.elapsed() < kFrameMs) {
             if (!deferredPaint_->isActive())
                 deferredPaint_->start(kFrameMs - static_cast<int>(lastPaint_.elapsed()));
@@ -113,7 +113,7 @@ bool MainWindow::event(QEvent* event) {
 }
 
 void MainWindow::connectTabsAndOptions() {
-    options = new OptionsController(state_, services_.settings, *optionsTab, this);
+    options = new OptionsController(state_.options, services_.settings, *optionsTab, this);
     about = new About(*aboutTab, services_.host, services_.shell, services_.paths, this);
     QPushButton* help[3] = {aboutTab->cmdLaunchHelp0, pingTab->cmdLaunchHelp1, databaseTab->cmdLaunchHelp2};
     for (int i = 0; i < 3; ++i)
@@ -154,11 +154,11 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::createSchedules() {
-    scheduleStore_ = std::make_unique<db::ScheduleStore>(services_.paths, state_);
+    scheduleStore_ = std::make_unique<db::ScheduleStore>(services_.paths, state_.database);
     schedulesPanel_ = std::make_unique<schedule::SchedulesPanel>(
         databaseTab->lbCurrentSchedules,
-        [this](const QString& text) { sbStatus->setPanelAndRepaint(2, text); }, *scheduleStore_, state_,
-        services_.boxes, services_.clock);
+        [this](const QString& text) { sbStatus->setPanelAndRepaint(2, text); }, *scheduleStore_,
+        state_.schedule, services_.boxes, services_.clock);
     // A database failure inside these events ends the program after showing it (FatalError.h).
     connect(timerSchedule, &QTimer::timeout, this,
             [this] { runEventGuarded(services_.boxes, [this] { timerSchedule_Timer(); }); });
@@ -172,9 +172,9 @@ void MainWindow::createScheduledRun() {
     scheduledRun_ =
         std::make_unique<ScheduledRun>(ScheduledRunParts{*SSTab1, *sbStatus, *timerSchedule, *pingSweep,
                                                          *rangeEntry, *savedRunsPanel_, *schedulesPanel_},
-                                       state_);
-    scheduleTimer_ =
-        new schedule::ScheduleTimer(*scheduledRun_, state_, services_.clock, services_.boxes, this);
+                                       state_.sweep);
+    scheduleTimer_ = new schedule::ScheduleTimer(*scheduledRun_, state_.schedule, state_.sweep.SweepRunning,
+                                                 state_.database, services_.clock, services_.boxes, this);
     scheduleTimer_->setEventBoundary(
         [this](const std::function<void()>& work) { runEventGuarded(services_.boxes, work); });
     timerSchedule->start();
@@ -189,19 +189,21 @@ void MainWindow::FillSavedRunList() {
 }
 
 void MainWindow::createSavedRuns() {
-    savedRuns_ = std::make_unique<db::SavedRuns>(services_.paths, state_, services_.boxes, services_.clock);
+    savedRuns_ =
+        std::make_unique<db::SavedRuns>(services_.paths, state_.database, services_.boxes, services_.clock);
     savedRunsPanel_ = std::make_unique<SavedRunsPanel>(
         SavedRunsControls{databaseTab->comboChooseRun, databaseTab->lblAdvDateCreated[1],
                           databaseTab->lblAdvNumRuns[1], databaseTab->cmdDelSavedRun,
                           databaseTab->cmdFreeIPReport, pingTab->cmdSaveRun},
-        *savedRuns_, state_, services_.boxes);
+        *savedRuns_, state_.sweep, services_.boxes);
     savedRunsPanel_->connectControls();
     // Deleting a saved run deletes its schedules with it.
     savedRunsPanel_->schedulesChanged = [this] { RefreshSchedules(); };
     connect(pingTab->cmdSaveRun, &QPushButton::clicked, this, [this] {
         runEventGuarded(services_.boxes, [this] {
-            savedRunsPanel_->cmdSaveRun_Click(rangeTextForSweep(state_.Octet1, state_.Octet2, state_.Octet3,
-                                                                state_.FirstHost, state_.LastHost),
+            savedRunsPanel_->cmdSaveRun_Click(rangeTextForSweep(state_.sweep.Octet1, state_.sweep.Octet2,
+                                                                state_.sweep.Octet3, state_.sweep.FirstHost,
+                                                                state_.sweep.LastHost),
                                               pingSweep->resultRows());
         });
     });
@@ -212,7 +214,7 @@ void MainWindow::createSavedRuns() {
 
 void MainWindow::createReport() {
     freeIPReport_ = std::make_unique<report::FreeIPReportCommand>(
-        services_.paths, state_, services_.boxes, services_.shell,
+        services_.paths, state_.database, services_.boxes, services_.shell,
         [this](const QString& range) { return savedRuns_->FindRunNo(range); },
         [this](const QString& text) { sbStatus->setPanelAndRepaint(1, text); });
     connect(databaseTab->cmdFreeIPReport, &QPushButton::clicked, this,
@@ -243,10 +245,10 @@ void MainWindow::cmdSchedNow_Click() {
                              platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
         return;
     }
-    state_.NewSchedIP = range;
+    state_.schedule.NewSchedIP = range;
     // A window of its own rather than a child: disabling the main window would disable a child too.
     frmSchedule_ = new schedule::ScheduleDialog(
-        state_, services_.clock, services_.boxes,
+        state_.schedule, services_.clock, services_.boxes,
         {[this] { schedulesPanel_->AddSchedule(); }, [this] { setEnabled(true); }});
     frmSchedule_->show();
     if (frmSchedule_->windowHandle() && windowHandle())
@@ -255,14 +257,14 @@ void MainWindow::cmdSchedNow_Click() {
 }
 
 void MainWindow::Form_Load() {
-    ReadSettings(state_, services_.settings);
+    ReadSettings(state_.options, services_.settings);
     SSTab1->setCurrentIndex(0);
     setWindowTitle(platform::appTitle());
     sbStatus->setPanel(1, QStringLiteral("Welcome."));
     pingTab->cmdReset->setEnabled(false);
     pingTab->cmdSaveRun->setEnabled(false);
-    state_.StopRequest = QStringLiteral("False");
-    state_.ScheduledRunActive = false;
+    state_.sweep.StopRequest = QStringLiteral("False");
+    state_.sweep.ScheduledRunActive = false;
     SetUpWindow();
     show();
     rangeEntry->applyStartupRule(services_.host.localAddress());
@@ -292,7 +294,7 @@ void MainWindow::cmdExit_Click(int index) {
     if (!pingTab->Text1->isEnabled()) {
         pingTab->cmdPing->setEnabled(false);
         pingTab->cmdReset->setEnabled(true);
-        state_.StopRequest = QStringLiteral("Exit");
+        state_.sweep.StopRequest = QStringLiteral("Exit");
     }
     close();
 }
@@ -300,8 +302,8 @@ void MainWindow::cmdExit_Click(int index) {
 void MainWindow::closeEvent(QCloseEvent* event) {
     // The close box during a sweep ends the program like Exit: the sweep returns at its next check
     // without touching the window.
-    if (state_.SweepRunning)
-        state_.StopRequest = QStringLiteral("Exit");
+    if (state_.sweep.SweepRunning)
+        state_.sweep.StopRequest = QStringLiteral("Exit");
     if (splash_)
         splash_->close();
     event->accept();
@@ -332,7 +334,7 @@ void MainWindow::DisableDuringSweep() {
 }
 
 void MainWindow::EnableAfterSweep() {
-    if (state_.StopRequest == QStringLiteral("Exit"))
+    if (state_.sweep.StopRequest == QStringLiteral("Exit"))
         return;
     for (int i = 1; i <= 3; ++i)
         SSTab1->setTabEnabled(i, true);

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "app/AppState.h"
 #include "app/Services.h"
-#include "platform/AppState.h"
 #include "sweep/PingSweep.h"
 
 #include <QElapsedTimer>
@@ -48,7 +48,7 @@ public:
     explicit MainWindow(Services services, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    platform::AppState& state() { return state_; }
+    AppState& state() { return state_; }
     const Services& services() const { return services_; }
 
     // The main window's initialisation: run when the window is first loaded, by Reset and after an
@@ -103,7 +103,7 @@ private:
     void createFramePacing();
 
     Services services_;
-    platform::AppState state_;
+    AppState state_;
 
     QTabWidget* SSTab1 = nullptr;
     StatusBar* sbStatus = nullptr;

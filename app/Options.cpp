@@ -1,7 +1,6 @@
 #include "app/Options.h"
 
 #include "app/OptionsTab.h"
-#include "platform/AppState.h"
 #include "platform/Settings.h"
 
 #include <QCheckBox>
@@ -44,13 +43,13 @@ bool readBool(const platform::SettingsStore& settings, const QString& key, bool 
 }
 } // namespace
 
-void ReadSettings(platform::AppState& state, const platform::SettingsStore& settings) {
+void ReadSettings(sweep::SweepOptions& state, const platform::SettingsStore& settings) {
     state.StartWithLocalAddress = readBool(settings, kStartKey, true);
     state.PacketSize = readShort(settings, kPacketSizeKey, 64, 0);
     state.Timeout = readShort(settings, kTimeoutKey, 3000, 1);
 }
 
-OptionsController::OptionsController(platform::AppState& state, platform::SettingsStore& settings,
+OptionsController::OptionsController(sweep::SweepOptions& state, platform::SettingsStore& settings,
                                      OptionsTab& tab, QObject* parent)
     : QObject(parent), state_(state), settings_(settings), tab_(tab) {
     // `toggled` fires for code and user alike, and only on a real change: a button that is already

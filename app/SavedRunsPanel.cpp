@@ -18,7 +18,7 @@ QString rangeTextForSweep(const QString& octet1, const QString& octet2, const QS
 }
 
 SavedRunsPanel::SavedRunsPanel(const SavedRunsControls& controls, db::SavedRuns& savedRuns,
-                               platform::AppState& state, platform::MessageBoxes& boxes)
+                               const sweep::SweepState& state, platform::MessageBoxes& boxes)
     : controls_(controls), savedRuns_(savedRuns), state_(state), boxes_(boxes) {}
 
 void SavedRunsPanel::connectControls() {

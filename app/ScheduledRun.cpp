@@ -3,7 +3,6 @@
 #include "app/SavedRunsPanel.h"
 #include "app/StatusBar.h"
 #include "db/ScheduleStore.h"
-#include "platform/AppState.h"
 #include "schedule/SchedulesPanel.h"
 #include "sweep/PingSweep.h"
 #include "sweep/RangeEntry.h"
@@ -14,7 +13,7 @@
 
 namespace kestrion::app {
 
-ScheduledRun::ScheduledRun(const ScheduledRunParts& parts, platform::AppState& state)
+ScheduledRun::ScheduledRun(const ScheduledRunParts& parts, sweep::SweepState& state)
     : parts_(parts), state_(state) {}
 
 void ScheduledRun::holdSchedule(const std::optional<QDateTime>& scheddate) {

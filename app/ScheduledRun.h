@@ -1,6 +1,7 @@
 #pragma once
 
 #include "schedule/ScheduleTimer.h"
+#include "sweep/SweepState.h"
 
 class QTabWidget;
 class QTimer;
@@ -11,9 +12,6 @@ class RangeEntry;
 } // namespace kestrion::sweep
 namespace kestrion::schedule {
 class SchedulesPanel;
-}
-namespace kestrion::platform {
-struct AppState;
 }
 
 namespace kestrion::app {
@@ -36,7 +34,7 @@ struct ScheduledRunParts {
 // schedule and the refresh, with every question of the sweep and the save answered unasked.
 class ScheduledRun final : public schedule::ScheduledRunner {
 public:
-    ScheduledRun(const ScheduledRunParts& parts, platform::AppState& state);
+    ScheduledRun(const ScheduledRunParts& parts, sweep::SweepState& state);
 
     void holdSchedule(const std::optional<QDateTime>& scheddate) override;
     void carryOut(const QDateTime& scheddate, const QString& schedip) override;
@@ -45,7 +43,7 @@ private:
     void endWithoutSweep(const QDateTime& scheddate, const QString& schedip, const QString& refusal);
 
     ScheduledRunParts parts_;
-    platform::AppState& state_;
+    sweep::SweepState& state_;
 };
 
 } // namespace kestrion::app

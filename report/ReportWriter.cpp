@@ -105,13 +105,13 @@ QByteArray FormatFreeIPReport(const ReportHeading& heading, const QStringList& f
     return out;
 }
 
-bool WriteFreeIPReport(const platform::AppPaths& paths, platform::AppState& state,
-                       platform::MessageBoxes& boxes, platform::Shell& shell) {
+bool WriteFreeIPReport(const platform::AppPaths& paths, db::DatabaseBusy& busy, platform::MessageBoxes& boxes,
+                       platform::Shell& shell) {
     std::optional<ReportHeading> heading;
     QStringList freeAddresses;
     QStringList usedAddresses;
     {
-        db::RunDatabase run(paths, state);
+        db::RunDatabase run(paths, busy);
         {
             auto current = run.db().prepare(
                 "SELECT RunIP, RunCreateDate, NumberOfRuns FROM tblCurrentRun ORDER BY rowid;");

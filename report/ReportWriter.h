@@ -1,7 +1,7 @@
 #pragma once
 
+#include "db/DatabaseBusy.h"
 #include "platform/AppPaths.h"
-#include "platform/AppState.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Shell.h"
 
@@ -33,7 +33,7 @@ QByteArray FormatFreeIPReport(const ReportHeading& heading, const QStringList& f
 // Writes IPReport.txt in the data folder from the work tables of the last BuildReportTables and
 // hands it to the shell. Without a tblCurrentRun row it shows "Data Not Found", writes nothing
 // and returns false. Database and file failures throw db::DbError.
-bool WriteFreeIPReport(const platform::AppPaths& paths, platform::AppState& state,
-                       platform::MessageBoxes& boxes, platform::Shell& shell);
+bool WriteFreeIPReport(const platform::AppPaths& paths, db::DatabaseBusy& busy, platform::MessageBoxes& boxes,
+                       platform::Shell& shell);
 
 } // namespace kestrion::report

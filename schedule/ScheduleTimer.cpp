@@ -10,9 +10,11 @@ bool isDue(const std::optional<QDateTime>& next, const QDateTime& now) {
     return next && next->isValid() && minuteText(*next) == minuteText(now);
 }
 
-ScheduleTimer::ScheduleTimer(ScheduledRunner& runner, platform::AppState& state, platform::Clock& clock,
-                             const platform::MessageBoxes& boxes, QObject* parent)
-    : QObject(parent), runner_(runner), state_(state), clock_(clock), boxes_(boxes) {
+ScheduleTimer::ScheduleTimer(ScheduledRunner& runner, const ScheduleState& schedules,
+                             const bool& sweepRunning, const db::DatabaseBusy& database,
+                             platform::Clock& clock, const platform::MessageBoxes& boxes, QObject* parent)
+    : QObject(parent), runner_(runner), state_(schedules), sweepRunning_(sweepRunning), database_(database),
+      clock_(clock), boxes_(boxes) {
     poll_.setSingleShot(true);
     poll_.setInterval(250);
     connect(&poll_, &QTimer::timeout, this, [this] {
@@ -37,7 +39,7 @@ void ScheduleTimer::timerSchedule_Timer() {
 bool ScheduleTimer::mustWait() const {
     // Timers also fire inside the sweep's echo wait and inside modal boxes' event loops; driving the
     // window from there would mix the scheduled sweep into the user's or take over the open database.
-    return state_.SweepRunning || state_.DatabaseBusy > 0 || boxes_.isShowing();
+    return sweepRunning_ || database_.depth > 0 || boxes_.isShowing();
 }
 
 void ScheduleTimer::tryPending() {

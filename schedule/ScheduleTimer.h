@@ -1,8 +1,9 @@
 #pragma once
 
-#include "platform/AppState.h"
+#include "db/DatabaseBusy.h"
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
+#include "schedule/ScheduleState.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -34,7 +35,9 @@ public:
 class ScheduleTimer : public QObject {
     Q_OBJECT
 public:
-    ScheduleTimer(ScheduledRunner& runner, platform::AppState& state, platform::Clock& clock,
+    // `sweepRunning` is the sweep state's flag, true while any sweep runs.
+    ScheduleTimer(ScheduledRunner& runner, const ScheduleState& schedules, const bool& sweepRunning,
+                  const db::DatabaseBusy& database, platform::Clock& clock,
                   const platform::MessageBoxes& boxes, QObject* parent = nullptr);
 
     void timerSchedule_Timer();
@@ -54,7 +57,9 @@ private:
     void run(const Due& due);
 
     ScheduledRunner& runner_;
-    platform::AppState& state_;
+    const ScheduleState& state_;
+    const bool& sweepRunning_;
+    const db::DatabaseBusy& database_;
     platform::Clock& clock_;
     const platform::MessageBoxes& boxes_;
     std::optional<Due> pending_;

@@ -1,6 +1,5 @@
 #include "sweep/PingSweep.h"
 
-#include "platform/AppState.h"
 #include "platform/AppTitle.h"
 #include "platform/BlockingCall.h"
 #include "platform/EchoService.h"
@@ -30,10 +29,11 @@ const QString kGridFormat =
 constexpr int kColumnTwips[3] = {1500, 2400, 575};
 } // namespace
 
-PingSweep::PingSweep(PingTab& tab, RangeEntry& range, platform::AppState& state, platform::EchoService& echo,
-                     platform::MessageBoxes& boxes, com::ComponentFactory& components, SweepWindow& window)
-    : QObject(&tab), tab_(tab), range_(range), state_(state), boxes_(boxes), window_(window),
-      engine_(echo, &components) {
+PingSweep::PingSweep(PingTab& tab, RangeEntry& range, SweepState& state, const SweepOptions& options,
+                     platform::EchoService& echo, platform::MessageBoxes& boxes,
+                     com::ComponentFactory& components, SweepWindow& window)
+    : QObject(&tab), tab_(tab), range_(range), state_(state), options_(options), boxes_(boxes),
+      window_(window), engine_(echo, &components) {
     connect(tab_.cmdPing, &QPushButton::clicked, this, &PingSweep::cmdPing_Click);
     connect(tab_.cmdCancelPing, &QPushButton::clicked, this, &PingSweep::cmdCancelPing_Click);
     connect(tab_.cmdReset, &QPushButton::clicked, this, &PingSweep::cmdReset_Click);
@@ -130,7 +130,7 @@ void PingSweep::PingRange() {
     lastRefusal_.clear();
     const SweepRange range{state_.Octet1, state_.Octet2, state_.Octet3, state_.FirstHost, state_.LastHost};
     const SweepResult result =
-        engine_.run(range, {state_.Timeout, state_.PacketSize}, *this, state_.PercentDone);
+        engine_.run(range, {options_.Timeout, options_.PacketSize}, *this, state_.PercentDone);
     state_.PercentDone = result.percentDone;
     switch (result.outcome) {
     case SweepOutcome::Refused:

@@ -2,13 +2,13 @@
 
 #include "db/SavedRuns.h"
 #include "sweep/SweepEngine.h"
+#include "sweep/SweepState.h"
 
 #include <QObject>
 #include <cstdint>
 #include <vector>
 
 namespace kestrion::platform {
-struct AppState;
 class EchoService;
 class MessageBoxes;
 } // namespace kestrion::platform
@@ -40,8 +40,9 @@ public:
 class PingSweep : public QObject, private SweepObserver {
     Q_OBJECT
 public:
-    PingSweep(PingTab& tab, RangeEntry& range, platform::AppState& state, platform::EchoService& echo,
-              platform::MessageBoxes& boxes, com::ComponentFactory& components, SweepWindow& window);
+    PingSweep(PingTab& tab, RangeEntry& range, SweepState& state, const SweepOptions& options,
+              platform::EchoService& echo, platform::MessageBoxes& boxes, com::ComponentFactory& components,
+              SweepWindow& window);
 
     void cmdPing_Click();
     void cmdCancelPing_Click();
@@ -79,7 +80,8 @@ private:
 
     PingTab& tab_;
     RangeEntry& range_;
-    platform::AppState& state_;
+    SweepState& state_;
+    const SweepOptions& options_;
     platform::MessageBoxes& boxes_;
     SweepWindow& window_;
     SweepEngine engine_;

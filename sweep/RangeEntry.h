@@ -1,11 +1,12 @@
 #pragma once
 
+#include "sweep/SweepState.h"
+
 #include <QObject>
 
 class QLineEdit;
 
 namespace kestrion::platform {
-struct AppState;
 class MessageBoxes;
 } // namespace kestrion::platform
 
@@ -18,7 +19,7 @@ class PingTab;
 class RangeEntry : public QObject {
     Q_OBJECT
 public:
-    RangeEntry(PingTab& tab, platform::AppState& state, platform::MessageBoxes& boxes);
+    RangeEntry(PingTab& tab, SweepState& state, const SweepOptions& options, platform::MessageBoxes& boxes);
 
     // Checks the boxes in order and copies them into Octet1..3, FirstHost and LastHost; at the first
     // bad box sets EntryError, focuses Text1 and stops (one message per pass at most).
@@ -40,7 +41,8 @@ private:
     void moveFocusAfter(int index);
 
     PingTab& tab_;
-    platform::AppState& state_;
+    SweepState& state_;
+    const SweepOptions& options_;
     platform::MessageBoxes& boxes_;
 };
 

@@ -51,12 +51,12 @@ TEST(Startup, ShowsTheMainWindowInitialisedAndClosesTheSplash) {
     EXPECT_FALSE(control<QPushButton>(w, "cmdReset")->isEnabled());
     EXPECT_FALSE(control<QPushButton>(w, "cmdSaveRun")->isEnabled());
     EXPECT_EQ(w.focusWidget(), control<QPushButton>(w, "cmdPing"));
-    EXPECT_EQ(w.state().StopRequest, "False");
-    EXPECT_FALSE(w.state().ScheduledRunActive);
+    EXPECT_EQ(w.state().sweep.StopRequest, "False");
+    EXPECT_FALSE(w.state().sweep.ScheduledRunActive);
     // No stored settings: the defaults.
-    EXPECT_EQ(w.state().PacketSize, 64);
-    EXPECT_EQ(w.state().Timeout, 3000);
-    EXPECT_TRUE(w.state().StartWithLocalAddress);
+    EXPECT_EQ(w.state().options.PacketSize, 64);
+    EXPECT_EQ(w.state().options.Timeout, 3000);
+    EXPECT_TRUE(w.state().options.StartWithLocalAddress);
     EXPECT_EQ(control<QLineEdit>(w, "Text1")->text(), "10");
     EXPECT_EQ(control<QLineEdit>(w, "Text3")->text(), "0");
     EXPECT_EQ(control<QLineEdit>(w, "Text5")->text(), "254");
@@ -76,14 +76,14 @@ TEST(Startup, InitialisationRunsItsStepsInOrder) {
              << (control<QPushButton>(w, "cmdPing")->isEnabled() ? "ping enabled" : "ping disabled")
              << control<QLineEdit>(w, "Text1")->text();
     };
-    w.state().StopRequest = QStringLiteral("Cancel");
-    w.state().ScheduledRunActive = true;
+    w.state().sweep.StopRequest = QStringLiteral("Cancel");
+    w.state().sweep.ScheduledRunActive = true;
     w.Form_Load();
     EXPECT_EQ(seen, QStringList({"Checking old schedules...", "shown", "ping disabled", "10"}));
     EXPECT_EQ(control<app::StatusBar>(w, "sbStatus")->panel(1), "Welcome.");
-    EXPECT_EQ(w.state().Timeout, 500);
-    EXPECT_EQ(w.state().StopRequest, "False");
-    EXPECT_FALSE(w.state().ScheduledRunActive);
+    EXPECT_EQ(w.state().options.Timeout, 500);
+    EXPECT_EQ(w.state().sweep.StopRequest, "False");
+    EXPECT_FALSE(w.state().sweep.ScheduledRunActive);
 }
 
 TEST(Startup, SplashLabelsAndWaysToCloseIt) {
@@ -118,7 +118,7 @@ TEST(Startup, ExitButtonsCloseTheWindow) {
         EXPECT_EQ(exit->text(), "Exit");
         exit->click();
         EXPECT_FALSE(w.isVisible()) << i;
-        EXPECT_EQ(w.state().StopRequest, "False") << "no sweep was running";
+        EXPECT_EQ(w.state().sweep.StopRequest, "False") << "no sweep was running";
     }
 }
 

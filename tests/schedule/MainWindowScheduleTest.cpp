@@ -95,7 +95,7 @@ TEST_F(MainWindowScheduleTest, TimerCarriesOutTheDueScheduleThroughTheWindow) {
                           control<QLineEdit>(window, "Text4")->text(),
                           control<QLineEdit>(window, "Text5")->text())
                      .arg(control<QTableWidget>(window, "flxOutBox")->rowCount())
-                     .arg(window.state().ScheduledRunActive ? "unattended" : "attended")
+                     .arg(window.state().sweep.ScheduledRunActive ? "unattended" : "attended")
                      .arg(control<QTimer>(window, "timerSchedule")->isActive() ? "on" : "off");
     };
     window.timerSchedule_Timer();
@@ -110,14 +110,14 @@ TEST_F(MainWindowScheduleTest, TimerCarriesOutTheDueScheduleThroughTheWindow) {
     EXPECT_EQ(world.folder.column("SELECT SuccessIP FROM tblSuccess WHERE RunNo = 1"),
               QStringList{"10.1.2.7"});
     EXPECT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 1);
-    EXPECT_EQ(window.state().NextSchedDate, at(2026, 3, 18, 9, 0));
+    EXPECT_EQ(window.state().schedule.NextSchedDate, at(2026, 3, 18, 9, 0));
     EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(1),
               QStringLiteral("Scheduled run complete."));
     EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(2),
               QStringLiteral("Schedule: ") + platform::generalDateText(at(2026, 3, 18, 9, 0)) +
                   QLatin1Char(' '));
     EXPECT_TRUE(control<QTimer>(window, "timerSchedule")->isActive());
-    EXPECT_FALSE(window.state().ScheduledRunActive);
+    EXPECT_FALSE(window.state().sweep.ScheduledRunActive);
 }
 
 // Here Reset is not enabled (no sweep since the initialisation), so the run does not click it; and the echo
@@ -142,7 +142,7 @@ TEST_F(MainWindowScheduleTest, RunThatCouldNotSweepSavesNothingAndSaysWhy) {
     EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(1),
               QStringLiteral("Scheduled run failed: Kestrion is not allowed to send ICMP echo requests."));
     EXPECT_TRUE(control<QTimer>(window, "timerSchedule")->isActive());
-    EXPECT_FALSE(window.state().ScheduledRunActive);
+    EXPECT_FALSE(window.state().sweep.ScheduledRunActive);
 }
 
 TEST_F(MainWindowScheduleTest, AddScheduleOpensTheDialogAndDisablesTheWindow) {
@@ -199,6 +199,6 @@ TEST_F(MainWindowScheduleTest, DeletingTheSavedRunEmptiesItsSchedules) {
     QTest::mouseClick(control<QPushButton>(window, "cmdDelSavedRun"), Qt::LeftButton);
     EXPECT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 0);
     EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(2), QStringLiteral("No current schedule"));
-    EXPECT_FALSE(window.state().NextSchedDate.has_value());
+    EXPECT_FALSE(window.state().schedule.NextSchedDate.has_value());
 }
 } // namespace

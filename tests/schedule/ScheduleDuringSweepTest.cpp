@@ -48,7 +48,7 @@ TEST(ScheduleDuringSweep, WaitsForTheUsersSweepThenRunsItsOwn) {
         if (destination == FakeEcho::value("10.9.9.3"))
             QTest::qWait(20); // the poll fires in the sweep's yields
         const bool usersAddress = (destination & 0xFFFFFFu) == (FakeEcho::value("10.9.9.0") & 0xFFFFFFu);
-        startedDuringUsersSweep |= usersAddress && window.state().ScheduledRunActive;
+        startedDuringUsersSweep |= usersAddress && window.state().sweep.ScheduledRunActive;
     };
 
     auto set = [&](QLineEdit* box, const char* text) { box->setText(QLatin1String(text)); };

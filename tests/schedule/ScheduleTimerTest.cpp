@@ -20,8 +20,8 @@ const QString kRange = QStringLiteral("10.1.2.1-254");
 // list as the real run does, so nothing is next afterwards.
 class FakeRunner : public schedule::ScheduledRunner {
 public:
-    explicit FakeRunner(platform::AppState& s) : state(s) {}
-    platform::AppState& state;
+    explicit FakeRunner(schedule::ScheduleState& s) : state(s) {}
+    schedule::ScheduleState& state;
     QStringList steps;
     std::optional<QDateTime> held;
     std::optional<QDateTime> heldDuringRun;
@@ -49,11 +49,13 @@ protected:
     bool ran() const { return !host.steps.isEmpty(); }
 
     const QDateTime due = at(2026, 3, 17, 14, 5);
-    platform::AppState state;
+    schedule::ScheduleState state;
+    bool sweepRunning = false;
+    db::DatabaseBusy database;
     test::FakeClock clock;
     test::FakeMessageBoxes boxes;
     FakeRunner host{state};
-    schedule::ScheduleTimer timer{host, state, clock, boxes};
+    schedule::ScheduleTimer timer{host, state, sweepRunning, database, clock, boxes};
 };
 
 // The steps of the run itself are checked through the window (MainWindowScheduleTest).
@@ -91,7 +93,7 @@ TEST_F(ScheduleTimerTest, TickDuringTheRunsOwnSweepIsIgnored) {
 }
 
 TEST_F(ScheduleTimerTest, WaitsForTheUsersSweepThenRunsAfterItsMinute) {
-    state.SweepRunning = true;
+    sweepRunning = true;
     timer.timerSchedule_Timer();
     EXPECT_FALSE(ran());
     EXPECT_TRUE(timer.isWaiting());
@@ -100,18 +102,18 @@ TEST_F(ScheduleTimerTest, WaitsForTheUsersSweepThenRunsAfterItsMinute) {
     EXPECT_FALSE(ran());
 
     clock.time = at(2026, 3, 17, 14, 9, 0); // the user's sweep outlasted the minute
-    state.SweepRunning = false;
+    sweepRunning = false;
     QTRY_VERIFY(ran());
     EXPECT_FALSE(timer.isWaiting());
     EXPECT_EQ(host.steps, QStringList{QStringLiteral("run ") + db::scheduleLine(due, kRange)});
 }
 
 TEST_F(ScheduleTimerTest, WaitsWhileDatabaseBusyOrABoxIsOpen) {
-    state.DatabaseBusy = 1;
+    database.depth = 1;
     timer.timerSchedule_Timer();
     QTest::qWait(30);
     EXPECT_FALSE(ran());
-    state.DatabaseBusy = 0;
+    database.depth = 0;
 
     bool ranWhileOpen = true;
     boxes.whileOpen = [&](const test::FakeMessageBoxes::Box&) {
@@ -124,10 +126,10 @@ TEST_F(ScheduleTimerTest, WaitsWhileDatabaseBusyOrABoxIsOpen) {
 }
 
 TEST_F(ScheduleTimerTest, WaitingScheduleDeletedMeanwhileIsDropped) {
-    state.SweepRunning = true;
+    sweepRunning = true;
     timer.timerSchedule_Timer();
     state.NextSchedDate = at(2026, 3, 18, 9, 0); // the user deleted it; another is next
-    state.SweepRunning = false;
+    sweepRunning = false;
     QTRY_VERIFY(!timer.isWaiting());
     EXPECT_FALSE(ran());
     EXPECT_FALSE(host.held.has_value());

@@ -60,8 +60,8 @@ TEST(ScheduledRunNetwork, InsideTheClient) {
     EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(1),
               QStringLiteral("Scheduled run complete."));
     EXPECT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 1);
-    EXPECT_EQ(window.state().NextSchedDate, QDateTime(QDate(2026, 3, 15), QTime(7, 0)));
-    EXPECT_FALSE(window.state().ScheduledRunActive);
+    EXPECT_EQ(window.state().schedule.NextSchedDate, QDateTime(QDate(2026, 3, 15), QTime(7, 0)));
+    EXPECT_FALSE(window.state().sweep.ScheduledRunActive);
     EXPECT_TRUE(control<QTimer>(window, "timerSchedule")->isActive());
 
     db::Database db(world.folder.paths.database());

@@ -70,7 +70,7 @@ struct Harness {
     QPushButton* button(const char* name) const { return find<QPushButton>(name); }
     QTableWidget* grid() const { return find<QTableWidget>("flxOutBox"); }
     QString panel1() const { return control<app::StatusBar>(*window, "sbStatus")->panel(1); }
-    platform::AppState& state() { return window->state(); }
+    app::AppState& state() { return window->state(); }
 
     void setRange(const char* o1, const char* o2, const char* o3, const char* first, const char* last) {
         box("Text1")->setText(QLatin1String(o1));

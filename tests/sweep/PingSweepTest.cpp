@@ -145,7 +145,7 @@ TEST(PingSweep, JudgingTableRowByRow) {
             EXPECT_EQ(h.sentTo(), std::vector<uint32_t>{ip("10.1.2.1")}) << "the sweep stops at once";
             EXPECT_TRUE(h.rows().empty());
             EXPECT_EQ(h.panel1(), "Cancelled.");
-            EXPECT_EQ(h.state().StopRequest, "Cancel");
+            EXPECT_EQ(h.state().sweep.StopRequest, "Cancel");
             EXPECT_TRUE(h.button("cmdReset")->isEnabled());
             EXPECT_FALSE(h.button("cmdSaveRun")->isEnabled()) << "only a finished sweep can be saved";
         }
@@ -166,7 +166,7 @@ TEST(PingSweep, TimeOutIsSilentAndScheduledRunTakesTheContinuingAnswers) {
     h.world.components.refuse = com::REGDB_E_CLASSNOTREG;
     h.world.boxes.answers = {AnswerCancel, AnswerCancel, AnswerCancel, AnswerNo};
     h.setRange("10", "1", "2", "1", "6");
-    h.state().ScheduledRunActive = true;
+    h.state().sweep.ScheduledRunActive = true;
     h.ping();
     EXPECT_TRUE(h.world.boxes.shown.empty()) << h.world.boxes.shown[0].text.toStdString();
     EXPECT_EQ(h.world.echo.sent.size(), 6u);
@@ -225,7 +225,7 @@ TEST(PingSweep, RequestDataTimeoutAndOrder) {
     EXPECT_EQ(statusSeen.front(), "Pinging 10.9.8.1");
     EXPECT_EQ(h.panel1(), "Done.");
     EXPECT_EQ(control<app::StatusBar>(*h.window, "sbStatus")->panel(2), "");
-    EXPECT_FALSE(h.state().SweepRunning);
+    EXPECT_FALSE(h.state().sweep.SweepRunning);
 }
 
 TEST(PingSweep, CaptionShowsPercentOnlyWhileMinimised) {
@@ -291,7 +291,7 @@ TEST(PingSweep, ResetRightAfterCancelStopsTheSweepThenResets) {
     EXPECT_EQ(h.world.boxes.shown.size(), 1u);
     EXPECT_EQ(h.rows().size(), 0u) << "the reset cleared the results once the sweep had returned";
     EXPECT_EQ(h.panel1(), "Welcome.");
-    EXPECT_EQ(h.state().StopRequest, "False");
+    EXPECT_EQ(h.state().sweep.StopRequest, "False");
     EXPECT_TRUE(h.button("cmdPing")->isEnabled());
     EXPECT_FALSE(h.button("cmdReset")->isEnabled());
     EXPECT_TRUE(h.box("Text1")->isEnabled());
@@ -367,11 +367,11 @@ TEST(PingSweep, RangeEnds) {
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         Harness h;
-        h.state().PercentDone = 37;
+        h.state().sweep.PercentDone = 37;
         h.setRange("10", "1", "2", r.first, r.last);
         h.ping();
         EXPECT_EQ(h.world.echo.sent.size(), r.pinged);
-        EXPECT_EQ(h.state().PercentDone, 37);
+        EXPECT_EQ(h.state().sweep.PercentDone, 37);
         EXPECT_EQ(h.panel1(), "Done.");
         EXPECT_TRUE(h.button("cmdReset")->isEnabled());
         EXPECT_TRUE(h.button("cmdSaveRun")->isEnabled());
@@ -390,7 +390,7 @@ TEST(PingSweep, EchoServiceRefusalStartsNoSweep) {
     EXPECT_TRUE(h.world.echo.sent.empty());
     EXPECT_TRUE(h.button("cmdPing")->isEnabled()) << "the user can try again";
     EXPECT_TRUE(h.box("Text1")->isEnabled());
-    EXPECT_FALSE(h.state().SweepRunning);
+    EXPECT_FALSE(h.state().sweep.SweepRunning);
 }
 
 } // namespace

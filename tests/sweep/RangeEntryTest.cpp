@@ -13,7 +13,7 @@ const QString k0To254 = QStringLiteral("The number entered here must be between 
 
 TEST(RangeEntry, TypingMovesAlongTheBoxes) {
     Harness h;
-    h.state().StartWithLocalAddress = false;
+    h.state().options.StartWithLocalAddress = false;
     part<sweep::RangeEntry>(*h.window)->applyStartupRule(QString());
     QStringList echoes;
     QObject::connect(h.box("txEchoAddr(0)"), &QLineEdit::textChanged, [&](const QString& t) { echoes << t; });
@@ -138,7 +138,7 @@ TEST(RangeEntry, EveryEntryErrorPath) {
         EXPECT_EQ(h.world.boxes.last().buttons, MsgButtons::Ok);
         EXPECT_EQ(h.world.boxes.last().icon, MsgIcon::None);
         EXPECT_TRUE(emptiedWhenShown) << "the bad box is emptied before its message";
-        EXPECT_TRUE(h.state().EntryError);
+        EXPECT_TRUE(h.state().sweep.EntryError);
         EXPECT_TRUE(h.world.echo.sent.empty());
         EXPECT_EQ(h.panel1(), "Welcome.");
         EXPECT_TRUE(h.button("cmdPing")->isEnabled());
@@ -192,15 +192,15 @@ TEST(RangeEntry, AcceptedBoxesBecomeTheRange) {
         Harness h;
         h.setRange(r.boxes[0], r.boxes[1], r.boxes[2], r.boxes[3], r.boxes[4]);
         part<sweep::RangeEntry>(*h.window)->TakeRange();
-        EXPECT_FALSE(h.state().EntryError);
+        EXPECT_FALSE(h.state().sweep.EntryError);
         EXPECT_TRUE(h.world.boxes.shown.empty());
         for (int i = 0; i < 5; ++i)
             EXPECT_EQ(h.box(qPrintable(QStringLiteral("Text%1").arg(i + 1)))->text(), r.shown[i]) << i;
-        EXPECT_EQ(h.state().Octet1, r.octets[0]);
-        EXPECT_EQ(h.state().Octet2, r.octets[1]);
-        EXPECT_EQ(h.state().Octet3, r.octets[2]);
-        EXPECT_EQ(h.state().FirstHost, r.first);
-        EXPECT_EQ(h.state().LastHost, r.last);
+        EXPECT_EQ(h.state().sweep.Octet1, r.octets[0]);
+        EXPECT_EQ(h.state().sweep.Octet2, r.octets[1]);
+        EXPECT_EQ(h.state().sweep.Octet3, r.octets[2]);
+        EXPECT_EQ(h.state().sweep.FirstHost, r.first);
+        EXPECT_EQ(h.state().sweep.LastHost, r.last);
     }
 }
 
