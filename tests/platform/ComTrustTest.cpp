@@ -107,7 +107,7 @@ TEST(LibraryTrust, APrivilegedProcessLoadsOnlyWhatTheUserCannotChangeInItsOwnFol
          "not in the application folder"},
         {"a library the user owns, read-only",
          [](TrustFolder& t, LibraryTrust&) {
-             const fs::path at = t.library(t.app / "libResolver.so", 0444);
+             fs::path at = t.library(t.app / "libResolver.so", 0444);
              giveTo(at, kUser, 0);
              return at;
          },
@@ -117,7 +117,7 @@ TEST(LibraryTrust, APrivilegedProcessLoadsOnlyWhatTheUserCannotChangeInItsOwnFol
          "can be changed"},
         {"a library the user's group may write",
          [](TrustFolder& t, LibraryTrust&) {
-             const fs::path at = t.library(t.app / "libResolver.so", 0775);
+             fs::path at = t.library(t.app / "libResolver.so", 0775);
              giveTo(at, 0, kGroup);
              return at;
          },
@@ -159,7 +159,7 @@ TEST(LibraryTrust, APrivilegedProcessLoadsOnlyWhatTheUserCannotChangeInItsOwnFol
         {"an unprivileged process loads the user's own library anywhere",
          [](TrustFolder& t, LibraryTrust& trust) {
              trust.privileged = false;
-             const fs::path at = t.library(t.root / "libEvil.so", 0777);
+             fs::path at = t.library(t.root / "libEvil.so", 0777);
              giveTo(at, kUser, kGroup);
              return at;
          },
