@@ -1,9 +1,9 @@
 // Which component libraries a privileged process loads: the rule itself over files given to
 // another user, the factory over it, and a capability-bearing program run as an unprivileged user.
-#include "ComTestSupport.h"
 #include "platform/com/ClassRegistration.h"
 #include "platform/com/RegistryComponentFactory.h"
 #include "resolver/IWSResolver.h"
+#include "tests/support/ComTestSupport.h"
 #include "tests/support/TestNetwork.h"
 
 #include <dlfcn.h>
