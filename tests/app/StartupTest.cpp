@@ -6,8 +6,8 @@
 #include "db/Database.h"
 #include "platform/InstanceLock.h"
 #include "sweep/PingTab.h"
+#include "tests/support/Harness.h"
 #include "tests/support/fakes/FakeWorld.h"
-#include "tests/sweep/Harness.h"
 
 #include <QApplication>
 #include <QFrame>

@@ -5,9 +5,9 @@
 #include "platform/DateText.h"
 #include "schedule/ScheduleDialog.h"
 #include "sweep/PingTab.h"
-#include "tests/sweep/Harness.h"
+#include "tests/support/Harness.h"
 
-#include "ScheduleTestSupport.h"
+#include "tests/support/ScheduleTestSupport.h"
 #include "tests/support/fakes/FakeWorld.h"
 
 #include <QComboBox>

@@ -3,8 +3,8 @@
 #include "app/MainWindow.h"
 #include "app/Options.h"
 #include "app/StatusBar.h"
+#include "tests/support/Harness.h"
 #include "tests/support/fakes/FakeWorld.h"
-#include "tests/sweep/Harness.h"
 
 #include <QSettings>
 #include <QTabWidget>

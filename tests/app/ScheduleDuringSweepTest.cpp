@@ -5,8 +5,8 @@
 #include "db/Database.h"
 #include "schedule/ScheduleTimer.h"
 #include "sweep/PingTab.h"
+#include "tests/support/Harness.h"
 #include "tests/support/fakes/FakeWorld.h"
-#include "tests/sweep/Harness.h"
 
 #include <QLineEdit>
 #include <QListWidget>

@@ -1,6 +1,5 @@
 // The real window, sweep and database over fake services: a schedule that falls due while the
 // "Add Schedule..." dialog (or a message box) holds the main window.
-#include "ScheduleTestSupport.h"
 #include "app/DatabaseTab.h"
 #include "app/MainWindow.h"
 #include "app/StatusBar.h"
@@ -9,8 +8,9 @@
 #include "sweep/PingSweep.h"
 #include "sweep/PingTab.h"
 #include "sweep/RangeEntry.h"
+#include "tests/support/Harness.h"
+#include "tests/support/ScheduleTestSupport.h"
 #include "tests/support/fakes/FakeWorld.h"
-#include "tests/sweep/Harness.h"
 
 #include <QComboBox>
 #include <QLineEdit>
