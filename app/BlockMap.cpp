@@ -253,13 +253,13 @@ void BlockMap::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
 }
 
-bool drawBlockMap(BlockMap& map, const platform::AppPaths& paths, platform::AppState& state,
-                  const QString& rangeText) {
-    if (state.SweepRunning || state.DatabaseBusy > 0)
+bool drawBlockMap(BlockMap& map, const platform::AppPaths& paths, const sweep::SweepState& sweep,
+                  db::DatabaseBusy& busy, const QString& rangeText) {
+    if (sweep.SweepRunning || busy.depth > 0)
         return false;
     // As for Delete and Print Report: a text under 7 characters names no run.
     const std::optional<db::RunUsage> usage =
-        rangeText.size() >= 7 ? db::readRunUsage(paths, state, rangeText) : std::nullopt;
+        rangeText.size() >= 7 ? db::readRunUsage(paths, busy, rangeText) : std::nullopt;
     if (usage)
         map.showPicture(db::blockPicture(rangeText, *usage));
     else

@@ -2,7 +2,7 @@
 
 #include "db/BlockUsage.h"
 #include "platform/AppPaths.h"
-#include "platform/AppState.h"
+#include "sweep/SweepState.h"
 
 #include <QColor>
 #include <QWidget>
@@ -65,7 +65,7 @@ private:
 // Shows the run of this range text, or "No run chosen" for a text too short to name one or a run
 // that is not saved. While a sweep or another database operation runs it leaves the map as it is and
 // returns false: the database serves one operation at a time.
-bool drawBlockMap(BlockMap& map, const platform::AppPaths& paths, platform::AppState& state,
-                  const QString& rangeText);
+bool drawBlockMap(BlockMap& map, const platform::AppPaths& paths, const sweep::SweepState& sweep,
+                  db::DatabaseBusy& busy, const QString& rangeText);
 
 } // namespace kestrion::app

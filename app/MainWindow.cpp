@@ -8,9 +8,11 @@
 #include "app/Options.h"
 #include "app/OptionsTab.h"
 #include "app/SavedRunsPanel.h"
+#include "app/ScheduledRun.h"
 #include "app/StatusBar.h"
 #include "db/SavedRuns.h"
 #include "db/ScheduleStore.h"
+#include "platform/AppTitle.h"
 #include "platform/HostInfo.h"
 #include "platform/MessageBoxes.h"
 #include "platform/OwnState.h"
@@ -41,8 +43,24 @@ namespace kestrion::app {
 MainWindow::MainWindow(Services services, QWidget* parent)
     : QMainWindow(parent), services_(std::move(services)) {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Kestrion"));
+    setWindowTitle(platform::appTitle());
+    createTabs();
+    createStatusBar();
+    createTimer();
+    // Client area 6945 x 5595 twips: the tab control above, the status bar below.
+    setFixedSize(platform::twips(6945), platform::twips(5295) + sbStatus->sizeHint().height());
+    createSweep();
+    connectExitButtons();
+    createSchedules();
+    createSavedRuns();
+    createBlockMap();
+    createReport();
+    createScheduledRun();
+    connectTabsAndOptions();
+    createFramePacing();
+}
 
+void MainWindow::createTabs() {
     SSTab1 = new QTabWidget(this);
     SSTab1->setObjectName(QStringLiteral("SSTab1"));
     pingTab = new sweep::PingTab;
@@ -54,26 +72,26 @@ MainWindow::MainWindow(Services services, QWidget* parent)
     SSTab1->addTab(databaseTab, QStringLiteral("Database"));
     SSTab1->addTab(aboutTab, QStringLiteral("About"));
     setCentralWidget(SSTab1);
+}
 
+void MainWindow::createStatusBar() {
     sbStatus = new StatusBar(this);
     setStatusBar(sbStatus);
+}
 
+void MainWindow::createTimer() {
     timerSchedule = new QTimer(this);
     timerSchedule->setObjectName(QStringLiteral("timerSchedule"));
     timerSchedule->setInterval(45000);
+}
 
-    // Client area 6945 x 5595 twips: the tab control above, the status bar below.
-    setFixedSize(platform::twips(6945), platform::twips(5295) + sbStatus->sizeHint().height());
+void MainWindow::createSweep() {
+    rangeEntry = new sweep::RangeEntry(*pingTab, state_.sweep, state_.options, services_.boxes);
+    pingSweep = new sweep::PingSweep(*pingTab, *rangeEntry, state_.sweep, state_.options, services_.echo,
+                                     services_.boxes, services_.components, *this);
+}
 
-    rangeEntry = new sweep::RangeEntry(*pingTab, state_, services_.boxes);
-    pingSweep = new sweep::PingSweep(*pingTab, *rangeEntry, state_, services_.echo, services_.boxes,
-                                     services_.components, *this);
-    connectExitButtons();
-    createSchedules();
-    createSavedRuns();
-    createBlockMap();
-    connectTabsAndOptions();
-
+void MainWindow::createFramePacing() {
     deferredPaint_ = new QTimer(this);
     deferredPaint_->setSingleShot(true);
     connect(deferredPaint_, &QTimer::timeout, this, [this] {
@@ -89,7 +107,7 @@ bool MainWindow::event(QEvent* event) {
     // A sweep changes the status bar, the grid and the lists for every address, often faster than a
     // screen shows frames; painting each change would cost more than the echo itself. What is left
     // unpainted stays marked dirty and is painted with the next frame.
-    if (event->type() == QEvent::UpdateRequest && state_.SweepRunning) {
+    if (event->type() == QEvent::UpdateRequest && state_.sweep.SweepRunning) {
         if (lastPaint_.isValid() && lastPaint_.elapsed() < kFrameMs) {
             if (!deferredPaint_->isActive())
                 deferredPaint_->start(kFrameMs - static_cast<int>(lastPaint_.elapsed()));
@@ -101,7 +119,7 @@ bool MainWindow::event(QEvent* event) {
 }
 
 void MainWindow::connectTabsAndOptions() {
-    options = new OptionsController(state_, services_.settings, *optionsTab, this);
+    options = new OptionsController(state_.options, services_.settings, *optionsTab, this);
     about = new About(*aboutTab, services_.host, services_.shell, services_.paths, this);
     QPushButton* help[3] = {aboutTab->cmdLaunchHelp0, pingTab->cmdLaunchHelp1, databaseTab->cmdLaunchHelp2};
     for (int i = 0; i < 3; ++i)
@@ -115,7 +133,7 @@ void MainWindow::SetUpWindowAbout() {
 
 void MainWindow::SSTab1_Click(int tab) {
     // The sweep may have put its percentage in the caption while the window was minimised.
-    setWindowTitle(QStringLiteral("Kestrion"));
+    setWindowTitle(platform::appTitle());
     if (options->changesPending())
         options->SaveSettings();
     switch (tab) {
@@ -125,8 +143,7 @@ void MainWindow::SSTab1_Click(int tab) {
         break;
     case 2:
         // The list must hold the saved runs before the user chooses one.
-        if (FillSavedRunList)
-            FillSavedRunList();
+        FillSavedRunList();
         sbStatus->setPanel(1, QStringLiteral("Select a Run from the Saved Run box to begin."));
         break;
     case 3:
@@ -143,27 +160,11 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::createSchedules() {
-    scheduleStore_ = std::make_unique<db::ScheduleStore>(services_.paths, state_);
+    scheduleStore_ = std::make_unique<db::ScheduleStore>(services_.paths, state_.database);
     schedulesPanel_ = std::make_unique<schedule::SchedulesPanel>(
         databaseTab->lbCurrentSchedules,
-        [this](const QString& text) { sbStatus->setPanelAndRepaint(2, text); }, *scheduleStore_, state_,
-        services_.boxes, services_.clock);
-    RefreshSchedules = [this] { schedulesPanel_->RefreshSchedules(); };
-    scheduledRunHooks.cmdReset_Click = [this] { pingSweep->cmdReset_Click(); };
-    scheduledRunHooks.FillAddressBoxes = [this](const QString& range) {
-        rangeEntry->FillAddressBoxes(range);
-    };
-    scheduledRunHooks.cmdPing_Click = [this] {
-        pingSweep->cmdPing_Click();
-        return pingSweep->lastRefusal();
-    };
-    scheduledRunHost_ = std::make_unique<ScheduledRunAdapter>(*this, *schedulesPanel_, scheduledRunHooks);
-    scheduleTimer_ =
-        new schedule::ScheduleTimer(*scheduledRunHost_, state_, services_.clock, services_.boxes, this);
-    scheduleTimer_->setEventBoundary(
-        [this](const std::function<void()>& work) { runEventGuarded(services_.boxes, work); });
-    scheduleTimer_->setWindowHeld([this] { return windowHeld(); });
-
+        [this](const QString& text) { sbStatus->setPanelAndRepaint(2, text); }, *scheduleStore_,
+        state_.schedule, services_.boxes, services_.clock);
     // A database failure inside these events ends the program after showing it (FatalError.h).
     connect(timerSchedule, &QTimer::timeout, this,
             [this] { runEventGuarded(services_.boxes, [this] { timerSchedule_Timer(); }); });
@@ -171,42 +172,51 @@ void MainWindow::createSchedules() {
             [this] { runEventGuarded(services_.boxes, [this] { cmdSchedNow_Click(); }); });
     connect(databaseTab->cmdDeleteSchedule, &QPushButton::clicked, this,
             [this] { runEventGuarded(services_.boxes, [this] { cmdDeleteSchedule_Click(); }); });
+}
+
+void MainWindow::createScheduledRun() {
+    scheduledRun_ =
+        std::make_unique<ScheduledRun>(ScheduledRunParts{*SSTab1, *sbStatus, *timerSchedule, *pingSweep,
+                                                         *rangeEntry, *savedRunsPanel_, *schedulesPanel_},
+                                       state_.sweep);
+    scheduleTimer_ = new schedule::ScheduleTimer(*scheduledRun_, state_.schedule, state_.sweep.SweepRunning,
+                                                 state_.database, services_.clock, services_.boxes, this);
+    scheduleTimer_->setEventBoundary(
+        [this](const std::function<void()>& work) { runEventGuarded(services_.boxes, work); });
+    scheduleTimer_->setWindowHeld([this] { return windowHeld(); });
     timerSchedule->start();
 }
 
+void MainWindow::RefreshSchedules() {
+    schedulesPanel_->RefreshSchedules();
+}
+
+void MainWindow::FillSavedRunList() {
+    savedRunsPanel_->FillSavedRunList();
+}
+
 void MainWindow::createSavedRuns() {
-    savedRuns_ = std::make_unique<db::SavedRuns>(services_.paths, state_, services_.boxes, services_.clock);
+    savedRuns_ =
+        std::make_unique<db::SavedRuns>(services_.paths, state_.database, services_.boxes, services_.clock);
     savedRunsPanel_ = std::make_unique<SavedRunsPanel>(
         SavedRunsControls{databaseTab->comboChooseRun, databaseTab->lblAdvDateCreated[1],
                           databaseTab->lblAdvNumRuns[1], databaseTab->cmdDelSavedRun,
                           databaseTab->cmdFreeIPReport, pingTab->cmdSaveRun},
-        *savedRuns_, state_, services_.boxes);
+        *savedRuns_, state_.sweep, services_.boxes);
     savedRunsPanel_->connectControls();
     // Deleting a saved run deletes its schedules with it.
     savedRunsPanel_->schedulesChanged = [this] { RefreshSchedules(); };
-    FillSavedRunList = [this] { savedRunsPanel_->FillSavedRunList(); };
-
-    // The results grid is the hand-over point: its address and time columns.
-    scheduledRunHooks.SaveRun = [this](const QString& range) {
-        savedRunsPanel_->SaveRun(range, pingSweep->resultRows());
-    };
     connect(pingTab->cmdSaveRun, &QPushButton::clicked, this, [this] {
         runEventGuarded(services_.boxes, [this] {
-            savedRunsPanel_->cmdSaveRun_Click(rangeTextForSweep(state_.Octet1, state_.Octet2, state_.Octet3,
-                                                                state_.FirstHost, state_.LastHost),
+            savedRunsPanel_->cmdSaveRun_Click(rangeTextForSweep(state_.sweep.Octet1, state_.sweep.Octet2,
+                                                                state_.sweep.Octet3, state_.sweep.FirstHost,
+                                                                state_.sweep.LastHost),
                                               pingSweep->resultRows());
         });
     });
     connect(databaseTab->cmdDelSavedRun, &QPushButton::clicked, this, [this] {
         runEventGuarded(services_.boxes, [this] { savedRunsPanel_->cmdDelSavedRun_Click(); });
     });
-
-    freeIPReport_ = std::make_unique<report::FreeIPReportCommand>(
-        services_.paths, state_, services_.boxes, services_.shell,
-        [this](const QString& range) { return savedRuns_->FindRunNo(range); },
-        [this](const QString& text) { sbStatus->setPanelAndRepaint(1, text); });
-    connect(databaseTab->cmdFreeIPReport, &QPushButton::clicked, this,
-            [this] { runEventGuarded(services_.boxes, [this] { cmdFreeIPReport_Click(); }); });
 }
 
 void MainWindow::createBlockMap() {
@@ -218,8 +228,18 @@ void MainWindow::createBlockMap() {
     // Tab reaches it after the frame beside it.
     setTabOrder(databaseTab->cmdFreeIPReport, map);
     savedRunsPanel_->shownRunChanged = [this, map] {
-        drawBlockMap(*map, services_.paths, state_, databaseTab->comboChooseRun->currentText());
+        drawBlockMap(*map, services_.paths, state_.sweep, state_.database,
+                     databaseTab->comboChooseRun->currentText());
     };
+}
+
+void MainWindow::createReport() {
+    freeIPReport_ = std::make_unique<report::FreeIPReportCommand>(
+        services_.paths, state_.database, services_.boxes, services_.shell,
+        [this](const QString& range) { return savedRuns_->FindRunNo(range); },
+        [this](const QString& text) { sbStatus->setPanelAndRepaint(1, text); });
+    connect(databaseTab->cmdFreeIPReport, &QPushButton::clicked, this,
+            [this] { runEventGuarded(services_.boxes, [this] { cmdFreeIPReport_Click(); }); });
 }
 
 void MainWindow::cmdFreeIPReport_Click() {
@@ -246,15 +266,15 @@ void MainWindow::timerSchedule_Timer() {
 void MainWindow::cmdSchedNow_Click() {
     const QString range = databaseTab->comboChooseRun->currentText();
     if (range.isEmpty()) {
-        services_.boxes.show(QStringLiteral("Kestrion No IP Specified"),
+        services_.boxes.show(platform::appTitle() + QStringLiteral(" No IP Specified"),
                              QStringLiteral("Choose a saved IP from the box above.  Then click Add Schedule"),
                              platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
         return;
     }
-    state_.NewSchedIP = range;
+    state_.schedule.NewSchedIP = range;
     // A window of its own rather than a child: disabling the main window would disable a child too.
     frmSchedule_ = new schedule::ScheduleDialog(
-        state_, services_.clock, services_.boxes,
+        state_.schedule, services_.clock, services_.boxes,
         {[this] { schedulesPanel_->AddSchedule(); }, [this] { setEnabled(true); }});
     frmSchedule_->show();
     if (frmSchedule_->windowHandle() && windowHandle())
@@ -263,14 +283,14 @@ void MainWindow::cmdSchedNow_Click() {
 }
 
 void MainWindow::Form_Load() {
-    ReadSettings(state_, services_.settings);
+    ReadSettings(state_.options, services_.settings);
     SSTab1->setCurrentIndex(0);
-    setWindowTitle(QStringLiteral("Kestrion"));
+    setWindowTitle(platform::appTitle());
     sbStatus->setPanel(1, QStringLiteral("Welcome."));
     pingTab->cmdReset->setEnabled(false);
     pingTab->cmdSaveRun->setEnabled(false);
-    state_.StopRequest = QStringLiteral("False");
-    state_.ScheduledRunActive = false;
+    state_.sweep.StopRequest = QStringLiteral("False");
+    state_.sweep.ScheduledRunActive = false;
     SetUpWindow();
     show();
     rangeEntry->applyStartupRule(services_.host.localAddress());
@@ -278,8 +298,7 @@ void MainWindow::Form_Load() {
         splash_->close();
     repaint();
     sbStatus->setPanelAndRepaint(1, QStringLiteral("Checking old schedules..."));
-    if (RefreshSchedules)
-        RefreshSchedules();
+    RefreshSchedules();
     pingTab->cmdPing->setEnabled(true);
     pingTab->cmdPing->setFocus();
     sbStatus->setPanelAndRepaint(1, QStringLiteral("Welcome."));
@@ -301,7 +320,7 @@ void MainWindow::cmdExit_Click(int /*index*/) {
     if (!platform::isOwnEnabled(pingTab->Text1)) {
         pingTab->cmdPing->setEnabled(false);
         pingTab->cmdReset->setEnabled(true);
-        state_.StopRequest = QStringLiteral("Exit");
+        state_.sweep.StopRequest = QStringLiteral("Exit");
     }
     close();
 }
@@ -309,8 +328,8 @@ void MainWindow::cmdExit_Click(int /*index*/) {
 void MainWindow::closeEvent(QCloseEvent* event) {
     // The close box during a sweep ends the program like Exit: the sweep returns at its next check
     // without touching the window.
-    if (state_.SweepRunning)
-        state_.StopRequest = QStringLiteral("Exit");
+    if (state_.sweep.SweepRunning)
+        state_.sweep.StopRequest = QStringLiteral("Exit");
     if (splash_)
         splash_->close();
     event->accept();
@@ -341,7 +360,7 @@ void MainWindow::DisableDuringSweep() {
 }
 
 void MainWindow::EnableAfterSweep() {
-    if (state_.StopRequest == QStringLiteral("Exit"))
+    if (state_.sweep.StopRequest == QStringLiteral("Exit"))
         return;
     for (int i = 1; i <= 3; ++i)
         SSTab1->setTabEnabled(i, true);

@@ -1,14 +1,12 @@
 #pragma once
 
-#include "app/ScheduledRunAdapter.h"
+#include "app/AppState.h"
 #include "app/Services.h"
-#include "platform/AppState.h"
 #include "sweep/PingSweep.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
-#include <functional>
 #include <memory>
 
 class QTabWidget;
@@ -38,17 +36,19 @@ class AboutTab;
 class DatabaseTab;
 class OptionsController;
 class SavedRunsPanel;
+class ScheduledRun;
 class OptionsTab;
 class StatusBar;
 
-// frmMain: assembles the four tabs and the status bar and routes their events to the modules.
+// frmMain: assembles the four tabs and the status bar and routes their events to the modules. Its
+// controls are its own; tests find them by their names.
 class MainWindow : public QMainWindow, public sweep::SweepWindow {
     Q_OBJECT
 public:
     explicit MainWindow(Services services, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    platform::AppState& state() { return state_; }
+    AppState& state() { return state_; }
     const Services& services() const { return services_; }
 
     // The main window's initialisation: run when the window is first loaded, by Reset and after an
@@ -57,16 +57,13 @@ public:
     void SetUpWindow();
     void cmdExit_Click(int index);
 
-    // Step 13 of the initialisation: the schedule store's refresh. Until it is set, nothing is listed.
-    // Also run after DeleteSavedRun.
-    std::function<void()> RefreshSchedules;
+    // Step 13 of the initialisation: the schedule store's refresh. Also run after DeleteSavedRun.
+    void RefreshSchedules();
     void cmdSchedNow_Click();
     void cmdDeleteSchedule_Click();
     void timerSchedule_Timer();
     schedule::ScheduleDialog* frmSchedule() const;
     schedule::ScheduleTimer* scheduleTimer() const { return scheduleTimer_; }
-    // What the scheduled run calls of the sweep and the saved runs.
-    ScheduledRunHooks scheduledRunHooks;
     // The splash window that the initialisation closes once the main window is up.
     void setSplash(QWidget* splash) { splash_ = splash; }
 
@@ -78,26 +75,12 @@ public:
     void DisableDuringSweep() override;
     void EnableAfterSweep() override;
 
-    QTabWidget* SSTab1 = nullptr;
-    StatusBar* sbStatus = nullptr;
-    QTimer* timerSchedule = nullptr;
-    sweep::PingTab* pingTab = nullptr;
-    OptionsTab* optionsTab = nullptr;
-    DatabaseTab* databaseTab = nullptr;
-    AboutTab* aboutTab = nullptr;
-    sweep::RangeEntry* rangeEntry = nullptr;
-    sweep::PingSweep* pingSweep = nullptr;
-
-    // The options' rules and the About tab's contents and links.
-    OptionsController* options = nullptr;
-    About* about = nullptr;
-
     // Steps 1-2 of the set-up: the About contents, the hand cursor and WebAddress.
     void SetUpWindowAbout();
     // The tab control's click: the caption back to plain, pending options stored, the new tab's text.
     void SSTab1_Click(int tab);
-    // Fills the Database tab's saved-run list on entry (the saved-runs panel's FillSavedRunList).
-    std::function<void()> FillSavedRunList;
+    // Fills the Database tab's saved-run list on entry.
+    void FillSavedRunList();
     // "Print Report...": the Free IP Report of the run chosen in the saved-run list.
     void cmdFreeIPReport_Click();
 
@@ -107,16 +90,37 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    void createTabs();
+    void createStatusBar();
+    void createTimer();
+    void createSweep();
     void connectExitButtons();
-    void connectTabsAndOptions();
     void createSchedules();
     void createSavedRuns();
     void createBlockMap();
+    void createReport();
+    void createScheduledRun();
+    void connectTabsAndOptions();
+    void createFramePacing();
 
     bool windowHeld() const;
 
     Services services_;
-    platform::AppState state_;
+    AppState state_;
+
+    QTabWidget* SSTab1 = nullptr;
+    StatusBar* sbStatus = nullptr;
+    QTimer* timerSchedule = nullptr;
+    sweep::PingTab* pingTab = nullptr;
+    OptionsTab* optionsTab = nullptr;
+    DatabaseTab* databaseTab = nullptr;
+    AboutTab* aboutTab = nullptr;
+
+    sweep::RangeEntry* rangeEntry = nullptr;
+    sweep::PingSweep* pingSweep = nullptr;
+    OptionsController* options = nullptr;
+    About* about = nullptr;
+
     QPointer<QWidget> splash_;
     // During a sweep the window paints at most once a frame (see event()).
     QElapsedTimer lastPaint_;
@@ -126,7 +130,7 @@ private:
     std::unique_ptr<report::FreeIPReportCommand> freeIPReport_;
     std::unique_ptr<db::ScheduleStore> scheduleStore_;
     std::unique_ptr<schedule::SchedulesPanel> schedulesPanel_;
-    std::unique_ptr<ScheduledRunAdapter> scheduledRunHost_;
+    std::unique_ptr<ScheduledRun> scheduledRun_;
     schedule::ScheduleTimer* scheduleTimer_ = nullptr;
     QPointer<schedule::ScheduleDialog> frmSchedule_;
 };

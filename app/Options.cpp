@@ -1,7 +1,6 @@
 #include "app/Options.h"
 
 #include "app/OptionsTab.h"
-#include "platform/AppState.h"
 #include "platform/OwnState.h"
 #include "platform/Settings.h"
 
@@ -16,17 +15,16 @@ const QString kSection = QStringLiteral("Settings");
 const QString kTimeoutKey = QStringLiteral("Timeout");
 const QString kPacketSizeKey = QStringLiteral("PacketSize");
 const QString kStartKey = QStringLiteral("StartWithLocalAddress");
-
 } // namespace
 
-void ReadSettings(platform::AppState& state, const platform::SettingsStore& settings) {
+void ReadSettings(sweep::SweepOptions& state, const platform::SettingsStore& settings) {
     const platform::StoredOptions stored = platform::readStoredOptions(settings);
     state.StartWithLocalAddress = stored.StartWithLocalAddress;
     state.PacketSize = stored.PacketSize;
     state.Timeout = stored.Timeout;
 }
 
-OptionsController::OptionsController(platform::AppState& state, platform::SettingsStore& settings,
+OptionsController::OptionsController(sweep::SweepOptions& state, platform::SettingsStore& settings,
                                      OptionsTab& tab, QObject* parent)
     : QObject(parent), state_(state), settings_(settings), tab_(tab) {
     // `toggled` fires for code and user alike, and only on a real change: a button that is already

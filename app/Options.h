@@ -1,11 +1,12 @@
 #pragma once
 
+#include "sweep/SweepState.h"
+
 #include <QObject>
 #include <QString>
 #include <optional>
 
 namespace kestrion::platform {
-struct AppState;
 class SettingsStore;
 } // namespace kestrion::platform
 
@@ -15,14 +16,14 @@ class OptionsTab;
 
 // Reads "Timeout", "PacketSize" and "StartWithLocalAddress" of section "Settings" into memory,
 // with the defaults 3000, 64 and True for a key that is missing or does not read as its type.
-void ReadSettings(platform::AppState& state, const platform::SettingsStore& settings);
+void ReadSettings(sweep::SweepOptions& state, const platform::SettingsStore& settings);
 
 // The Options tab's rules. `cmdApply` enabled means "there may be option changes not yet stored".
 // Setting a radio button or the check box from code runs the same rule as the user's click.
 class OptionsController : public QObject {
     Q_OBJECT
 public:
-    OptionsController(platform::AppState& state, platform::SettingsStore& settings, OptionsTab& tab,
+    OptionsController(sweep::SweepOptions& state, platform::SettingsStore& settings, OptionsTab& tab,
                       QObject* parent = nullptr);
 
     // Writes all three keys from memory and disables Apply.
@@ -42,7 +43,7 @@ public:
 private:
     void enableApplyIfStoredDiffers(const QString& key, int inMemory);
 
-    platform::AppState& state_;
+    sweep::SweepOptions& state_;
     platform::SettingsStore& settings_;
     OptionsTab& tab_;
 };

@@ -13,7 +13,7 @@ using platform::MsgButtons;
 using platform::MsgIcon;
 
 SavedRunsPanel::SavedRunsPanel(const SavedRunsControls& controls, db::SavedRuns& savedRuns,
-                               platform::AppState& state, platform::MessageBoxes& boxes)
+                               const sweep::SweepState& state, platform::MessageBoxes& boxes)
     : controls_(controls), savedRuns_(savedRuns), state_(state), boxes_(boxes) {}
 
 void SavedRunsPanel::connectControls() {

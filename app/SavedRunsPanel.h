@@ -1,8 +1,8 @@
 #pragma once
 
 #include "db/SavedRuns.h"
-#include "platform/AppState.h"
 #include "platform/MessageBoxes.h"
+#include "sweep/SweepState.h"
 
 #include <QString>
 #include <cstdint>
@@ -32,8 +32,8 @@ using db::rangeTextForSweep;
 // application's event boundary.
 class SavedRunsPanel {
 public:
-    SavedRunsPanel(const SavedRunsControls& controls, db::SavedRuns& savedRuns, platform::AppState& state,
-                   platform::MessageBoxes& boxes);
+    SavedRunsPanel(const SavedRunsControls& controls, db::SavedRuns& savedRuns,
+                   const sweep::SweepState& state, platform::MessageBoxes& boxes);
 
     // Routes the user's choice of an entry in comboChooseRun to comboChooseRun_Click.
     void connectControls();
@@ -56,7 +56,7 @@ public:
 private:
     SavedRunsControls controls_;
     db::SavedRuns& savedRuns_;
-    platform::AppState& state_;
+    const sweep::SweepState& state_;
     platform::MessageBoxes& boxes_;
 };
 

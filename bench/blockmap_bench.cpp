@@ -35,7 +35,7 @@ void BM_BlockMapData50FullSweeps(benchmark::State& bench) {
     // A second run of the same size, so the run's rows have to be picked out of 25,400.
     fillRuns(folder.paths, 50);
     for (auto _ : bench) {
-        const auto usage = db::readRunUsage(folder.paths, folder.state, QStringLiteral("10.20.30.1-254"));
+        const auto usage = db::readRunUsage(folder.paths, folder.busy, QStringLiteral("10.20.30.1-254"));
         benchmark::DoNotOptimize(db::blockPicture(QStringLiteral("10.20.30.1-254"), *usage));
     }
     bench.counters["tblSuccess rows of the run"] = 50 * 254;

@@ -40,8 +40,8 @@ void BM_FreeIPReport50FullSweeps(benchmark::State& bench) {
     test::FakeMessageBoxes boxes;
     test::FakeShell shell;
     for (auto _ : bench) {
-        report::BuildReportTables(folder.paths, folder.state, 1);
-        benchmark::DoNotOptimize(report::WriteFreeIPReport(folder.paths, folder.state, boxes, shell));
+        report::BuildReportTables(folder.paths, folder.busy, 1);
+        benchmark::DoNotOptimize(report::WriteFreeIPReport(folder.paths, folder.busy, boxes, shell));
     }
     bench.counters["tblSuccess rows of the run"] = 50 * 254;
 }

@@ -53,7 +53,7 @@ void SaveAlone(benchmark::State& state) {
 void SaveWithCompaction(benchmark::State& state) {
     Folder f; // fresh for each run, so every save meets about 100,000 rows
     const auto rows = f.block();
-    db::SavedRuns runs(f.paths, f.state, f.boxes, f.clock);
+    db::SavedRuns runs(f.paths, f.busy, f.boxes, f.clock);
     for (auto _ : state)
         runs.SaveRun(QStringLiteral("10.1.7.1-254"), rows);
     state.counters["db_MiB"] = static_cast<double>(QFile(f.paths.database()).size()) / (1 << 20);

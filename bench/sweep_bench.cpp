@@ -75,7 +75,8 @@ public:
         const bool named = grid_->rowCount() == kAddresses &&
                            grid_->item(kAddresses - 1, 1)->text() == QStringLiteral("host-254.sweep.test");
         if (grid_->rowCount() != kAddresses || (expectNames_ && !named) ||
-            window_->sbStatus->panel(1) != QStringLiteral("Done."))
+            window_->findChild<app::StatusBar*>(QStringLiteral("sbStatus"))->panel(1) !=
+                QStringLiteral("Done."))
             result_.complete = false;
         if (keep) {
             result_.runs.push_back(took.count());

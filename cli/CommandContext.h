@@ -3,7 +3,7 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
-#include "platform/AppState.h"
+#include "db/DatabaseBusy.h"
 
 #include <memory>
 
@@ -13,7 +13,7 @@ class InstanceLock;
 
 namespace kestrion::cli {
 
-// What one running command has: its services, console and parsed arguments, the state the shared
+// What one running command has: its services, console and parsed arguments, the busy depth the shared
 // database operations count in, and boxes that print.
 struct CommandContext {
     CommandContext(const Services& s, const Console& c, ParsedArguments a)
@@ -22,7 +22,7 @@ struct CommandContext {
     const Services& services;
     const Console& console;
     ParsedArguments args;
-    platform::AppState state;
+    db::DatabaseBusy database;
     ConsoleBoxes boxes;
 };
 

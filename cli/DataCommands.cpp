@@ -23,7 +23,7 @@ QString minuteForm(const QDateTime& value) {
 }
 
 db::SavedRuns savedRuns(CommandContext& context) {
-    return db::SavedRuns(context.services.paths, context.state, context.boxes, context.services.clock);
+    return db::SavedRuns(context.services.paths, context.database, context.boxes, context.services.clock);
 }
 
 } // namespace
@@ -76,8 +76,9 @@ int runReport(CommandContext& context) {
     const int16_t runNo = savedRuns(context).FindRunNo(range);
     if (runNo == 0)
         return ExitFailure;
-    report::BuildReportTables(context.services.paths, context.state, runNo);
-    const std::optional<QByteArray> content = report::ReadFreeIPReport(context.services.paths, context.state);
+    report::BuildReportTables(context.services.paths, context.database, runNo);
+    const std::optional<QByteArray> content =
+        report::ReadFreeIPReport(context.services.paths, context.database);
     if (!content) {
         context.console.message(QStringLiteral("Data Not Found: ") + report::noDataFoundText());
         return ExitFailure;
@@ -104,7 +105,7 @@ CommandSpec schedulesSpec() {
 }
 
 int runSchedules(CommandContext& context) {
-    db::ScheduleStore store(context.services.paths, context.state);
+    db::ScheduleStore store(context.services.paths, context.database);
     for (const db::StoredSchedule& schedule : store.list())
         printLine(context.console, minuteForm(schedule.scheddate) + QLatin1Char('\t') + schedule.schedip);
     context.console.out.flush();
@@ -125,7 +126,7 @@ CommandSpec scheduleAddSpec() {
 }
 
 void expirePastSchedules(CommandContext& context) {
-    db::ScheduleStore store(context.services.paths, context.state);
+    db::ScheduleStore store(context.services.paths, context.database);
     store.refresh(context.services.clock.now(), std::nullopt, [&](const db::StoredSchedule& schedule) {
         context.console.message(QStringLiteral("Schedule Expired: ") +
                                 schedule::expiredScheduleText(schedule));
@@ -154,7 +155,7 @@ int runScheduleAdd(CommandContext& context) {
         context.console.message(QStringLiteral("Schedule Expired: ") + schedule::pastNewScheduleText());
         return ExitFailure;
     }
-    db::ScheduleStore store(context.services.paths, context.state);
+    db::ScheduleStore store(context.services.paths, context.database);
     try {
         store.add(*when, range);
     } catch (const db::DbError& error) {
@@ -192,7 +193,7 @@ int runScheduleDelete(CommandContext& context) {
         context.console.message(lockHeldText());
         return ExitFailure;
     }
-    db::ScheduleStore store(context.services.paths, context.state);
+    db::ScheduleStore store(context.services.paths, context.database);
     bool deleted = false;
     for (const db::StoredSchedule& schedule : store.list()) {
         // Schedules are found by their line, as the window's list finds them.

@@ -40,7 +40,7 @@ QString minuteForm(const QDateTime& value) {
 int carryOut(CommandContext& context, const db::StoredSchedule& due) {
     const Console& console = context.console;
     const QString name = minuteForm(due.scheddate) + QLatin1Char(' ') + due.schedip;
-    db::ScheduleStore store(context.services.paths, context.state);
+    db::ScheduleStore store(context.services.paths, context.database);
     auto useUp = [&] { store.deleteByLine(db::scheduleLine(due.scheddate, due.schedip)); };
 
     // The window fills the boxes with the range's block and 1 to 254. Saved ranges are always written
@@ -71,7 +71,7 @@ int carryOut(CommandContext& context, const db::StoredSchedule& due) {
     if (result.outcome != sweep::SweepOutcome::Done)
         return ExitInterrupted;
 
-    db::SavedRuns runs(context.services.paths, context.state, context.boxes, context.services.clock);
+    db::SavedRuns runs(context.services.paths, context.database, context.boxes, context.services.clock);
     runs.SaveRun(due.schedip, observer.rows());
     useUp();
     console.out << "Scheduled run complete: " << name.toStdString() << ", " << observer.rows().size()
@@ -88,7 +88,7 @@ int runRunDue(CommandContext& context) {
     if (!lock)
         return ExitDone;
 
-    db::ScheduleStore store(context.services.paths, context.state);
+    db::ScheduleStore store(context.services.paths, context.database);
     int status = ExitDone;
     // As at the window's start: schedules that passed unseen expire first.
     expirePastSchedules(context);

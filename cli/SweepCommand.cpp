@@ -8,6 +8,9 @@
 #include "sweep/SweepEngine.h"
 
 #include <limits>
+#include <optional>
+#include <variant>
+#include <vector>
 
 namespace kestrion::cli {
 
@@ -42,6 +45,68 @@ int usageError(const Console& console, const QString& text) {
     return ExitUsage;
 }
 
+// A whole number from `lowest` to 32767 for `option`, when given; `what` names its unit in the error.
+std::variant<std::optional<int16_t>, UsageError>
+optionValue(const ParsedArguments& args, const QString& option, int lowest, const QString& what) {
+    if (!args.values.contains(option))
+        return std::optional<int16_t>();
+    const QString text = args.values.value(option);
+    const std::optional<int> value = wholeNumber(text, lowest, std::numeric_limits<int16_t>::max());
+    if (!value)
+        return UsageError{option + QStringLiteral(": '") + text +
+                          QStringLiteral("' is not a whole number of ") + what + QStringLiteral(" from ") +
+                          QString::number(lowest) + QStringLiteral(" to 32767")};
+    return std::optional<int16_t>(static_cast<int16_t>(*value));
+}
+
+// The stored options, with --timeout and --size in their place where given.
+std::variant<sweep::SweepSettings, UsageError> sweepSettings(const CommandContext& context) {
+    const platform::StoredOptions stored = platform::readStoredOptions(context.services.settings);
+    sweep::SweepSettings settings{stored.Timeout, stored.PacketSize};
+    const auto timeout =
+        optionValue(context.args, QStringLiteral("--timeout"), 1, QStringLiteral("milliseconds"));
+    if (const auto* error = std::get_if<UsageError>(&timeout))
+        return *error;
+    const auto size = optionValue(context.args, QStringLiteral("--size"), 0, QStringLiteral("bytes"));
+    if (const auto* error = std::get_if<UsageError>(&size))
+        return *error;
+    settings.timeoutMs = std::get<std::optional<int16_t>>(timeout).value_or(settings.timeoutMs);
+    settings.packetSize = std::get<std::optional<int16_t>>(size).value_or(settings.packetSize);
+    return settings;
+}
+
+// The exit status of a sweep that did not come to its end, or ExitDone for one that did.
+int sweepOutcome(const Console& console, const sweep::SweepResult& result, const ConsoleSweep& observer) {
+    switch (result.outcome) {
+    case sweep::SweepOutcome::Refused:
+        console.message(result.refusal);
+        return ExitFailure;
+    case sweep::SweepOutcome::Cancelled:
+    case sweep::SweepOutcome::Ended:
+        // Nothing of a stopped sweep is saved: it would count as a whole sweep of the range.
+        if (observer.interrupted())
+            return ExitInterrupted;
+        console.message(QStringLiteral("sweep: cancelled; nothing saved"));
+        return ExitFailure;
+    case sweep::SweepOutcome::Done:
+        break;
+    }
+    return ExitDone;
+}
+
+int saveSweep(CommandContext& context, const SweepRange& range, const std::vector<db::ResultRow>& rows) {
+    const QString rangeText =
+        db::rangeTextForSweep(range.octet1, range.octet2, range.octet3, range.firstHost, range.lastHost);
+    db::SavedRuns runs(context.services.paths, context.database, context.boxes, context.services.clock);
+    if (runs.SaveRun(rangeText, rows) == db::SaveOutcome::NoRunNumberLeft) {
+        context.console.message(
+            QStringLiteral("sweep: the database already holds 32767 saved runs, the most it can hold; "
+                           "delete a saved run, then save again"));
+        return ExitFailure;
+    }
+    return ExitDone;
+}
+
 } // namespace
 
 int runSweep(CommandContext& context) {
@@ -51,28 +116,9 @@ int runSweep(CommandContext& context) {
     if (const auto* error = std::get_if<UsageError>(&taken))
         return usageError(console, error->message);
     const auto& range = std::get<SweepRange>(taken);
-
-    const platform::StoredOptions stored = platform::readStoredOptions(context.services.settings);
-    sweep::SweepSettings settings{stored.Timeout, stored.PacketSize};
-    constexpr int kMost = std::numeric_limits<int16_t>::max();
-    if (args.values.contains(QStringLiteral("--timeout"))) {
-        const QString text = args.values.value(QStringLiteral("--timeout"));
-        const std::optional<int> value = wholeNumber(text, 1, kMost);
-        if (!value)
-            return usageError(console,
-                              QStringLiteral("--timeout: '") + text +
-                                  QStringLiteral("' is not a whole number of milliseconds from 1 to 32767"));
-        settings.timeoutMs = static_cast<int16_t>(*value);
-    }
-    if (args.values.contains(QStringLiteral("--size"))) {
-        const QString text = args.values.value(QStringLiteral("--size"));
-        const std::optional<int> value = wholeNumber(text, 0, kMost);
-        if (!value)
-            return usageError(console,
-                              QStringLiteral("--size: '") + text +
-                                  QStringLiteral("' is not a whole number of bytes from 0 to 32767"));
-        settings.packetSize = static_cast<int16_t>(*value);
-    }
+    const auto chosen = sweepSettings(context);
+    if (const auto* error = std::get_if<UsageError>(&chosen))
+        return usageError(console, error->message);
     if (args.has(QStringLiteral("--names")) && args.has(QStringLiteral("--no-names")))
         return usageError(console, QStringLiteral("--names and --no-names exclude each other"));
     const bool save = args.has(QStringLiteral("--save"));
@@ -91,34 +137,12 @@ int runSweep(CommandContext& context) {
                                                          ? nullptr
                                                          : &context.services.components);
     ConsoleSweep observer(console, true);
-    const sweep::SweepResult result = engine.run(
-        {range.octet1, range.octet2, range.octet3, range.firstHost, range.lastHost}, settings, observer);
-    switch (result.outcome) {
-    case sweep::SweepOutcome::Refused:
-        console.message(result.refusal);
-        return ExitFailure;
-    case sweep::SweepOutcome::Cancelled:
-    case sweep::SweepOutcome::Ended:
-        // Nothing of a stopped sweep is saved: it would count as a whole sweep of the range.
-        if (observer.interrupted())
-            return ExitInterrupted;
-        console.message(QStringLiteral("sweep: cancelled; nothing saved"));
-        return ExitFailure;
-    case sweep::SweepOutcome::Done:
-        break;
-    }
-    if (!save)
-        return ExitDone;
-    const QString rangeText =
-        db::rangeTextForSweep(range.octet1, range.octet2, range.octet3, range.firstHost, range.lastHost);
-    db::SavedRuns runs(context.services.paths, context.state, context.boxes, context.services.clock);
-    if (runs.SaveRun(rangeText, observer.rows()) == db::SaveOutcome::NoRunNumberLeft) {
-        console.message(
-            QStringLiteral("sweep: the database already holds 32767 saved runs, the most it can hold; "
-                           "delete a saved run, then save again"));
-        return ExitFailure;
-    }
-    return ExitDone;
+    const sweep::SweepResult result =
+        engine.run({range.octet1, range.octet2, range.octet3, range.firstHost, range.lastHost},
+                   std::get<sweep::SweepSettings>(chosen), observer);
+    if (const int failure = sweepOutcome(console, result, observer); failure != ExitDone)
+        return failure;
+    return save ? saveSweep(context, range, observer.rows()) : ExitDone;
 }
 
 } // namespace kestrion::cli

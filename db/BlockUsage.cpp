@@ -9,9 +9,9 @@
 
 namespace kestrion::db {
 
-std::optional<RunUsage> readRunUsage(const platform::AppPaths& paths, platform::AppState& state,
+std::optional<RunUsage> readRunUsage(const platform::AppPaths& paths, DatabaseBusy& busy,
                                      const QString& rangeText) {
-    RunDatabase run(paths, state);
+    RunDatabase run(paths, busy);
     // The left join keeps one row (address NULL) for a saved run without any answer; the window
     // maximum over the groups is the run's latest RunDate, so the table is read once.
     auto usage = run.db().prepare("SELECT s.successIP, count(s.successIP), max(s.RunDate), r.numberofruns, "

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "db/DatabaseBusy.h"
 #include "platform/AppPaths.h"
-#include "platform/AppState.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -29,7 +29,7 @@ struct RunUsage {
 };
 
 // One grouped query over the run's tblSuccess rows; nullopt when no saved run has this range text.
-std::optional<RunUsage> readRunUsage(const platform::AppPaths& paths, platform::AppState& state,
+std::optional<RunUsage> readRunUsage(const platform::AppPaths& paths, DatabaseBusy& busy,
                                      const QString& rangeText);
 
 enum class CellFill { Free, Some, Every };

@@ -2,13 +2,13 @@
 
 namespace kestrion::db {
 
-RunDatabase::RunDatabase(const platform::AppPaths& paths, platform::AppState& state) : state_(state) {
-    ++state_.DatabaseBusy;
+RunDatabase::RunDatabase(const platform::AppPaths& paths, db::DatabaseBusy& busy) : busy_(busy) {
+    ++busy_.depth;
     counted_ = true;
     try {
         db_.emplace(paths.database());
     } catch (...) {
-        --state_.DatabaseBusy;
+        --busy_.depth;
         throw;
     }
 }
@@ -21,7 +21,7 @@ void RunDatabase::close() {
     if (db_)
         db_.reset();
     if (counted_) {
-        --state_.DatabaseBusy;
+        --busy_.depth;
         counted_ = false;
     }
 }

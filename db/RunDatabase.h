@@ -1,8 +1,8 @@
 #pragma once
 
 #include "db/Database.h"
+#include "db/DatabaseBusy.h"
 #include "platform/AppPaths.h"
-#include "platform/AppState.h"
 
 #include <optional>
 
@@ -12,7 +12,7 @@ namespace kestrion::db {
 // works, and closes it before it returns; while one is open the schedule timer holds back.
 class RunDatabase {
 public:
-    RunDatabase(const platform::AppPaths& paths, platform::AppState& state);
+    RunDatabase(const platform::AppPaths& paths, db::DatabaseBusy& busy);
     ~RunDatabase();
     RunDatabase(const RunDatabase&) = delete;
     RunDatabase& operator=(const RunDatabase&) = delete;
@@ -22,7 +22,7 @@ public:
     void close();
 
 private:
-    platform::AppState& state_;
+    db::DatabaseBusy& busy_;
     std::optional<Database> db_;
     bool counted_ = false;
 };

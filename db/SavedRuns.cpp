@@ -58,12 +58,12 @@ SaveOutcome storeSweep(Database& db, const QString& rangeText, const std::vector
     return SaveOutcome::Saved;
 }
 
-SavedRuns::SavedRuns(const platform::AppPaths& paths, platform::AppState& state,
-                     platform::MessageBoxes& boxes, platform::Clock& clock)
-    : paths_(paths), state_(state), boxes_(boxes), clock_(clock) {}
+SavedRuns::SavedRuns(const platform::AppPaths& paths, db::DatabaseBusy& busy, platform::MessageBoxes& boxes,
+                     platform::Clock& clock)
+    : paths_(paths), busy_(busy), boxes_(boxes), clock_(clock) {}
 
 QStringList SavedRuns::listRanges() {
-    RunDatabase run(paths_, state_);
+    RunDatabase run(paths_, busy_);
     QStringList ranges;
     auto all = run.db().prepare("SELECT runip FROM tblSavedRuns ORDER BY rowid;");
     while (all.step())
@@ -72,7 +72,7 @@ QStringList SavedRuns::listRanges() {
 }
 
 std::optional<SavedRunInfo> SavedRuns::find(const QString& rangeText) {
-    RunDatabase run(paths_, state_);
+    RunDatabase run(paths_, busy_);
     auto one = run.db().prepare(
         "SELECT RunNo, runip, runcreatedate, numberofruns FROM tblSavedRuns WHERE runip = ?1;");
     one.bind(1, rangeText);
@@ -89,7 +89,7 @@ std::optional<SavedRunInfo> SavedRuns::find(const QString& rangeText) {
 SaveOutcome SavedRuns::SaveRun(const QString& rangeText, const std::vector<ResultRow>& rows) {
     SaveOutcome outcome;
     {
-        RunDatabase run(paths_, state_);
+        RunDatabase run(paths_, busy_);
         outcome = storeSweep(run.db(), rangeText, rows, clock_.now());
         run.close();
     }
@@ -99,7 +99,7 @@ SaveOutcome SavedRuns::SaveRun(const QString& rangeText, const std::vector<Resul
 }
 
 int16_t SavedRuns::FindRunNo(const QString& rangeText) {
-    RunDatabase run(paths_, state_);
+    RunDatabase run(paths_, busy_);
     auto one = run.db().prepare("SELECT RunNo FROM tblSavedRuns WHERE runip = ?1;");
     one.bind(1, rangeText);
     if (one.step())
@@ -114,7 +114,7 @@ int16_t SavedRuns::FindRunNo(const QString& rangeText) {
 
 bool SavedRuns::DeleteSavedRun(const QString& rangeText) {
     {
-        RunDatabase run(paths_, state_);
+        RunDatabase run(paths_, busy_);
         Transaction transaction(run.db());
         // The schema's cascades take the run's results and schedules with it.
         auto remove = run.db().prepare("DELETE FROM tblSavedRuns WHERE runip = ?1;");

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "db/DatabaseBusy.h"
 #include "platform/AppPaths.h"
-#include "platform/AppState.h"
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
 
@@ -41,7 +41,7 @@ enum class SaveOutcome {
 // Each call opens the database, works and closes it; database failures throw DbError.
 class SavedRuns {
 public:
-    SavedRuns(const platform::AppPaths& paths, platform::AppState& state, platform::MessageBoxes& boxes,
+    SavedRuns(const platform::AppPaths& paths, db::DatabaseBusy& busy, platform::MessageBoxes& boxes,
               platform::Clock& clock);
 
     // Range texts of all saved runs, in the table's stored order.
@@ -58,7 +58,7 @@ public:
 
 private:
     const platform::AppPaths& paths_;
-    platform::AppState& state_;
+    db::DatabaseBusy& busy_;
     platform::MessageBoxes& boxes_;
     platform::Clock& clock_;
 };

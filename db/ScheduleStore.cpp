@@ -15,13 +15,13 @@ bool isBeforeMinuteOf(const QDateTime& when, const QDateTime& now) {
     return platform::toWholeMinute(when) < platform::toWholeMinute(now);
 }
 
-ScheduleStore::ScheduleStore(const platform::AppPaths& paths, platform::AppState& state)
-    : paths_(paths), state_(state) {}
+ScheduleStore::ScheduleStore(const platform::AppPaths& paths, db::DatabaseBusy& busy)
+    : paths_(paths), busy_(busy) {}
 
 std::vector<StoredSchedule> ScheduleStore::refresh(const QDateTime& now, const std::optional<QDateTime>& held,
                                                    const std::function<void(const StoredSchedule&)>& expired,
                                                    const std::function<void(const StoredSchedule&)>& kept) {
-    RunDatabase run(paths_, state_);
+    RunDatabase run(paths_, busy_);
     // Read first, then act: the expiry messages run nested event loops, and a statement left stepping
     // over rows that are being deleted would see an undefined mix of them.
     std::vector<std::pair<QString, StoredSchedule>> rows;
@@ -50,7 +50,7 @@ std::vector<StoredSchedule> ScheduleStore::refresh(const QDateTime& now, const s
 }
 
 std::vector<StoredSchedule> ScheduleStore::list() {
-    RunDatabase run(paths_, state_);
+    RunDatabase run(paths_, busy_);
     std::vector<StoredSchedule> schedules;
     auto all = run.db().prepare("SELECT scheddate, schedip FROM qrySchedules;");
     while (all.step())
@@ -59,7 +59,7 @@ std::vector<StoredSchedule> ScheduleStore::list() {
 }
 
 void ScheduleStore::add(const QDateTime& scheddate, const QString& schedip) {
-    RunDatabase run(paths_, state_);
+    RunDatabase run(paths_, busy_);
     auto insert = run.db().prepare("INSERT INTO tblSchedules (scheddate, schedip) VALUES (?1, ?2);");
     insert.bind(1, platform::toStoredDate(scheddate)).bind(2, schedip);
     try {
@@ -73,7 +73,7 @@ void ScheduleStore::add(const QDateTime& scheddate, const QString& schedip) {
 }
 
 bool ScheduleStore::deleteByLine(const QString& line) {
-    RunDatabase run(paths_, state_);
+    RunDatabase run(paths_, busy_);
     std::optional<int64_t> match;
     {
         auto all = run.db().prepare("SELECT rowid, scheddate, schedip FROM tblSchedules ORDER BY rowid;");

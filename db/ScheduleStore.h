@@ -1,7 +1,7 @@
 #pragma once
 
+#include "db/DatabaseBusy.h"
 #include "platform/AppPaths.h"
-#include "platform/AppState.h"
 
 #include <QDateTime>
 #include <QString>
@@ -29,7 +29,7 @@ bool isBeforeMinuteOf(const QDateTime& when, const QDateTime& now);
 // and closes it; failures throw DbError.
 class ScheduleStore {
 public:
-    ScheduleStore(const platform::AppPaths& paths, platform::AppState& state);
+    ScheduleStore(const platform::AppPaths& paths, db::DatabaseBusy& busy);
 
     // Visits the schedules earliest first with the database open throughout. Each one whose minute lies
     // before the minute of `now` (other than `held`) is handed to `expired` and deleted after it returns;
@@ -47,7 +47,7 @@ public:
 
 private:
     const platform::AppPaths& paths_;
-    platform::AppState& state_;
+    db::DatabaseBusy& busy_;
 };
 
 } // namespace kestrion::db

@@ -30,10 +30,10 @@ private:
 
 } // namespace
 
-FreeIPReportCommand::FreeIPReportCommand(const platform::AppPaths& paths, platform::AppState& state,
+FreeIPReportCommand::FreeIPReportCommand(const platform::AppPaths& paths, db::DatabaseBusy& busy,
                                          platform::MessageBoxes& boxes, platform::Shell& shell,
                                          RunNumberFinder findRunNo, StatusPanel status)
-    : paths_(paths), state_(state), boxes_(boxes), shell_(shell), findRunNo_(std::move(findRunNo)),
+    : paths_(paths), busy_(busy), boxes_(boxes), shell_(shell), findRunNo_(std::move(findRunNo)),
       status_(std::move(status)) {}
 
 void FreeIPReportCommand::run(const QString& rangeText) {
@@ -45,9 +45,9 @@ void FreeIPReportCommand::run(const QString& rangeText) {
         return;
     }
     status_(QStringLiteral("Generating tables..."));
-    BuildReportTables(paths_, state_, runNo);
+    BuildReportTables(paths_, busy_, runNo);
     status_(QStringLiteral("Preparing report..."));
-    WriteFreeIPReport(paths_, state_, boxes_, shell_);
+    WriteFreeIPReport(paths_, busy_, boxes_, shell_);
     status_(QStringLiteral("Ready."));
 }
 

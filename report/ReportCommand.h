@@ -1,7 +1,7 @@
 #pragma once
 
+#include "db/DatabaseBusy.h"
 #include "platform/AppPaths.h"
-#include "platform/AppState.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Shell.h"
 
@@ -20,7 +20,7 @@ using RunNumberFinder = std::function<int16_t(const QString&)>;
 // IPReport.txt, with the hourglass shown throughout and the status panel telling each step.
 class FreeIPReportCommand {
 public:
-    FreeIPReportCommand(const platform::AppPaths& paths, platform::AppState& state,
+    FreeIPReportCommand(const platform::AppPaths& paths, db::DatabaseBusy& busy,
                         platform::MessageBoxes& boxes, platform::Shell& shell, RunNumberFinder findRunNo,
                         StatusPanel status);
 
@@ -30,7 +30,7 @@ public:
 
 private:
     const platform::AppPaths& paths_;
-    platform::AppState& state_;
+    db::DatabaseBusy& busy_;
     platform::MessageBoxes& boxes_;
     platform::Shell& shell_;
     RunNumberFinder findRunNo_;

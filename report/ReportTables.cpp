@@ -7,8 +7,8 @@
 
 namespace kestrion::report {
 
-void BuildReportTables(const platform::AppPaths& paths, platform::AppState& state, int16_t runNo) {
-    db::RunDatabase run(paths, state);
+void BuildReportTables(const platform::AppPaths& paths, db::DatabaseBusy& busy, int16_t runNo) {
+    db::RunDatabase run(paths, busy);
     db::Database& db = run.db();
     db::Transaction tx(db);
 

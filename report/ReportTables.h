@@ -1,7 +1,7 @@
 #pragma once
 
+#include "db/DatabaseBusy.h"
 #include "platform/AppPaths.h"
-#include "platform/AppState.h"
 
 #include <cstdint>
 
@@ -12,6 +12,6 @@ namespace kestrion::report {
 // 1 to 254 of the block, "Used" or "Free", in octet order) and tblCurrentRun (the run's saved-run row).
 // A run without any answering address (and run number 0) leaves all three empty.
 // Opens and closes the database itself; database failures throw db::DbError.
-void BuildReportTables(const platform::AppPaths& paths, platform::AppState& state, int16_t runNo);
+void BuildReportTables(const platform::AppPaths& paths, db::DatabaseBusy& busy, int16_t runNo);
 
 } // namespace kestrion::report

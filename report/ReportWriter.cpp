@@ -113,12 +113,12 @@ QString noDataFoundText() {
     return QStringLiteral("No data found.  Please make sure there are valid saved runs for this IP.");
 }
 
-std::optional<QByteArray> ReadFreeIPReport(const platform::AppPaths& paths, platform::AppState& state) {
+std::optional<QByteArray> ReadFreeIPReport(const platform::AppPaths& paths, db::DatabaseBusy& busy) {
     std::optional<ReportHeading> heading;
     QStringList freeAddresses;
     QStringList usedAddresses;
     {
-        db::RunDatabase run(paths, state);
+        db::RunDatabase run(paths, busy);
         {
             auto current = run.db().prepare(
                 "SELECT RunIP, RunCreateDate, NumberOfRuns FROM tblCurrentRun ORDER BY rowid;");
@@ -148,9 +148,9 @@ void WriteReportFile(const QString& path, const QByteArray& content) {
     writeWhole(path, content);
 }
 
-bool WriteFreeIPReport(const platform::AppPaths& paths, platform::AppState& state,
-                       platform::MessageBoxes& boxes, platform::Shell& shell) {
-    const std::optional<QByteArray> content = ReadFreeIPReport(paths, state);
+bool WriteFreeIPReport(const platform::AppPaths& paths, db::DatabaseBusy& busy, platform::MessageBoxes& boxes,
+                       platform::Shell& shell) {
+    const std::optional<QByteArray> content = ReadFreeIPReport(paths, busy);
     if (!content) {
         boxes.show(QStringLiteral("Data Not Found"), noDataFoundText(), platform::MsgButtons::Ok,
                    platform::MsgIcon::None);

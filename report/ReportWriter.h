@@ -1,7 +1,7 @@
 #pragma once
 
+#include "db/DatabaseBusy.h"
 #include "platform/AppPaths.h"
-#include "platform/AppState.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Shell.h"
 
@@ -36,7 +36,7 @@ QString noDataFoundText();
 
 // The report file's bytes from the work tables of the last BuildReportTables; empty when tblCurrentRun
 // has no row. Database failures throw db::DbError.
-std::optional<QByteArray> ReadFreeIPReport(const platform::AppPaths& paths, platform::AppState& state);
+std::optional<QByteArray> ReadFreeIPReport(const platform::AppPaths& paths, db::DatabaseBusy& busy);
 
 // Deletes a file at `path` and writes `content` there anew; failures throw db::DbError with the
 // system's error number and text.
@@ -45,7 +45,7 @@ void WriteReportFile(const QString& path, const QByteArray& content);
 // Writes IPReport.txt in the data folder from the work tables of the last BuildReportTables and
 // hands it to the shell. Without a tblCurrentRun row it shows "Data Not Found", writes nothing
 // and returns false. Database and file failures throw db::DbError.
-bool WriteFreeIPReport(const platform::AppPaths& paths, platform::AppState& state,
-                       platform::MessageBoxes& boxes, platform::Shell& shell);
+bool WriteFreeIPReport(const platform::AppPaths& paths, db::DatabaseBusy& busy, platform::MessageBoxes& boxes,
+                       platform::Shell& shell);
 
 } // namespace kestrion::report

@@ -29,8 +29,8 @@ bool isYearText(const QString& t) {
 }
 } // namespace
 
-ScheduleDialog::ScheduleDialog(platform::AppState& state, platform::Clock& clock,
-                               platform::MessageBoxes& boxes, Hooks hooks, QWidget* parent)
+ScheduleDialog::ScheduleDialog(ScheduleState& state, platform::Clock& clock, platform::MessageBoxes& boxes,
+                               Hooks hooks, QWidget* parent)
     : QWidget(parent, Qt::Window), state_(state), clock_(clock), boxes_(boxes), hooks_(std::move(hooks)) {
     setObjectName(QStringLiteral("frmSchedule"));
     setWindowTitle(QStringLiteral("Schedule"));

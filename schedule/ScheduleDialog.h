@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/AppState.h"
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
+#include "schedule/ScheduleState.h"
 
 #include <QDate>
 #include <QString>
@@ -28,8 +28,8 @@ public:
         std::function<void()> enableMainWindow; // Done and closing give the main window back
     };
 
-    ScheduleDialog(platform::AppState& state, platform::Clock& clock, platform::MessageBoxes& boxes,
-                   Hooks hooks, QWidget* parent = nullptr);
+    ScheduleDialog(ScheduleState& state, platform::Clock& clock, platform::MessageBoxes& boxes, Hooks hooks,
+                   QWidget* parent = nullptr);
 
     QLabel* lblHeader = nullptr;
     QComboBox* comboMonth = nullptr;
@@ -59,7 +59,7 @@ private:
     // A month name or four-digit year typed into a box takes effect like a pick; anything else is undone.
     void typedInto(QComboBox* box, QString& shown, bool (*valid)(const QString&));
 
-    platform::AppState& state_;
+    ScheduleState& state_;
     platform::Clock& clock_;
     platform::MessageBoxes& boxes_;
     Hooks hooks_;

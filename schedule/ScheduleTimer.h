@@ -1,8 +1,9 @@
 #pragma once
 
-#include "platform/AppState.h"
+#include "db/DatabaseBusy.h"
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
+#include "schedule/ScheduleState.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -18,26 +19,14 @@ QString minuteText(const QDateTime& value);
 // Due when a next schedule exists and lies in the minute of `now`.
 bool isDue(const std::optional<QDateTime>& next, const QDateTime& now);
 
-// What a scheduled run does to the main window, as a user would do it.
-class ScheduledRunHost {
+// What carries out a due schedule: the main window's scheduled run.
+class ScheduledRunner {
 public:
-    virtual ~ScheduledRunHost() = default;
-    virtual void selectPingTab() = 0;
-    virtual bool resetEnabled() = 0;
-    virtual void clickReset() = 0;
-    virtual void fillAddressBoxes(const QString& rangeText) = 0;
-    // Returns when the sweep is over.
-    // Returns why no sweep could run at all (no echo socket), empty when it ran.
-    virtual QString clickPing() = 0;
-    virtual void saveRun(const QString& rangeText) = 0;
-    virtual void deleteSchedule(const QString& line) = 0;
-    virtual void refreshSchedules() = 0;
-    // First status panel, repainted at once.
-    virtual void setStatus(const QString& text) = 0;
-    virtual void processEvents() = 0;
-    virtual void setTimerEnabled(bool enabled) = 0;
+    virtual ~ScheduledRunner() = default;
     // While a schedule is held, refreshing the list keeps it even once its minute has passed.
     virtual void holdSchedule(const std::optional<QDateTime>& scheddate) = 0;
+    // Carries the schedule out; returns when it is over and the schedule is gone.
+    virtual void carryOut(const QDateTime& scheddate, const QString& schedip) = 0;
 };
 
 // timerSchedule_Timer: carries out the next schedule in its minute. A schedule that falls due while the
@@ -46,7 +35,9 @@ public:
 class ScheduleTimer : public QObject {
     Q_OBJECT
 public:
-    ScheduleTimer(ScheduledRunHost& host, platform::AppState& state, platform::Clock& clock,
+    // `sweepRunning` is the sweep state's flag, true while any sweep runs.
+    ScheduleTimer(ScheduledRunner& runner, const ScheduleState& schedules, const bool& sweepRunning,
+                  const db::DatabaseBusy& database, platform::Clock& clock,
                   const platform::MessageBoxes& boxes, QObject* parent = nullptr);
 
     void timerSchedule_Timer();
@@ -67,8 +58,10 @@ private:
     void tryPending();
     void run(const Due& due);
 
-    ScheduledRunHost& host_;
-    platform::AppState& state_;
+    ScheduledRunner& runner_;
+    const ScheduleState& state_;
+    const bool& sweepRunning_;
+    const db::DatabaseBusy& database_;
     platform::Clock& clock_;
     const platform::MessageBoxes& boxes_;
     std::optional<Due> pending_;

@@ -12,8 +12,8 @@ using platform::MsgButtons;
 using platform::MsgIcon;
 
 SchedulesPanel::SchedulesPanel(QListWidget* lbCurrentSchedules, PanelSetter setSchedulePanel,
-                               db::ScheduleStore& store, platform::AppState& state,
-                               platform::MessageBoxes& boxes, platform::Clock& clock)
+                               db::ScheduleStore& store, ScheduleState& state, platform::MessageBoxes& boxes,
+                               platform::Clock& clock)
     : list_(lbCurrentSchedules), setSchedulePanel_(std::move(setSchedulePanel)), store_(store), state_(state),
       boxes_(boxes), clock_(clock) {}
 

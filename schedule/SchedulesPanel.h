@@ -1,9 +1,9 @@
 #pragma once
 
 #include "db/ScheduleStore.h"
-#include "platform/AppState.h"
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
+#include "schedule/ScheduleState.h"
 
 #include <QDateTime>
 #include <QString>
@@ -21,7 +21,7 @@ public:
     using PanelSetter = std::function<void(const QString&)>;
 
     SchedulesPanel(QListWidget* lbCurrentSchedules, PanelSetter setSchedulePanel, db::ScheduleStore& store,
-                   platform::AppState& state, platform::MessageBoxes& boxes, platform::Clock& clock);
+                   ScheduleState& state, platform::MessageBoxes& boxes, platform::Clock& clock);
 
     // Database failures pass through (the program's one fatal path) ...
     void RefreshSchedules();
@@ -37,7 +37,7 @@ private:
     QListWidget* list_;
     PanelSetter setSchedulePanel_;
     db::ScheduleStore& store_;
-    platform::AppState& state_;
+    ScheduleState& state_;
     platform::MessageBoxes& boxes_;
     platform::Clock& clock_;
     std::optional<QDateTime> held_;

@@ -1,6 +1,5 @@
 #include "sweep/PingSweep.h"
 
-#include "platform/AppState.h"
 #include "platform/AppTitle.h"
 #include "platform/BlockingCall.h"
 #include "platform/EchoService.h"
@@ -31,10 +30,11 @@ const QString kGridFormat =
 constexpr int kColumnTwips[3] = {1500, 2400, 575};
 } // namespace
 
-PingSweep::PingSweep(PingTab& tab, RangeEntry& range, platform::AppState& state, platform::EchoService& echo,
-                     platform::MessageBoxes& boxes, com::ComponentFactory& components, SweepWindow& window)
-    : QObject(&tab), tab_(tab), range_(range), state_(state), boxes_(boxes), window_(window),
-      engine_(echo, &components) {
+PingSweep::PingSweep(PingTab& tab, RangeEntry& range, SweepState& state, const SweepOptions& options,
+                     platform::EchoService& echo, platform::MessageBoxes& boxes,
+                     com::ComponentFactory& components, SweepWindow& window)
+    : QObject(&tab), tab_(tab), range_(range), state_(state), options_(options), boxes_(boxes),
+      window_(window), engine_(echo, &components) {
     connect(tab_.cmdPing, &QPushButton::clicked, this, &PingSweep::cmdPing_Click);
     connect(tab_.cmdCancelPing, &QPushButton::clicked, this, &PingSweep::cmdCancelPing_Click);
     connect(tab_.cmdReset, &QPushButton::clicked, this, &PingSweep::cmdReset_Click);
@@ -69,6 +69,11 @@ std::vector<db::ResultRow> PingSweep::resultRows() const {
         rows.push_back({cell(0), cell(2)});
     }
     return rows;
+}
+
+bool PingSweep::resetEnabled() const {
+    // Read from the button itself: a dialog that disables the window must not hide an enabled Reset.
+    return platform::isOwnEnabled(tab_.cmdReset);
 }
 
 void PingSweep::cmdPing_Click() {
@@ -127,7 +132,7 @@ void PingSweep::PingRange() {
     lastRefusal_.clear();
     const SweepRange range{state_.Octet1, state_.Octet2, state_.Octet3, state_.FirstHost, state_.LastHost};
     const SweepResult result =
-        engine_.run(range, {state_.Timeout, state_.PacketSize}, *this, state_.PercentDone);
+        engine_.run(range, {options_.Timeout, options_.PacketSize}, *this, state_.PercentDone);
     state_.PercentDone = result.percentDone;
     switch (result.outcome) {
     case SweepOutcome::Refused:

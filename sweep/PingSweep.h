@@ -2,13 +2,13 @@
 
 #include "db/SavedRuns.h"
 #include "sweep/SweepEngine.h"
+#include "sweep/SweepState.h"
 
 #include <QObject>
 #include <cstdint>
 #include <vector>
 
 namespace kestrion::platform {
-struct AppState;
 class EchoService;
 class MessageBoxes;
 } // namespace kestrion::platform
@@ -40,8 +40,9 @@ public:
 class PingSweep : public QObject, private SweepObserver {
     Q_OBJECT
 public:
-    PingSweep(PingTab& tab, RangeEntry& range, platform::AppState& state, platform::EchoService& echo,
-              platform::MessageBoxes& boxes, com::ComponentFactory& components, SweepWindow& window);
+    PingSweep(PingTab& tab, RangeEntry& range, SweepState& state, const SweepOptions& options,
+              platform::EchoService& echo, platform::MessageBoxes& boxes, com::ComponentFactory& components,
+              SweepWindow& window);
 
     void cmdPing_Click();
     void cmdCancelPing_Click();
@@ -54,6 +55,8 @@ public:
     void ApplyGridFormat();
     // The answering addresses of the grid with their round-trip times, in sweep order.
     std::vector<db::ResultRow> resultRows() const;
+    // Reset can be clicked: a sweep has ended or been cancelled since the last initialisation.
+    bool resetEnabled() const;
     // Why the last sweep could not start (no echo socket could be opened); empty when it ran.
     const QString& lastRefusal() const { return lastRefusal_; }
 
@@ -77,7 +80,8 @@ private:
 
     PingTab& tab_;
     RangeEntry& range_;
-    platform::AppState& state_;
+    SweepState& state_;
+    const SweepOptions& options_;
     platform::MessageBoxes& boxes_;
     SweepWindow& window_;
     SweepEngine engine_;

@@ -27,6 +27,13 @@ QPushButton* rightColumnButton(QWidget* parent, const char* name, const QString&
 
 PingTab::PingTab(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("PingTab"));
+    createAddressBoxes();
+    createResults();
+    createButtons();
+    createReportLists();
+}
+
+void PingTab::createAddressBoxes() {
     const QString rowCaptions[2] = {QStringLiteral("Beginning Address"), QStringLiteral("Ending Address")};
     static constexpr int rowTops[2] = {840, 1200};
     for (int r = 0; r < 2; ++r) {
@@ -49,7 +56,9 @@ PingTab::PingTab(QWidget* parent) : QWidget(parent) {
         txEchoAddr[i]->setEnabled(false);
     }
     Text5 = box(QStringLiteral("Text5"), 3, 1);
+}
 
+void PingTab::createResults() {
     lblOutput = new QLabel(QStringLiteral("Succesful Pings:"), this);
     lblOutput->setObjectName(QStringLiteral("lblOutput"));
     lblOutput->setGeometry(twipRect(120, 1740 - kTabRow, 3000, 285));
@@ -62,7 +71,9 @@ PingTab::PingTab(QWidget* parent) : QWidget(parent) {
     flxOutBox->verticalHeader()->setVisible(false);
     flxOutBox->setEditTriggers(QAbstractItemView::NoEditTriggers);
     flxOutBox->setSelectionMode(QAbstractItemView::NoSelection);
+}
 
+void PingTab::createButtons() {
     cmdPing = rightColumnButton(this, "cmdPing", QStringLiteral("Ping"), 840);
     cmdPing->setEnabled(false);
     cmdCancelPing = rightColumnButton(this, "cmdCancelPing", QStringLiteral("Cancel"), 1320);
@@ -72,7 +83,9 @@ PingTab::PingTab(QWidget* parent) : QWidget(parent) {
     cmdReset->setEnabled(false);
     cmdLaunchHelp1 = rightColumnButton(this, "cmdLaunchHelp(1)", QStringLiteral("Help"), 4200);
     cmdExit2 = rightColumnButton(this, "cmdExit(2)", QStringLiteral("Exit"), 4680);
+}
 
+void PingTab::createReportLists() {
     lbReportIP = new QListWidget(this);
     lbReportIP->setObjectName(QStringLiteral("lbReportIP"));
     lbReportIP->setGeometry(twipRect(120, 4770 - kTabRow, 1500, 270));

@@ -35,6 +35,12 @@ public:
     QListWidget* lbReportRTT = nullptr;
 
     QLineEdit* entryBox(int i) const; // 1..5 -> Text1..Text5
+
+private:
+    void createAddressBoxes();
+    void createResults();
+    void createButtons();
+    void createReportLists();
 };
 
 } // namespace kestrion::sweep

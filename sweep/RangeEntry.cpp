@@ -1,6 +1,5 @@
 #include "sweep/RangeEntry.h"
 
-#include "platform/AppState.h"
 #include "platform/MessageBoxes.h"
 #include "platform/OwnState.h"
 #include "sweep/EntryValue.h"
@@ -15,8 +14,9 @@
 
 namespace kestrion::sweep {
 
-RangeEntry::RangeEntry(PingTab& tab, platform::AppState& state, platform::MessageBoxes& boxes)
-    : QObject(&tab), tab_(tab), state_(state), boxes_(boxes) {
+RangeEntry::RangeEntry(PingTab& tab, SweepState& state, const SweepOptions& options,
+                       platform::MessageBoxes& boxes)
+    : QObject(&tab), tab_(tab), state_(state), options_(options), boxes_(boxes) {
     for (int i = 1; i <= 5; ++i) {
         QLineEdit* box = tab_.entryBox(i);
         // textChanged fires for typing, pasting and assignment alike, as the change rule requires.
@@ -150,7 +150,7 @@ void RangeEntry::FillAddressBoxes(const QString& address) {
 }
 
 void RangeEntry::applyStartupRule(const QString& localAddress) {
-    if (state_.StartWithLocalAddress) {
+    if (options_.StartWithLocalAddress) {
         FillAddressBoxes(localAddress);
         return;
     }

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "sweep/SweepState.h"
+
 #include <QObject>
 #include <optional>
 
 class QLineEdit;
 
 namespace kestrion::platform {
-struct AppState;
 class MessageBoxes;
 } // namespace kestrion::platform
 
@@ -19,7 +20,7 @@ class PingTab;
 class RangeEntry : public QObject {
     Q_OBJECT
 public:
-    RangeEntry(PingTab& tab, platform::AppState& state, platform::MessageBoxes& boxes);
+    RangeEntry(PingTab& tab, SweepState& state, const SweepOptions& options, platform::MessageBoxes& boxes);
 
     // Checks the boxes in order and copies them into Octet1..3, FirstHost and LastHost; at the first
     // bad box sets EntryError, focuses Text1 and stops (one message per pass at most).
@@ -41,7 +42,8 @@ private:
     void moveFocusAfter(int index);
 
     PingTab& tab_;
-    platform::AppState& state_;
+    SweepState& state_;
+    const SweepOptions& options_;
     platform::MessageBoxes& boxes_;
     bool rewriting_ = false; // the change rule is setting a box's text itself
 };

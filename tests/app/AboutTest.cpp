@@ -31,7 +31,7 @@ TEST_F(AboutTest, SetUpFillsTitleAndContactLines) {
     EXPECT_TRUE(companyLine(4)->text().startsWith(QStringLiteral("E-Mail:  ")));
     EXPECT_TRUE(companyLine(4)->text().contains(QLatin1Char('@')));
     EXPECT_EQ(companyLine(5)->text(), QStringLiteral(KESTRION_LEGAL_NOTICE));
-    EXPECT_TRUE(window->about->webAddress().startsWith(QStringLiteral("https://")));
+    EXPECT_TRUE(part<app::About>(*window)->webAddress().startsWith(QStringLiteral("https://")));
 
     const QLabel* web = companyLine(3);
     EXPECT_TRUE(web->font().underline());
@@ -111,7 +111,7 @@ TEST_F(AboutTest, EveryContactLineOpensTheWebAddress) {
         SCOPED_TRACE(rows[i]);
         world.shell.opened.clear();
         QTest::mouseClick(companyLine(i), Qt::LeftButton);
-        EXPECT_EQ(world.shell.opened, QStringList{window->about->webAddress()});
+        EXPECT_EQ(world.shell.opened, QStringList{part<app::About>(*window)->webAddress()});
     }
     world.shell.opened.clear();
     QTest::mouseClick(companyLine(3), Qt::RightButton);

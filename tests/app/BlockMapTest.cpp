@@ -42,7 +42,7 @@ struct MapWindow {
 
     app::BlockMap* map() const { return h.find<app::BlockMap>("blockMap"); }
     QComboBox* combo() const { return h.find<QComboBox>("comboChooseRun"); }
-    void showDatabaseTab() const { h.window->SSTab1->setCurrentIndex(2); }
+    void showDatabaseTab() const { test::control<QTabWidget>(*h.window, "SSTab1")->setCurrentIndex(2); }
     // The colour at (dx, dy) inside the cell's square, as painted.
     QColor at(int octet, int dx, int dy) const {
         const QImage image = map()->grab().toImage();
@@ -225,7 +225,7 @@ TEST(BlockMap, BlankWithoutAChosenRun) {
 TEST(BlockMap, RedrawnAfterSaveAndAfterDelete) {
     MapWindow w;
     w.showDatabaseTab();
-    w.h.window->SSTab1->setCurrentIndex(0);
+    test::control<QTabWidget>(*w.h.window, "SSTab1")->setCurrentIndex(0);
     w.h.setRange("192", "168", "1", "15", "21");
     w.h.world.echo.answer("192.168.1.15");
     w.h.world.echo.answer("192.168.1.20");
@@ -257,10 +257,16 @@ TEST(BlockMap, RedrawnAfterAScheduledRunsSave) {
     MapWindow w;
     w.showDatabaseTab();
     ASSERT_EQ(w.toolTipAt(15), answered(15, 2, 2, kSecond));
-    w.h.state().ScheduledRunActive = true;
     w.h.world.clock.time = kThird;
-    w.h.window->scheduledRunHooks.SaveRun("192.168.1.15-21"); // the grid is empty: nobody answered
+    w.h.world.folder.exec("INSERT INTO tblSchedules VALUES ('2026-03-16 18:40:00', '192.168.1.15-21');");
+    w.h.window->RefreshSchedules();
+    w.h.window->timerSchedule_Timer(); // nobody answers the run's sweep
+    ASSERT_EQ(test::control<app::StatusBar>(*w.h.window, "sbStatus")->panel(1), "Scheduled run complete.");
     EXPECT_TRUE(w.h.world.boxes.shown.empty());
+    // Redrawn by the save itself, before the Database tab is shown again.
+    ASSERT_TRUE(w.map()->picture());
+    EXPECT_EQ(w.map()->picture()->sweeps, 3);
+    w.showDatabaseTab();
     EXPECT_EQ(w.toolTipAt(15), answered(15, 2, 3, kSecond));
     EXPECT_EQ(w.at(15, 2, 1), app::BlockMap::fillColour(CellFill::Some));
 }
@@ -271,7 +277,8 @@ TEST(BlockMap, NeverReadsTheDatabaseDuringASweepOrAnotherOperation) {
     test::AppFolder folder;
     folder.exec("INSERT INTO tblSavedRuns VALUES (1, '192.168.1.15-21', '2026-03-14 09:15:00', 1);");
     app::BlockMap map;
-    ASSERT_TRUE(app::drawBlockMap(map, folder.paths, folder.state, "192.168.1.15-21"));
+    sweep::SweepState sweep;
+    ASSERT_TRUE(app::drawBlockMap(map, folder.paths, sweep, folder.busy, "192.168.1.15-21"));
     ASSERT_TRUE(map.picture());
     // Any read from now on fails loudly.
     ASSERT_TRUE(QFile::remove(folder.paths.database()));
@@ -283,13 +290,13 @@ TEST(BlockMap, NeverReadsTheDatabaseDuringASweepOrAnotherOperation) {
     } rows[] = {{"sweep running", true, 0}, {"database operation", false, 1}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        folder.state.SweepRunning = row.sweep;
-        folder.state.DatabaseBusy = row.busy;
-        EXPECT_FALSE(app::drawBlockMap(map, folder.paths, folder.state, "10.0.0.1-254"));
+        sweep.SweepRunning = row.sweep;
+        folder.busy.depth = row.busy;
+        EXPECT_FALSE(app::drawBlockMap(map, folder.paths, sweep, folder.busy, "10.0.0.1-254"));
         ASSERT_TRUE(map.picture());
         EXPECT_EQ(map.picture()->block, "192.168.1");
     }
-    folder.state.SweepRunning = false;
-    folder.state.DatabaseBusy = 0;
-    EXPECT_THROW(app::drawBlockMap(map, folder.paths, folder.state, "10.0.0.1-254"), db::DbError);
+    sweep.SweepRunning = false;
+    folder.busy.depth = 0;
+    EXPECT_THROW(app::drawBlockMap(map, folder.paths, sweep, folder.busy, "10.0.0.1-254"), db::DbError);
 }

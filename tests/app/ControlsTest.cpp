@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTableWidget>
+#include <QTimer>
 
 namespace kestrion::test {
 namespace {
@@ -150,11 +151,11 @@ class ControlsTest : public WindowFixture {};
 TEST_F(ControlsTest, EveryControlWithItsKindCaptionAndPlace) {
     start();
     const QStringList tabs = {"Ping", "Options", "Database", "About"};
-    ASSERT_EQ(window->SSTab1->count(), 4);
+    ASSERT_EQ(control<QTabWidget>(*window, "SSTab1")->count(), 4);
     for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(window->SSTab1->tabText(i), tabs[i]);
-    EXPECT_EQ(window->SSTab1->currentIndex(), 0);
-    EXPECT_EQ(window->timerSchedule->interval(), 45000);
+        EXPECT_EQ(control<QTabWidget>(*window, "SSTab1")->tabText(i), tabs[i]);
+    EXPECT_EQ(control<QTabWidget>(*window, "SSTab1")->currentIndex(), 0);
+    EXPECT_EQ(control<QTimer>(*window, "timerSchedule")->interval(), 45000);
 
     for (const Control& c : kControls) {
         SCOPED_TRACE(c.name);
@@ -164,7 +165,7 @@ TEST_F(ControlsTest, EveryControlWithItsKindCaptionAndPlace) {
         if (c.caption) {
             EXPECT_EQ(captionOf(w), QLatin1String(c.caption));
         }
-        const QWidget* page = window->SSTab1->widget(c.tab);
+        const QWidget* page = control<QTabWidget>(*window, "SSTab1")->widget(c.tab);
         EXPECT_TRUE(page->isAncestorOf(w)) << "on tab " << c.tab;
         if (c.frame) {
             EXPECT_EQ(w->parentWidget()->objectName(), QLatin1String(c.frame));
@@ -199,11 +200,11 @@ TEST_F(ControlsTest, RightColumnButtonsLineUpOnEveryTab) {
 TEST_F(ControlsTest, NothingIsCutOffOrOverlapsAtTheDefaultFont) {
     start();
     // The contents the user sees: About filled in on its first entry.
-    window->SSTab1->setCurrentIndex(3);
-    window->SSTab1->setCurrentIndex(0);
+    control<QTabWidget>(*window, "SSTab1")->setCurrentIndex(3);
+    control<QTabWidget>(*window, "SSTab1")->setCurrentIndex(0);
     for (int t = 0; t < 4; ++t) {
-        QWidget* page = window->SSTab1->widget(t);
-        window->SSTab1->setCurrentIndex(t);
+        QWidget* page = control<QTabWidget>(*window, "SSTab1")->widget(t);
+        control<QTabWidget>(*window, "SSTab1")->setCurrentIndex(t);
         ASSERT_TRUE(page->isVisible());
         const QList<QWidget*> all = page->findChildren<QWidget*>();
         for (QWidget* w : all) {

@@ -5,6 +5,7 @@
 #include "platform/DateText.h"
 #include "schedule/ScheduleDialog.h"
 #include "sweep/PingTab.h"
+#include "tests/support/Harness.h"
 
 #include "tests/support/ScheduleTestSupport.h"
 #include "tests/support/fakes/FakeWorld.h"
@@ -14,12 +15,15 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace kestrion;
 using schedtest::at;
+using test::control;
+using test::part;
 
 namespace {
 
@@ -41,42 +45,111 @@ protected:
     app::MainWindow window{world.services()};
 };
 
-TEST_F(MainWindowScheduleTest, TimerCarriesOutTheDueScheduleThroughTheWindow) {
-    window.RefreshSchedules();
-    ASSERT_EQ(window.databaseTab->lbCurrentSchedules->count(), 2);
-    EXPECT_TRUE(window.timerSchedule->isActive());
-    EXPECT_EQ(window.timerSchedule->interval(), 45000);
+// Records the texts painted in the first status panel, as each repaint shows them.
+struct PanelPaints : QObject {
+    QStringList* steps = nullptr;
+    QStringList watched;
+    bool eventFilter(QObject* o, QEvent* e) override {
+        const QString text = o->property("text").toString();
+        if (e->type() == QEvent::Paint && watched.contains(text) &&
+            (steps->isEmpty() || steps->back() != QStringLiteral("status ") + text))
+            *steps << QStringLiteral("status ") + text;
+        return false;
+    }
+};
 
-    QStringList calls;
-    window.scheduledRunHooks.cmdPing_Click = [&] {
-        calls << QStringLiteral("ping %1.%2.%3 %4-%5")
-                     .arg(window.pingTab->Text1->text(), window.pingTab->Text2->text(),
-                          window.pingTab->Text3->text(), window.pingTab->Text4->text(),
-                          window.pingTab->Text5->text());
-        EXPECT_TRUE(window.state().ScheduledRunActive);
-        EXPECT_FALSE(window.timerSchedule->isActive());
-        return QString();
+TEST_F(MainWindowScheduleTest, TimerCarriesOutTheDueScheduleThroughTheWindow) {
+    world.echo.refusal.clear();
+    world.echo.answer("10.0.0.9");
+    world.echo.answer("10.1.2.7", 4);
+    window.Form_Load();
+    ASSERT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 2);
+    EXPECT_TRUE(control<QTimer>(window, "timerSchedule")->isActive());
+    EXPECT_EQ(control<QTimer>(window, "timerSchedule")->interval(), 45000);
+    // An earlier sweep of the user's: its results are cleared by the Reset the run clicks first.
+    control<QLineEdit>(window, "Text4")->setText(QStringLiteral("9"));
+    control<QLineEdit>(window, "Text5")->setText(QStringLiteral("9"));
+    control<QPushButton>(window, "cmdPing")->click();
+    ASSERT_EQ(control<QTableWidget>(window, "flxOutBox")->rowCount(), 1);
+    world.boxes.shown.clear(); // the user was told that names are not available
+    control<QTabWidget>(window, "SSTab1")->setCurrentIndex(2);
+
+    QStringList steps;
+    QObject::connect(control<QTabWidget>(window, "SSTab1"), &QTabWidget::currentChanged,
+                     [&](int tab) { steps << QStringLiteral("tab %1").arg(tab); });
+    PanelPaints paints;
+    paints.steps = &steps;
+    paints.watched = {"Checking old schedules...", "Saving run...", "Updating schedules...",
+                      "Scheduled run complete."};
+    auto* panel =
+        control<app::StatusBar>(window, "sbStatus")->findChild<QWidget*>(QStringLiteral("sbStatus.Panel(1)"));
+    ASSERT_NE(panel, nullptr);
+    panel->installEventFilter(&paints);
+    world.echo.onClosed = [&](uint32_t destination) {
+        if (destination != test::FakeEcho::value("10.1.2.1"))
+            return;
+        steps << QStringLiteral("ping %1.%2.%3 %4-%5, %6 rows, %7, timer %8")
+                     .arg(control<QLineEdit>(window, "Text1")->text(),
+                          control<QLineEdit>(window, "Text2")->text(),
+                          control<QLineEdit>(window, "Text3")->text(),
+                          control<QLineEdit>(window, "Text4")->text(),
+                          control<QLineEdit>(window, "Text5")->text())
+                     .arg(control<QTableWidget>(window, "flxOutBox")->rowCount())
+                     .arg(window.state().sweep.ScheduledRunActive ? "unattended" : "attended")
+                     .arg(control<QTimer>(window, "timerSchedule")->isActive() ? "on" : "off");
     };
-    window.scheduledRunHooks.SaveRun = [&](const QString& r) { calls << QStringLiteral("save ") + r; };
-    window.SSTab1->setCurrentIndex(2);
     window.timerSchedule_Timer();
 
-    EXPECT_EQ(calls, (QStringList{QStringLiteral("ping 10.1.2 1-254"), QStringLiteral("save ") + kRange}));
-    EXPECT_EQ(window.SSTab1->currentIndex(), 0);
+    EXPECT_EQ(steps, (QStringList{"tab 0", "status Checking old schedules...",
+                                  "ping 10.1.2 1-254, 0 rows, unattended, timer off", "status Saving run...",
+                                  "status Updating schedules...", "status Scheduled run complete."}));
+    EXPECT_EQ(world.echo.sent.size(), 1u + 254u);
     EXPECT_TRUE(world.boxes.shown.empty());
-    EXPECT_EQ(window.databaseTab->lbCurrentSchedules->count(), 1);
-    EXPECT_EQ(window.state().NextSchedDate, at(2026, 3, 18, 9, 0));
-    EXPECT_EQ(window.sbStatus->panel(1), QStringLiteral("Scheduled run complete."));
-    EXPECT_EQ(window.sbStatus->panel(2), QStringLiteral("Schedule: ") +
-                                             platform::generalDateText(at(2026, 3, 18, 9, 0)) +
-                                             QLatin1Char(' '));
-    EXPECT_TRUE(window.timerSchedule->isActive());
-    EXPECT_FALSE(window.state().ScheduledRunActive);
+    EXPECT_EQ(world.folder.count("SELECT COUNT(*) FROM tblSavedRuns WHERE RunNo = 1 AND NumberOfRuns = 2"), 1)
+        << "saved under the schedule's range";
+    EXPECT_EQ(world.folder.column("SELECT SuccessIP FROM tblSuccess WHERE RunNo = 1"),
+              QStringList{"10.1.2.7"});
+    EXPECT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 1);
+    EXPECT_EQ(window.state().schedule.NextSchedDate, at(2026, 3, 18, 9, 0));
+    EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(1),
+              QStringLiteral("Scheduled run complete."));
+    EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(2),
+              QStringLiteral("Schedule: ") + platform::generalDateText(at(2026, 3, 18, 9, 0)) +
+                  QLatin1Char(' '));
+    EXPECT_TRUE(control<QTimer>(window, "timerSchedule")->isActive());
+    EXPECT_FALSE(window.state().sweep.ScheduledRunActive);
+}
+
+// Here Reset is not enabled (no sweep since the initialisation), so the run does not click it; and the echo
+// service refuses, so nothing is saved.
+TEST_F(MainWindowScheduleTest, RunThatCouldNotSweepSavesNothingAndSaysWhy) {
+    world.echo.refusal = "Kestrion is not allowed to send ICMP echo requests.\nEither ...";
+    window.Form_Load();
+    QStringList steps;
+    PanelPaints paints;
+    paints.steps = &steps;
+    paints.watched = {"Checking old schedules...", "Saving run..."};
+    control<app::StatusBar>(window, "sbStatus")
+        ->findChild<QWidget*>(QStringLiteral("sbStatus.Panel(1)"))
+        ->installEventFilter(&paints);
+    window.timerSchedule_Timer();
+
+    EXPECT_TRUE(steps.isEmpty()) << steps.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(world.boxes.shown.empty());
+    EXPECT_EQ(world.folder.count("SELECT COUNT(*) FROM tblSavedRuns WHERE NumberOfRuns = 1"), 1);
+    EXPECT_EQ(world.folder.count("SELECT COUNT(*) FROM tblSuccess"), 0);
+    EXPECT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 1) << "the schedule is used up";
+    EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(1),
+              QStringLiteral("Scheduled run failed: Kestrion is not allowed to send ICMP echo requests. "
+                             "Schedule removed: ") +
+                  db::scheduleLine(at(2026, 3, 17, 14, 5), kRange));
+    EXPECT_TRUE(control<QTimer>(window, "timerSchedule")->isActive());
+    EXPECT_FALSE(window.state().sweep.ScheduledRunActive);
 }
 
 TEST_F(MainWindowScheduleTest, AddScheduleOpensTheDialogAndDisablesTheWindow) {
     window.RefreshSchedules();
-    QTest::mouseClick(window.databaseTab->cmdSchedNow, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(window, "cmdSchedNow"), Qt::LeftButton);
     ASSERT_EQ(world.boxes.shown.size(), 1u);
     EXPECT_EQ(world.boxes.shown[0].title, QStringLiteral("Kestrion No IP Specified"));
     EXPECT_EQ(world.boxes.shown[0].text,
@@ -84,8 +157,8 @@ TEST_F(MainWindowScheduleTest, AddScheduleOpensTheDialogAndDisablesTheWindow) {
     EXPECT_EQ(world.boxes.shown[0].icon, platform::MsgIcon::Exclamation);
     EXPECT_EQ(window.frmSchedule(), nullptr);
 
-    window.databaseTab->comboChooseRun->addItem(kRange);
-    QTest::mouseClick(window.databaseTab->cmdSchedNow, Qt::LeftButton);
+    control<QComboBox>(window, "comboChooseRun")->addItem(kRange);
+    QTest::mouseClick(control<QPushButton>(window, "cmdSchedNow"), Qt::LeftButton);
     schedule::ScheduleDialog* dialog = window.frmSchedule();
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(dialog->isVisible());
@@ -103,16 +176,16 @@ TEST_F(MainWindowScheduleTest, AddScheduleOpensTheDialogAndDisablesTheWindow) {
     EXPECT_TRUE(window.isEnabled());
     ASSERT_EQ(world.boxes.shown.size(), 2u);
     EXPECT_EQ(world.boxes.shown[1].text, QStringLiteral("Schedule saved."));
-    EXPECT_EQ(window.databaseTab->lbCurrentSchedules->count(), 3);
+    EXPECT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 3);
     QTRY_COMPARE(window.frmSchedule(), nullptr);
 }
 
 TEST_F(MainWindowScheduleTest, DeleteSchedButtonRemovesTheSelectedLine) {
     window.RefreshSchedules();
-    auto* list = window.databaseTab->lbCurrentSchedules;
+    auto* list = control<QListWidget>(window, "lbCurrentSchedules");
     list->setCurrentRow(1);
     world.boxes.answers = {platform::AnswerYes};
-    QTest::mouseClick(window.databaseTab->cmdDeleteSchedule, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(window, "cmdDeleteSchedule"), Qt::LeftButton);
     EXPECT_EQ(list->count(), 1);
     EXPECT_EQ(list->item(0)->text(), db::scheduleLine(at(2026, 3, 17, 14, 5), kRange));
 }
@@ -123,12 +196,12 @@ namespace {
 TEST_F(MainWindowScheduleTest, DeletingTheSavedRunEmptiesItsSchedules) {
     window.RefreshSchedules();
     window.FillSavedRunList();
-    ASSERT_EQ(window.databaseTab->comboChooseRun->currentText(), kRange);
+    ASSERT_EQ(control<QComboBox>(window, "comboChooseRun")->currentText(), kRange);
     world.boxes.answers = {platform::AnswerYes};
-    QTest::mouseClick(window.databaseTab->cmdDelSavedRun, Qt::LeftButton);
-    EXPECT_EQ(window.databaseTab->lbCurrentSchedules->count(), 0);
-    EXPECT_EQ(window.sbStatus->panel(2), QStringLiteral("No current schedule"));
-    EXPECT_FALSE(window.state().NextSchedDate.has_value());
+    QTest::mouseClick(control<QPushButton>(window, "cmdDelSavedRun"), Qt::LeftButton);
+    EXPECT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 0);
+    EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(2), QStringLiteral("No current schedule"));
+    EXPECT_FALSE(window.state().schedule.NextSchedDate.has_value());
 }
 } // namespace
 
@@ -139,15 +212,15 @@ TEST_F(MainWindowScheduleTest, ARunThatCannotSweepNamesTheReasonAndTheSchedule) 
     world.echo.refusal = "Kestrion is not allowed to send ICMP echo requests.\nEither remedy is enough.";
     window.timerSchedule_Timer();
 
-    EXPECT_EQ(window.sbStatus->panel(1),
+    EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(1),
               QStringLiteral("Scheduled run failed: Kestrion is not allowed to send ICMP echo requests. "
                              "Schedule removed: ") +
                   db::scheduleLine(at(2026, 3, 17, 14, 5), kRange));
     EXPECT_TRUE(world.boxes.shown.empty());
     EXPECT_EQ(world.folder.count("SELECT numberofruns FROM tblSavedRuns"), 1);
     EXPECT_EQ(world.folder.count("SELECT COUNT(*) FROM tblSuccess"), 0);
-    ASSERT_EQ(window.databaseTab->lbCurrentSchedules->count(), 1);
-    EXPECT_EQ(window.databaseTab->lbCurrentSchedules->item(0)->text(),
+    ASSERT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 1);
+    EXPECT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->item(0)->text(),
               db::scheduleLine(at(2026, 3, 18, 9, 0), kRange));
 }
 } // namespace

@@ -23,9 +23,9 @@ protected:
 
 TEST_F(OptionsTest, EmptyStoreGivesDefaultsAndNothingIsWrittenAtStart) {
     start();
-    EXPECT_EQ(window->state().Timeout, 3000);
-    EXPECT_EQ(window->state().PacketSize, 64);
-    EXPECT_TRUE(window->state().StartWithLocalAddress);
+    EXPECT_EQ(window->state().options.Timeout, 3000);
+    EXPECT_EQ(window->state().options.PacketSize, 64);
+    EXPECT_TRUE(window->state().options.StartWithLocalAddress);
     EXPECT_TRUE(apply()->isEnabled());
     EXPECT_EQ(stored(QStringLiteral("Timeout")), QStringLiteral("<missing>"));
 }
@@ -42,14 +42,14 @@ TEST_F(OptionsTest, FirstTabChangeStoresAllThreeEvenWithoutChanges) {
 TEST_F(OptionsTest, StoredTimeout2000IsUsedUntilTheOptionsTabOpens) {
     store(QStringLiteral("Timeout"), QStringLiteral("2000"));
     start();
-    EXPECT_EQ(window->state().Timeout, 2000);
+    EXPECT_EQ(window->state().options.Timeout, 2000);
     selectTab(3);
-    EXPECT_EQ(window->state().Timeout, 2000);
+    EXPECT_EQ(window->state().options.Timeout, 2000);
     EXPECT_EQ(stored(QStringLiteral("Timeout")), QStringLiteral("2000"));
 
     selectTab(1);
     EXPECT_TRUE(timeout(2)->isChecked());
-    EXPECT_EQ(window->state().Timeout, 3000);
+    EXPECT_EQ(window->state().options.Timeout, 3000);
     EXPECT_TRUE(apply()->isEnabled()) << "stored 2000 differs from the 3000 now selected";
     selectTab(0);
     EXPECT_EQ(stored(QStringLiteral("Timeout")), QStringLiteral("3000"));
@@ -99,7 +99,7 @@ TEST_F(OptionsTest, ApplyTracksChangesNotYetStored) {
     ASSERT_FALSE(apply()->isEnabled());
 
     click(timeout(0));
-    EXPECT_EQ(window->state().Timeout, 500);
+    EXPECT_EQ(window->state().options.Timeout, 500);
     EXPECT_TRUE(apply()->isEnabled());
     click(timeout(2));
     EXPECT_TRUE(apply()->isEnabled()) << "back to the stored 3000 keeps Apply enabled";
@@ -128,28 +128,28 @@ TEST_F(OptionsTest, ChangeThenOtherTabStoresWithoutApply) {
     EXPECT_EQ(stored(QStringLiteral("Timeout")), QStringLiteral("1000"));
     EXPECT_EQ(stored(QStringLiteral("PacketSize")), QStringLiteral("8"));
     EXPECT_FALSE(apply()->isEnabled());
-    EXPECT_EQ(window->state().Timeout, 1000);
-    EXPECT_EQ(window->state().PacketSize, 8);
+    EXPECT_EQ(window->state().options.Timeout, 1000);
+    EXPECT_EQ(window->state().options.PacketSize, 8);
 }
 
 TEST_F(OptionsTest, UntickAndApplyStoresFalseAndTheNextInitialisationReadsIt) {
     start();
     selectTab(1);
     click(startLocal());
-    EXPECT_FALSE(window->state().StartWithLocalAddress);
+    EXPECT_FALSE(window->state().options.StartWithLocalAddress);
     click(apply());
     EXPECT_EQ(stored(QStringLiteral("StartWithLocalAddress")), QStringLiteral("False"));
 
     // The next Reset reads the store again and leaves the boxes empty; so does the next start.
-    window->state().StartWithLocalAddress = true;
-    window->pingSweep->cmdReset_Click();
-    EXPECT_FALSE(window->state().StartWithLocalAddress);
-    EXPECT_EQ(window->pingTab->Text1->text(), QString());
-    EXPECT_EQ(window->pingTab->Text5->text(), QString());
+    window->state().options.StartWithLocalAddress = true;
+    part<sweep::PingSweep>(*window)->cmdReset_Click();
+    EXPECT_FALSE(window->state().options.StartWithLocalAddress);
+    EXPECT_EQ(control<QLineEdit>(*window, "Text1")->text(), QString());
+    EXPECT_EQ(control<QLineEdit>(*window, "Text5")->text(), QString());
     window.reset();
     start();
-    EXPECT_EQ(window->pingTab->Text1->text(), QString());
-    EXPECT_EQ(window->pingTab->Text4->text(), QString());
+    EXPECT_EQ(control<QLineEdit>(*window, "Text1")->text(), QString());
+    EXPECT_EQ(control<QLineEdit>(*window, "Text4")->text(), QString());
 }
 
 TEST_F(OptionsTest, TickingTheBoxAlwaysEnablesApply) {
@@ -160,7 +160,7 @@ TEST_F(OptionsTest, TickingTheBoxAlwaysEnablesApply) {
     click(startLocal());
     click(startLocal());
     EXPECT_TRUE(apply()->isEnabled()) << "the box does not compare with the store";
-    EXPECT_FALSE(window->state().StartWithLocalAddress);
+    EXPECT_FALSE(window->state().options.StartWithLocalAddress);
 }
 
 // Reading at initialisation, without a window.
@@ -196,7 +196,7 @@ TEST(ReadSettings, UnreadableOrOutOfRangeValuesGiveTheDefault) {
         platform::SettingsStore settings(dir.filePath(QStringLiteral("k.ini")));
         if (row.text)
             settings.write(QStringLiteral("Settings"), QLatin1String(row.key), QLatin1String(row.text));
-        platform::AppState state;
+        sweep::SweepOptions state;
         state.Timeout = 1;
         state.PacketSize = 1;
         state.StartWithLocalAddress = !row.startLocal;

@@ -25,7 +25,7 @@ protected:
     // Ping the range and save the sweep, then Reset, as the user would between sweeps.
     void sweepAndSave(const char* octets3, const char* first, const char* last) {
         const QStringList octets = QString::fromLatin1(octets3).split(QLatin1Char('.'));
-        sweep::PingTab& tab = *window->pingTab;
+        sweep::PingTab& tab = *control<sweep::PingTab>(*window, "PingTab");
         tab.Text1->setText(octets[0]);
         tab.Text2->setText(octets[1]);
         tab.Text3->setText(octets[2]);
@@ -41,11 +41,11 @@ protected:
     // The Database tab with one run chosen in its list.
     void choose(const QString& range) {
         selectTab(2);
-        QComboBox* combo = window->databaseTab->comboChooseRun;
+        auto* combo = control<QComboBox>(*window, "comboChooseRun");
         const int index = combo->findText(range);
         ASSERT_GE(index, 0) << range.toStdString();
         combo->setCurrentIndex(index);
-        ASSERT_TRUE(window->databaseTab->cmdFreeIPReport->isEnabled());
+        ASSERT_TRUE(control<QPushButton>(*window, "cmdFreeIPReport")->isEnabled());
     }
 
     QByteArray reportBytes() const {
@@ -72,7 +72,7 @@ TEST_F(ReportButtonTest, ThreeSavedSweepsGiveTheirRunsReportWhichIsOpened) {
         hourglassWhileOpening = QGuiApplication::overrideCursor() != nullptr &&
                                 QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
     };
-    window->databaseTab->cmdFreeIPReport->click();
+    control<QPushButton>(*window, "cmdFreeIPReport")->click();
 
     QFile expected(QStringLiteral(KESTRION_REPORT_TEST_DATA "/IPReport-one-used.txt"));
     ASSERT_TRUE(expected.open(QIODevice::ReadOnly));
@@ -86,7 +86,7 @@ TEST_F(ReportButtonTest, ThreeSavedSweepsGiveTheirRunsReportWhichIsOpened) {
 
     // Pressed again, the same file: the old one is replaced, not appended to.
     const QByteArray first = reportBytes();
-    window->databaseTab->cmdFreeIPReport->click();
+    control<QPushButton>(*window, "cmdFreeIPReport")->click();
     EXPECT_EQ(reportBytes(), first);
     EXPECT_EQ(world.shell.opened.size(), 2);
 }
@@ -98,11 +98,11 @@ TEST_F(ReportButtonTest, ARunDeletedMeanwhileIsToldAndNoFileIsWritten) {
     choose(QStringLiteral("192.168.1.15-25"));
     {
         // Deleted behind the list's back, as by a second window on the same database.
-        db::SavedRuns other(world.folder.paths, window->state(), world.boxes, world.clock);
+        db::SavedRuns other(world.folder.paths, window->state().database, world.boxes, world.clock);
         ASSERT_TRUE(other.DeleteSavedRun(QStringLiteral("192.168.1.15-25")));
     }
     world.boxes.shown.clear();
-    window->databaseTab->cmdFreeIPReport->click();
+    control<QPushButton>(*window, "cmdFreeIPReport")->click();
 
     ASSERT_EQ(world.boxes.shown.size(), 1u);
     EXPECT_EQ(world.boxes.last().title, QStringLiteral("Kestrion error."));
@@ -117,7 +117,7 @@ TEST_F(ReportButtonTest, ARunWithoutAnsweringAddressSaysDataNotFound) {
     sweepAndSave("192.168.1", "1", "3"); // nobody answers: the saved sweep has no rows
     choose(QStringLiteral("192.168.1.1-3"));
     world.boxes.shown.clear();
-    window->databaseTab->cmdFreeIPReport->click();
+    control<QPushButton>(*window, "cmdFreeIPReport")->click();
 
     ASSERT_EQ(world.boxes.shown.size(), 1u);
     EXPECT_EQ(world.boxes.last().title, QStringLiteral("Data Not Found"));
@@ -134,7 +134,7 @@ TEST_F(ReportButtonTest, ADatabaseFailureIsShownAndEndsTheProgramWithTheCursorRe
     ASSERT_TRUE(QFile::remove(world.folder.file("KRdb.mdb")));
     world.boxes.shown.clear();
 
-    QTimer::singleShot(0, [&] { window->databaseTab->cmdFreeIPReport->click(); });
+    QTimer::singleShot(0, [&] { control<QPushButton>(*window, "cmdFreeIPReport")->click(); });
     QTimer guard;
     guard.setSingleShot(true);
     QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });

@@ -111,14 +111,14 @@ TEST(Road, InsideTheClient) {
     EXPECT_EQ(window.box("Text3")->text(), "1");
 
     // The Options tab: the shortest time-out, as a user of a quiet local network would choose.
-    main.SSTab1->setCurrentIndex(1);
+    control<QTabWidget>(main, "SSTab1")->setCurrentIndex(1);
     window.find<QRadioButton>("optTimeout(0)")->click();
-    main.SSTab1->setCurrentIndex(0);
+    control<QTabWidget>(main, "SSTab1")->setCurrentIndex(0);
 
     // First sweep: every machine answers, each with its name.
     window.setRoadRange();
     window.press("cmdPing");
-    EXPECT_EQ(main.sbStatus->panel(1), "Done.");
+    EXPECT_EQ(control<app::StatusBar>(main, "sbStatus")->panel(1), "Done.");
     const QMap<QString, QString> all{{"10.1.2.1", "gateway.road.test"},
                                      {"10.1.2.2", "files.road.test"},
                                      {"10.1.2.3", "printer.road.test"},
@@ -140,12 +140,12 @@ TEST(Road, InsideTheClient) {
     window.press("cmdSaveRun");
 
     // The Database tab lists the run; its report.
-    main.SSTab1->setCurrentIndex(2);
+    control<QTabWidget>(main, "SSTab1")->setCurrentIndex(2);
     auto* combo = window.find<QComboBox>("comboChooseRun");
     combo->setCurrentIndex(combo->findText("10.1.2.1-8"));
     ASSERT_EQ(combo->currentText(), "10.1.2.1-8");
     window.press("cmdFreeIPReport");
-    EXPECT_EQ(main.sbStatus->panel(1), "Ready.");
+    EXPECT_EQ(control<app::StatusBar>(main, "sbStatus")->panel(1), "Ready.");
 
     const QString reportPath = world.folder.paths.dataFolder + QStringLiteral("/IPReport.txt");
     ASSERT_EQ(world.shell.opened, QStringList{reportPath});

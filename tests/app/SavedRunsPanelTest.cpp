@@ -24,7 +24,7 @@ struct PanelFixture : ::testing::Test {
     test::AppFolder folder;
     test::FakeMessageBoxes boxes;
     test::FakeClock clock{QDateTime(QDate(2026, 3, 14), QTime(14, 30, 59))};
-    db::SavedRuns runs{folder.paths, folder.state, boxes, clock};
+    db::SavedRuns runs{folder.paths, folder.busy, boxes, clock};
     QWidget window;
     QComboBox* combo = new QComboBox(&window);
     QLabel* dateCreated = new QLabel(&window);
@@ -32,7 +32,8 @@ struct PanelFixture : ::testing::Test {
     QPushButton* del = new QPushButton(QStringLiteral("Delete"), &window);
     QPushButton* report = new QPushButton(QStringLiteral("Print Report..."), &window);
     QPushButton* save = new QPushButton(QStringLiteral("Save"), &window);
-    app::SavedRunsPanel panel{{combo, dateCreated, numRuns, del, report, save}, runs, folder.state, boxes};
+    sweep::SweepState sweep;
+    app::SavedRunsPanel panel{{combo, dateCreated, numRuns, del, report, save}, runs, sweep, boxes};
     int schedulesRefreshed = 0;
 
     PanelFixture() {
@@ -140,7 +141,7 @@ TEST_F(PanelFixture, SaveByTheButtonConfirmsAndByTheTimerSaysNothing) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         boxes.shown.clear();
-        folder.state.ScheduledRunActive = row.scheduled;
+        sweep.ScheduledRunActive = row.scheduled;
         save->setEnabled(true);
         panel.cmdSaveRun_Click("192.168.1.1-254", {{"192.168.1.1", "0"}, {"192.168.1.20", "3"}});
         EXPECT_FALSE(save->isEnabled());

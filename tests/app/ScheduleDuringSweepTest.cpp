@@ -5,6 +5,7 @@
 #include "db/Database.h"
 #include "schedule/ScheduleTimer.h"
 #include "sweep/PingTab.h"
+#include "tests/support/Harness.h"
 #include "tests/support/fakes/FakeWorld.h"
 
 #include <QLineEdit>
@@ -31,14 +32,10 @@ TEST(ScheduleDuringSweep, WaitsForTheUsersSweepThenRunsItsOwn) {
     app::MainWindow window(services);
     window.Form_Load();
     window.scheduleTimer()->setPollInterval(1);
-    ASSERT_EQ(window.databaseTab->lbCurrentSchedules->count(), 1);
+    ASSERT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 1);
 
-    std::vector<QStringList> saved;
-    window.scheduledRunHooks.SaveRun = [&](const QString& range) {
-        QStringList addresses;
-        for (int r = 0; r < window.pingTab->flxOutBox->rowCount(); ++r)
-            addresses << window.pingTab->flxOutBox->item(r, 0)->text();
-        saved.push_back(QStringList{range} + addresses);
+    auto savedAddresses = [&] {
+        return world.folder.column(QStringLiteral("SELECT SuccessIP FROM tblSuccess WHERE RunNo = 2"));
     };
     bool startedDuringUsersSweep = false;
     world.echo.onClosed = [&](uint32_t destination) {
@@ -50,24 +47,28 @@ TEST(ScheduleDuringSweep, WaitsForTheUsersSweepThenRunsItsOwn) {
         }
         if (destination == FakeEcho::value("10.9.9.3"))
             QTest::qWait(20); // the poll fires in the sweep's yields
-        startedDuringUsersSweep |= window.state().ScheduledRunActive && !saved.empty();
+        const bool usersAddress = (destination & 0xFFFFFFu) == (FakeEcho::value("10.9.9.0") & 0xFFFFFFu);
+        startedDuringUsersSweep |= usersAddress && window.state().sweep.ScheduledRunActive;
     };
 
     auto set = [&](QLineEdit* box, const char* text) { box->setText(QLatin1String(text)); };
-    set(window.pingTab->Text1, "10");
-    set(window.pingTab->Text2, "9");
-    set(window.pingTab->Text3, "9");
-    set(window.pingTab->Text4, "1");
-    set(window.pingTab->Text5, "3");
-    window.pingTab->cmdPing->click();
-    EXPECT_TRUE(saved.empty()); // nothing of the scheduled run happened inside the user's sweep
+    set(control<QLineEdit>(window, "Text1"), "10");
+    set(control<QLineEdit>(window, "Text2"), "9");
+    set(control<QLineEdit>(window, "Text3"), "9");
+    set(control<QLineEdit>(window, "Text4"), "1");
+    set(control<QLineEdit>(window, "Text5"), "3");
+    control<QPushButton>(window, "cmdPing")->click();
+    // nothing of the scheduled run happened inside the user's sweep
+    EXPECT_TRUE(savedAddresses().isEmpty());
     EXPECT_FALSE(startedDuringUsersSweep);
 
-    QTRY_COMPARE(window.sbStatus->panel(1), QStringLiteral("Scheduled run complete."));
-    ASSERT_EQ(saved.size(), 1u);
-    EXPECT_EQ(saved[0], (QStringList{QStringLiteral("10.1.2.1-254"), QStringLiteral("10.1.2.7")}));
-    EXPECT_EQ(window.databaseTab->lbCurrentSchedules->count(), 0);
-    EXPECT_EQ(window.sbStatus->panel(2), QStringLiteral("No current schedule"));
+    QTRY_COMPARE(control<app::StatusBar>(window, "sbStatus")->panel(1),
+                 QStringLiteral("Scheduled run complete."));
+    EXPECT_EQ(savedAddresses(), QStringList{QStringLiteral("10.1.2.7")})
+        << "saved under the schedule's range";
+    EXPECT_EQ(world.folder.count("SELECT NumberOfRuns FROM tblSavedRuns WHERE RunNo = 2"), 2);
+    EXPECT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 0);
+    EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(2), QStringLiteral("No current schedule"));
     EXPECT_TRUE(world.boxes.shown.empty());
 }
 

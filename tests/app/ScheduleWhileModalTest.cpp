@@ -5,7 +5,10 @@
 #include "app/StatusBar.h"
 #include "schedule/ScheduleDialog.h"
 #include "schedule/ScheduleTimer.h"
+#include "sweep/PingSweep.h"
 #include "sweep/PingTab.h"
+#include "sweep/RangeEntry.h"
+#include "tests/support/Harness.h"
 #include "tests/support/ScheduleTestSupport.h"
 #include "tests/support/fakes/FakeWorld.h"
 
@@ -40,12 +43,14 @@ protected:
 
     // The user's own sweep of 127.0.1.1-3, whose rows must not be saved under the schedule's range.
     void sweepByHand() {
+        const char* boxes[] = {"Text1", "Text2", "Text3", "Text4", "Text5"};
         const char* texts[] = {"127", "0", "1", "1", "3"};
         for (int i = 0; i < 5; ++i)
-            window->pingTab->entryBox(i + 1)->setText(QLatin1String(texts[i]));
-        window->pingTab->cmdPing->click();
-        ASSERT_EQ(window->pingTab->flxOutBox->rowCount(), 1);
-        ASSERT_EQ(window->pingTab->flxOutBox->item(0, 0)->text(), QStringLiteral("127.0.1.2"));
+            control<QLineEdit>(*window, boxes[i])->setText(QLatin1String(texts[i]));
+        control<QPushButton>(*window, "cmdPing")->click();
+        ASSERT_EQ(control<QTableWidget>(*window, "flxOutBox")->rowCount(), 1);
+        ASSERT_EQ(control<QTableWidget>(*window, "flxOutBox")->item(0, 0)->text(),
+                  QStringLiteral("127.0.1.2"));
     }
     void letTheScheduleFallDue() {
         world.clock.time = QDateTime(QDate(2026, 3, 14), QTime(9, 30, 5));
@@ -63,14 +68,15 @@ protected:
     void expectHeld() {
         EXPECT_EQ(runs(), 2);
         EXPECT_TRUE(savedAddresses().isEmpty());
-        EXPECT_EQ(window->databaseTab->lbCurrentSchedules->count(), 1);
-        EXPECT_FALSE(window->state().ScheduledRunActive);
+        EXPECT_EQ(control<QListWidget>(*window, "lbCurrentSchedules")->count(), 1);
+        EXPECT_FALSE(window->state().sweep.ScheduledRunActive);
     }
     void expectCarriedOut() {
-        QTRY_COMPARE(window->sbStatus->panel(1), QStringLiteral("Scheduled run complete."));
+        QTRY_COMPARE(control<app::StatusBar>(*window, "sbStatus")->panel(1),
+                     QStringLiteral("Scheduled run complete."));
         EXPECT_EQ(runs(), 3);
         EXPECT_EQ(savedAddresses(), QStringList{QStringLiteral("127.0.0.4")});
-        EXPECT_EQ(window->databaseTab->lbCurrentSchedules->count(), 0);
+        EXPECT_EQ(control<QListWidget>(*window, "lbCurrentSchedules")->count(), 0);
         EXPECT_EQ(world.folder.count("SELECT COUNT(*) FROM tblSchedules"), 0);
     }
 
@@ -80,16 +86,16 @@ protected:
 
 TEST_F(ScheduleWhileModal, ADueScheduleWaitsForTheScheduleDialogThenSweepsItsOwnRange) {
     sweepByHand();
-    window->SSTab1->setCurrentIndex(2);
+    control<QTabWidget>(*window, "SSTab1")->setCurrentIndex(2);
     window->FillSavedRunList();
-    QTest::mouseClick(window->databaseTab->cmdSchedNow, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(*window, "cmdSchedNow"), Qt::LeftButton);
     schedule::ScheduleDialog* dialog = window->frmSchedule();
     ASSERT_NE(dialog, nullptr);
     ASSERT_FALSE(window->isEnabled());
 
     letTheScheduleFallDue();
     expectHeld();
-    EXPECT_EQ(window->pingTab->flxOutBox->item(0, 0)->text(), QStringLiteral("127.0.1.2"));
+    EXPECT_EQ(control<QTableWidget>(*window, "flxOutBox")->item(0, 0)->text(), QStringLiteral("127.0.1.2"));
 
     dialog->close();
     expectCarriedOut();
@@ -116,11 +122,14 @@ TEST_F(ScheduleWhileModal, ADueScheduleWaitsForAnApplicationModalWindow) {
 // what the sweep and Exit must do.
 TEST_F(ScheduleWhileModal, ControlsKeepTheirOwnStateUnderADisabledWindow) {
     window->setEnabled(false);
-    window->scheduledRunHooks.FillAddressBoxes(kScheduled);
-    window->scheduledRunHooks.cmdPing_Click();
+    part<sweep::RangeEntry>(*window)->FillAddressBoxes(kScheduled);
+    part<sweep::PingSweep>(*window)->cmdPing_Click();
+    EXPECT_TRUE(part<sweep::PingSweep>(*window)->resetEnabled())
+        << "a scheduled run must see the Reset its sweep enabled, disabled window or not";
     window->setEnabled(true);
-    ASSERT_EQ(window->pingTab->flxOutBox->rowCount(), 1) << "the sweep did not run under the disabled window";
-    EXPECT_EQ(window->pingTab->flxOutBox->item(0, 0)->text(), QStringLiteral("127.0.0.4"));
+    ASSERT_EQ(control<QTableWidget>(*window, "flxOutBox")->rowCount(), 1)
+        << "the sweep did not run under the disabled window";
+    EXPECT_EQ(control<QTableWidget>(*window, "flxOutBox")->item(0, 0)->text(), QStringLiteral("127.0.0.4"));
 }
 
 } // namespace

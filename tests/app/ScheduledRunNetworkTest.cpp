@@ -11,6 +11,7 @@
 
 #include <QListWidget>
 #include <QTableWidget>
+#include <QTimer>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -50,17 +51,18 @@ TEST(ScheduledRunNetwork, InsideTheClient) {
     });
     app::MainWindow& window = *h.window;
     FakeWorld& world = h.world;
-    ASSERT_EQ(window.databaseTab->lbCurrentSchedules->count(), 2);
+    ASSERT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 2);
 
     window.timerSchedule_Timer();
 
     EXPECT_TRUE(world.boxes.shown.empty()) << world.boxes.shown.front().title.toStdString();
-    EXPECT_EQ(window.pingTab->flxOutBox->rowCount(), 254);
-    EXPECT_EQ(window.sbStatus->panel(1), QStringLiteral("Scheduled run complete."));
-    EXPECT_EQ(window.databaseTab->lbCurrentSchedules->count(), 1);
-    EXPECT_EQ(window.state().NextSchedDate, QDateTime(QDate(2026, 3, 15), QTime(7, 0)));
-    EXPECT_FALSE(window.state().ScheduledRunActive);
-    EXPECT_TRUE(window.timerSchedule->isActive());
+    EXPECT_EQ(control<QTableWidget>(window, "flxOutBox")->rowCount(), 254);
+    EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(1),
+              QStringLiteral("Scheduled run complete."));
+    EXPECT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 1);
+    EXPECT_EQ(window.state().schedule.NextSchedDate, QDateTime(QDate(2026, 3, 15), QTime(7, 0)));
+    EXPECT_FALSE(window.state().sweep.ScheduledRunActive);
+    EXPECT_TRUE(control<QTimer>(window, "timerSchedule")->isActive());
 
     db::Database db(world.folder.paths.database());
     EXPECT_EQ(count(db, "SELECT numberofruns FROM tblSavedRuns WHERE runip = '127.0.0.1-254';"), 2);

@@ -6,6 +6,7 @@
 #include "db/Database.h"
 #include "platform/InstanceLock.h"
 #include "sweep/PingTab.h"
+#include "tests/support/Harness.h"
 #include "tests/support/fakes/FakeWorld.h"
 
 #include <QApplication>
@@ -44,41 +45,45 @@ TEST(Startup, ShowsTheMainWindowInitialisedAndClosesTheSplash) {
     EXPECT_TRUE(w.isVisible());
     EXPECT_FALSE(running.splash->isVisible());
     EXPECT_EQ(w.windowTitle(), "Kestrion");
-    EXPECT_EQ(w.SSTab1->currentIndex(), 0);
-    EXPECT_EQ(w.sbStatus->panel(1), "Welcome.");
-    EXPECT_TRUE(w.pingTab->cmdPing->isEnabled());
-    EXPECT_FALSE(w.pingTab->cmdReset->isEnabled());
-    EXPECT_FALSE(w.pingTab->cmdSaveRun->isEnabled());
-    EXPECT_EQ(w.focusWidget(), w.pingTab->cmdPing);
-    EXPECT_EQ(w.state().StopRequest, "False");
-    EXPECT_FALSE(w.state().ScheduledRunActive);
+    EXPECT_EQ(control<QTabWidget>(w, "SSTab1")->currentIndex(), 0);
+    EXPECT_EQ(control<app::StatusBar>(w, "sbStatus")->panel(1), "Welcome.");
+    EXPECT_TRUE(control<QPushButton>(w, "cmdPing")->isEnabled());
+    EXPECT_FALSE(control<QPushButton>(w, "cmdReset")->isEnabled());
+    EXPECT_FALSE(control<QPushButton>(w, "cmdSaveRun")->isEnabled());
+    EXPECT_EQ(w.focusWidget(), control<QPushButton>(w, "cmdPing"));
+    EXPECT_EQ(w.state().sweep.StopRequest, "False");
+    EXPECT_FALSE(w.state().sweep.ScheduledRunActive);
     // No stored settings: the defaults.
-    EXPECT_EQ(w.state().PacketSize, 64);
-    EXPECT_EQ(w.state().Timeout, 3000);
-    EXPECT_TRUE(w.state().StartWithLocalAddress);
-    EXPECT_EQ(w.pingTab->Text1->text(), "10");
-    EXPECT_EQ(w.pingTab->Text3->text(), "0");
-    EXPECT_EQ(w.pingTab->Text5->text(), "254");
+    EXPECT_EQ(w.state().options.PacketSize, 64);
+    EXPECT_EQ(w.state().options.Timeout, 3000);
+    EXPECT_TRUE(w.state().options.StartWithLocalAddress);
+    EXPECT_EQ(control<QLineEdit>(w, "Text1")->text(), "10");
+    EXPECT_EQ(control<QLineEdit>(w, "Text3")->text(), "0");
+    EXPECT_EQ(control<QLineEdit>(w, "Text5")->text(), "254");
 }
 
 TEST(Startup, InitialisationRunsItsStepsInOrder) {
     FakeWorld world;
     world.settings->write(QStringLiteral("Settings"), QStringLiteral("Timeout"), QStringLiteral("500"));
+    // A schedule long past: the refresh of step 13 says it expired, and the box shows the moment.
+    world.folder.exec("INSERT INTO tblSavedRuns VALUES (1, '10.1.2.1-254', '2001-01-01 10:00:00', 1);"
+                      "INSERT INTO tblSchedules VALUES ('2001-01-02 10:00:00', '10.1.2.1-254');");
     app::MainWindow w(world.services());
     QStringList seen;
-    w.RefreshSchedules = [&] {
-        seen << w.sbStatus->panel(1) << (w.isVisible() ? "shown" : "hidden")
-             << (w.pingTab->cmdPing->isEnabled() ? "ping enabled" : "ping disabled")
-             << w.pingTab->Text1->text();
+    world.boxes.whileOpen = [&](const FakeMessageBoxes::Box& box) {
+        ASSERT_EQ(box.title, "Kestrion Schedule Expired");
+        seen << control<app::StatusBar>(w, "sbStatus")->panel(1) << (w.isVisible() ? "shown" : "hidden")
+             << (control<QPushButton>(w, "cmdPing")->isEnabled() ? "ping enabled" : "ping disabled")
+             << control<QLineEdit>(w, "Text1")->text();
     };
-    w.state().StopRequest = QStringLiteral("Cancel");
-    w.state().ScheduledRunActive = true;
+    w.state().sweep.StopRequest = QStringLiteral("Cancel");
+    w.state().sweep.ScheduledRunActive = true;
     w.Form_Load();
     EXPECT_EQ(seen, QStringList({"Checking old schedules...", "shown", "ping disabled", "10"}));
-    EXPECT_EQ(w.sbStatus->panel(1), "Welcome.");
-    EXPECT_EQ(w.state().Timeout, 500);
-    EXPECT_EQ(w.state().StopRequest, "False");
-    EXPECT_FALSE(w.state().ScheduledRunActive);
+    EXPECT_EQ(control<app::StatusBar>(w, "sbStatus")->panel(1), "Welcome.");
+    EXPECT_EQ(w.state().options.Timeout, 500);
+    EXPECT_EQ(w.state().sweep.StopRequest, "False");
+    EXPECT_FALSE(w.state().sweep.ScheduledRunActive);
 }
 
 TEST(Startup, SplashLabelsAndWaysToCloseIt) {
@@ -113,7 +118,7 @@ TEST(Startup, ExitButtonsCloseTheWindow) {
         EXPECT_EQ(exit->text(), "Exit");
         exit->click();
         EXPECT_FALSE(w.isVisible()) << i;
-        EXPECT_EQ(w.state().StopRequest, "False") << "no sweep was running";
+        EXPECT_EQ(w.state().sweep.StopRequest, "False") << "no sweep was running";
     }
 }
 

@@ -21,7 +21,7 @@ struct BlockUsageFixture : ::testing::Test {
     test::AppFolder folder;
     test::FakeMessageBoxes boxes;
     test::FakeClock clock{kDay1};
-    db::SavedRuns runs{folder.paths, folder.state, boxes, clock};
+    db::SavedRuns runs{folder.paths, folder.busy, boxes, clock};
 
     void save(const QString& range, const QDateTime& when, const QStringList& octets) {
         clock.time = when;
@@ -43,9 +43,9 @@ struct BlockUsageFixture : ::testing::Test {
 } // namespace
 
 TEST_F(BlockUsageFixture, EachAddressHasItsCellCountAndFill) {
-    const auto usage = db::readRunUsage(folder.paths, folder.state, "192.168.1.0-255");
+    const auto usage = db::readRunUsage(folder.paths, folder.busy, "192.168.1.0-255");
     ASSERT_TRUE(usage);
-    EXPECT_EQ(folder.state.DatabaseBusy, 0);
+    EXPECT_EQ(folder.busy.depth, 0);
     EXPECT_EQ(usage->sweeps, 3);
     EXPECT_EQ(usage->latestSweep, platform::toWholeMinute(kDay3));
     const db::BlockPicture picture = db::blockPicture("192.168.1.0-255", *usage);
@@ -85,14 +85,14 @@ TEST_F(BlockUsageFixture, EachAddressHasItsCellCountAndFill) {
 TEST_F(BlockUsageFixture, ARunWithoutAnswersIsFoundAndAnUnsavedRangeIsNot) {
     clock.time = kDay2;
     ASSERT_EQ(runs.SaveRun("10.0.0.1-254", {}), db::SaveOutcome::Saved);
-    const auto quiet = db::readRunUsage(folder.paths, folder.state, "10.0.0.1-254");
+    const auto quiet = db::readRunUsage(folder.paths, folder.busy, "10.0.0.1-254");
     ASSERT_TRUE(quiet);
     EXPECT_EQ(quiet->sweeps, 1);
     EXPECT_TRUE(quiet->addresses.empty());
     EXPECT_EQ(db::blockPicture("10.0.0.1-254", *quiet).count(CellFill::Free), 256);
 
-    EXPECT_FALSE(db::readRunUsage(folder.paths, folder.state, "192.168.1.0-25"));
-    EXPECT_EQ(folder.state.DatabaseBusy, 0);
+    EXPECT_FALSE(db::readRunUsage(folder.paths, folder.busy, "192.168.1.0-25"));
+    EXPECT_EQ(folder.busy.depth, 0);
 }
 
 TEST(BlockCellText, SaysHowOftenAndWhenTheAddressAnswered) {

@@ -40,7 +40,7 @@ struct SavedFolder {
     test::FakeMessageBoxes boxes;
     test::FakeClock clock;
     SavedFolder() {
-        db::SavedRuns runs(folder.paths, folder.state, boxes, clock);
+        db::SavedRuns runs(folder.paths, folder.busy, boxes, clock);
         runs.SaveRun("10.0.0.1-254", {{"10.0.0.1", "0"}, {"10.0.0.2", "1"}});
         db::Database database(folder.paths.database());
         db::storeSweep(database, "10.0.0.1-254", {{"10.0.0.3", "2"}}, clock.now());
@@ -232,7 +232,7 @@ TEST(SavedRunsFaults, MissingDatabaseEndsEveryOperationWithTheEnginesError) {
     AppFolder folder;
     test::FakeMessageBoxes boxes;
     test::FakeClock clock;
-    db::SavedRuns runs(folder.paths, folder.state, boxes, clock);
+    db::SavedRuns runs(folder.paths, folder.busy, boxes, clock);
     QFile::remove(folder.paths.database());
     try {
         runs.listRanges();
@@ -244,7 +244,7 @@ TEST(SavedRunsFaults, MissingDatabaseEndsEveryOperationWithTheEnginesError) {
     EXPECT_THROW(runs.SaveRun("10.0.0.1-254", {}), db::DbError);
     EXPECT_THROW(runs.FindRunNo("10.0.0.1-254"), db::DbError);
     EXPECT_FALSE(QFile::exists(folder.paths.database()));
-    EXPECT_EQ(folder.state.DatabaseBusy, 0);
+    EXPECT_EQ(folder.busy.depth, 0);
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -272,7 +272,7 @@ TEST(SavedRunsFaults, ReadOnlyFolderOrFileFailsTheSaveAndKeepsTheDatabase) {
             chmod(QFile::encodeName(folder.dir.path()).constData(), 0555);
 
         const int outcome = inChildAsNobody(folder.dir.path(), [&] {
-            db::SavedRuns runs(folder.paths, folder.state, saved.boxes, saved.clock);
+            db::SavedRuns runs(folder.paths, folder.busy, saved.boxes, saved.clock);
             if (row.deleteInsteadOfSave)
                 runs.DeleteSavedRun("10.0.0.1-254");
             else
@@ -300,7 +300,7 @@ TEST(SavedRunsFaults, LockedDatabaseFailsTheOperationAndStoresNothing) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         SavedFolder saved;
-        db::SavedRuns runs(saved.folder.paths, saved.folder.state, saved.boxes, saved.clock);
+        db::SavedRuns runs(saved.folder.paths, saved.folder.busy, saved.boxes, saved.clock);
         {
             db::Database other(saved.folder.paths.database());
             other.exec("BEGIN EXCLUSIVE; DELETE FROM tblSuccess;");
@@ -314,6 +314,6 @@ TEST(SavedRunsFaults, LockedDatabaseFailsTheOperationAndStoresNothing) {
         }
         saved.expectEverySavedRow();
         EXPECT_FALSE(runs.find("10.0.7.1-254"));
-        EXPECT_EQ(saved.folder.state.DatabaseBusy, 0);
+        EXPECT_EQ(saved.folder.busy.depth, 0);
     }
 }

@@ -17,7 +17,7 @@ struct SavedRunsFixture : ::testing::Test {
     AppFolder folder;
     test::FakeMessageBoxes boxes;
     test::FakeClock clock{QDateTime(QDate(2026, 3, 14), QTime(14, 30, 59))};
-    db::SavedRuns runs{folder.paths, folder.state, boxes, clock};
+    db::SavedRuns runs{folder.paths, folder.busy, boxes, clock};
 };
 
 const std::vector<ResultRow> kTwoRows{{"10.0.0.1", "0"}, {"10.0.0.7", "12"}};
@@ -40,7 +40,7 @@ TEST_F(SavedRunsFixture, TwoSavesOfOneRangeAreCountedAndKeptUnderOneRunEachWithI
                   "ORDER BY rowid"),
               QStringList({"1 2026-03-14 14:30:00 10.0.0.1 0", "1 2026-03-14 14:30:00 10.0.0.7 12",
                            "1 2026-03-15 09:05:00 10.0.0.9 3"}));
-    EXPECT_EQ(folder.state.DatabaseBusy, 0);
+    EXPECT_EQ(folder.busy.depth, 0);
 }
 
 TEST(SavedRuns, RunDateIsTheWholeMinuteOfTheSave) {
@@ -58,7 +58,7 @@ TEST(SavedRuns, RunDateIsTheWholeMinuteOfTheSave) {
         AppFolder folder;
         test::FakeMessageBoxes boxes;
         test::FakeClock clock{QDateTime(QDate(2026, 3, 14), row.at)};
-        db::SavedRuns runs(folder.paths, folder.state, boxes, clock);
+        db::SavedRuns runs(folder.paths, folder.busy, boxes, clock);
         runs.SaveRun("10.0.0.1-254", kTwoRows);
         db::Database database(folder.paths.database());
         auto dates = database.prepare("SELECT DISTINCT RunDate FROM tblSuccess");
@@ -135,7 +135,7 @@ TEST_F(SavedRunsFixture, FindRunNoTellsTheUserWhenNoRunHasTheRange) {
               "Error. No matching record in the database.  Please make sure an IP is selected.");
     EXPECT_EQ(boxes.shown[0].buttons, platform::MsgButtons::Ok);
     EXPECT_EQ(boxes.shown[0].icon, platform::MsgIcon::None);
-    EXPECT_EQ(folder.state.DatabaseBusy, 0);
+    EXPECT_EQ(folder.busy.depth, 0);
 }
 
 TEST_F(SavedRunsFixture, DeletingARunRemovesItsResultsAndSchedulesOnly) {
@@ -195,5 +195,5 @@ TEST_F(SavedRunsFixture, AFailureMidSaveStoresNoneOfIt) {
     EXPECT_EQ(runs.find("10.0.0.1-254")->numberofruns, 1);
     EXPECT_FALSE(runs.find("10.0.9.1-254")) << "a first save that fails creates no run";
     EXPECT_EQ(folder.count("SELECT count(*) FROM tblSuccess"), 2);
-    EXPECT_EQ(folder.state.DatabaseBusy, 0);
+    EXPECT_EQ(folder.busy.depth, 0);
 }

@@ -40,7 +40,7 @@ struct CommandRig {
         return range == QStringLiteral("10.4.4.1-254") ? 9 : 0;
     };
     FreeIPReportCommand command{folder.paths,
-                                folder.state,
+                                folder.busy,
                                 boxes,
                                 shell,
                                 [this](const QString& range) { return findRunNo(range); },
@@ -122,6 +122,6 @@ TEST(FreeIPReportCommand, AFailureLeavesNoHourglassBehind) {
         EXPECT_EQ(rig.status.texts, row.texts) << row.name;
         EXPECT_FALSE(QFile::exists(rig.folder.reportPath())) << row.name;
         EXPECT_TRUE(rig.shell.opened.isEmpty()) << row.name;
-        EXPECT_EQ(rig.folder.state.DatabaseBusy, 0) << row.name;
+        EXPECT_EQ(rig.folder.busy.depth, 0) << row.name;
     }
 }

@@ -64,7 +64,7 @@ TEST(BuildReportTables, MarksEveryHostAddressOfTheBlockUsedOrFree) {
         for (const QStringList& sweep : row.sweeps)
             folder.addSweep(12, sweep);
 
-        BuildReportTables(folder.paths, folder.state, 12);
+        BuildReportTables(folder.paths, folder.busy, 12);
 
         QStringList distinct = folder.column(QStringLiteral("SELECT SuccessIP FROM tblDistinctSuccesses;"));
         distinct.sort();
@@ -73,7 +73,7 @@ TEST(BuildReportTables, MarksEveryHostAddressOfTheBlockUsedOrFree) {
         EXPECT_EQ(distinct, wanted) << row.name;
         EXPECT_EQ(reportRows(folder), expectedRows(QStringLiteral("192.168.1"), 12, row.used)) << row.name;
         EXPECT_EQ(currentRun(folder), QStringList{"12|192.168.1.1-254|2026-03-14 09:26:53|3"}) << row.name;
-        EXPECT_EQ(folder.state.DatabaseBusy, 0) << row.name;
+        EXPECT_EQ(folder.busy.depth, 0) << row.name;
     }
 }
 
@@ -86,7 +86,7 @@ TEST(BuildReportTables, RowsOfOtherRunsHaveNoInfluence) {
     folder.addSweep(3, {"10.0.5.9"});
     folder.addSweep(5, {"10.0.5.10", "10.0.5.11"});
 
-    BuildReportTables(folder.paths, folder.state, 3);
+    BuildReportTables(folder.paths, folder.busy, 3);
 
     EXPECT_EQ(folder.column(QStringLiteral("SELECT RunNo || ' ' || SuccessIP FROM tblDistinctSuccesses;")),
               QStringList{"3 10.0.5.9"});
@@ -122,8 +122,8 @@ TEST(BuildReportTables, ABuildReplacesEverythingOfTheLastOne) {
         folder.addSweep(1, {"10.9.8.4"});
         folder.addSweep(2, {"10.9.7.200"});
 
-        BuildReportTables(folder.paths, folder.state, 1);
-        BuildReportTables(folder.paths, folder.state, row.second);
+        BuildReportTables(folder.paths, folder.busy, 1);
+        BuildReportTables(folder.paths, folder.busy, row.second);
 
         EXPECT_EQ(reportRows(folder), row.rows) << row.name;
         EXPECT_EQ(currentRun(folder), row.current) << row.name;

@@ -38,8 +38,8 @@ struct WrittenReport {
         written = write();
     }
     bool write() {
-        report::BuildReportTables(folder.paths, folder.state, 12);
-        return report::WriteFreeIPReport(folder.paths, folder.state, boxes, shell);
+        report::BuildReportTables(folder.paths, folder.busy, 12);
+        return report::WriteFreeIPReport(folder.paths, folder.busy, boxes, shell);
     }
     QList<QByteArray> lines() const {
         QList<QByteArray> result = folder.reportBytes().split('\n');
@@ -61,7 +61,7 @@ TEST(WriteFreeIPReport, OneAnsweringAddressGivesTheExpectedFileByteForByte) {
     EXPECT_EQ(report.folder.reportBytes(), expectedFile("IPReport-one-used.txt"));
     EXPECT_EQ(report.shell.opened, QStringList{report.folder.reportPath()});
     EXPECT_TRUE(report.boxes.shown.empty());
-    EXPECT_EQ(report.folder.state.DatabaseBusy, 0);
+    EXPECT_EQ(report.folder.busy.depth, 0);
 }
 
 TEST(WriteFreeIPReport, SectionsEndAsTheirCountsRequire) {
@@ -142,8 +142,8 @@ TEST(WriteFreeIPReport, WithoutReportRowsSaysDataNotFoundAndWritesNothing) {
         folder.addRun(6, QStringLiteral("10.1.2.1-254"), QStringLiteral("2026-03-14 09:26:53"), 2);
         folder.addSweep(6, {"10.1.2.3"});
 
-        report::BuildReportTables(folder.paths, folder.state, row.runNo);
-        EXPECT_FALSE(report::WriteFreeIPReport(folder.paths, folder.state, boxes, shell)) << row.name;
+        report::BuildReportTables(folder.paths, folder.busy, row.runNo);
+        EXPECT_FALSE(report::WriteFreeIPReport(folder.paths, folder.busy, boxes, shell)) << row.name;
 
         ASSERT_EQ(boxes.shown.size(), 1u) << row.name;
         EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Data Not Found")) << row.name;
@@ -154,7 +154,7 @@ TEST(WriteFreeIPReport, WithoutReportRowsSaysDataNotFoundAndWritesNothing) {
         EXPECT_EQ(boxes.shown[0].icon, platform::MsgIcon::None) << row.name;
         EXPECT_FALSE(QFile::exists(folder.reportPath())) << row.name;
         EXPECT_TRUE(shell.opened.isEmpty()) << row.name;
-        EXPECT_EQ(folder.state.DatabaseBusy, 0) << row.name;
+        EXPECT_EQ(folder.busy.depth, 0) << row.name;
     }
 }
 
@@ -176,7 +176,7 @@ TEST(WriteFreeIPReport, AReadOnlyDataFolderIsAFileFailureWithNumberAndText) {
             GTEST_SKIP() << "cannot make a folder read-only here: " << readOnly.failure.toStdString();
 
         try {
-            report::WriteFreeIPReport(report.folder.paths, report.folder.state, report.boxes, report.shell);
+            report::WriteFreeIPReport(report.folder.paths, report.folder.busy, report.boxes, report.shell);
             ADD_FAILURE() << row.name << ": no failure";
         } catch (const db::DbError& error) {
             EXPECT_TRUE(error.number() == EROFS || error.number() == EACCES)
@@ -186,6 +186,6 @@ TEST(WriteFreeIPReport, AReadOnlyDataFolderIsAFileFailureWithNumberAndText) {
         }
         EXPECT_EQ(report.folder.reportBytes(), before) << row.name;
         EXPECT_EQ(report.shell.opened.size(), 1) << row.name << ": only the first report was opened";
-        EXPECT_EQ(report.folder.state.DatabaseBusy, 0) << row.name;
+        EXPECT_EQ(report.folder.busy.depth, 0) << row.name;
     }
 }

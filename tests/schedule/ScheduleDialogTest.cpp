@@ -54,7 +54,7 @@ protected:
     QPushButton* done() { return dialog->findChild<QPushButton*>(QStringLiteral("cmdDone")); }
     QLineEdit* timeBox() { return dialog->findChild<QLineEdit*>(QStringLiteral("tbSchedTime")); }
 
-    platform::AppState state;
+    schedule::ScheduleState state;
     test::FakeClock clock;
     test::FakeMessageBoxes boxes;
     QPointer<schedule::ScheduleDialog> dialog;

@@ -16,45 +16,26 @@ namespace {
 
 const QString kRange = QStringLiteral("10.1.2.1-254");
 
-// Records what the run does to the window, and the program-wide values at the moments that matter.
-class FakeHost : public schedule::ScheduledRunHost {
+// Records the schedules handed over to be carried out and what is held; carrying one out refreshes the
+// list as the real run does, so nothing is next afterwards.
+class FakeRunner : public schedule::ScheduledRunner {
 public:
-    explicit FakeHost(platform::AppState& s) : state(s) {}
-    platform::AppState& state;
+    explicit FakeRunner(schedule::ScheduleState& s) : state(s) {}
+    schedule::ScheduleState& state;
     QStringList steps;
-    bool resetIsEnabled = true;
-    bool timerEnabled = true;
-    bool activeDuringPing = false;
-    bool timerEnabledDuringPing = true;
     std::optional<QDateTime> held;
-    std::function<void()> duringPing;
+    std::optional<QDateTime> heldDuringRun;
+    std::function<void()> duringRun;
 
-    void selectPingTab() override { steps << QStringLiteral("tab"); }
-    bool resetEnabled() override { return resetIsEnabled; }
-    void clickReset() override { steps << QStringLiteral("reset"); }
-    void fillAddressBoxes(const QString& r) override { steps << QStringLiteral("fill ") + r; }
-    QString refusal;
-    QString clickPing() override {
-        steps << QStringLiteral("ping");
-        activeDuringPing = state.ScheduledRunActive;
-        timerEnabledDuringPing = timerEnabled;
-        if (duringPing)
-            duringPing();
-        return refusal;
-    }
-    void saveRun(const QString& r) override { steps << QStringLiteral("save ") + r; }
-    void deleteSchedule(const QString& line) override { steps << QStringLiteral("delete ") + line; }
-    void refreshSchedules() override {
-        steps << QStringLiteral("refresh");
+    void holdSchedule(const std::optional<QDateTime>& d) override { held = d; }
+    void carryOut(const QDateTime& scheddate, const QString& schedip) override {
+        steps << QStringLiteral("run ") + db::scheduleLine(scheddate, schedip);
+        heldDuringRun = held;
+        if (duringRun)
+            duringRun();
+        held.reset();
         state.NextSchedDate.reset();
     }
-    void setStatus(const QString& t) override { steps << QStringLiteral("status ") + t; }
-    void processEvents() override { steps << QStringLiteral("events"); }
-    void setTimerEnabled(bool e) override {
-        timerEnabled = e;
-        steps << (e ? QStringLiteral("timer on") : QStringLiteral("timer off"));
-    }
-    void holdSchedule(const std::optional<QDateTime>& d) override { held = d; }
 };
 
 class ScheduleTimerTest : public ::testing::Test {
@@ -65,58 +46,28 @@ protected:
         clock.time = at(2026, 3, 17, 14, 5, 10);
         timer.setPollInterval(5);
     }
-    bool ran() const { return host.steps.contains(QStringLiteral("ping")); }
+    bool ran() const { return !host.steps.isEmpty(); }
 
     const QDateTime due = at(2026, 3, 17, 14, 5);
-    platform::AppState state;
+    schedule::ScheduleState state;
+    bool sweepRunning = false;
+    db::DatabaseBusy database;
     test::FakeClock clock;
     test::FakeMessageBoxes boxes;
-    FakeHost host{state};
-    schedule::ScheduleTimer timer{host, state, clock, boxes};
+    FakeRunner host{state};
+    schedule::ScheduleTimer timer{host, state, sweepRunning, database, clock, boxes};
 };
 
-TEST_F(ScheduleTimerTest, DueRunFollowsItsSteps) {
+// The steps of the run itself are checked through the window (MainWindowScheduleTest).
+TEST_F(ScheduleTimerTest, DueScheduleIsHandedOverOnceAndHeldUntilThen) {
     timer.timerSchedule_Timer();
-    const QStringList expected = {
-        QStringLiteral("tab"),
-        QStringLiteral("reset"),
-        QStringLiteral("timer off"),
-        QStringLiteral("fill ") + kRange,
-        QStringLiteral("ping"),
-        QStringLiteral("events"),
-        QStringLiteral("status Saving run..."),
-        QStringLiteral("save ") + kRange,
-        QStringLiteral("events"),
-        QStringLiteral("status Updating schedules..."),
-        QStringLiteral("delete ") + db::scheduleLine(due, kRange),
-        QStringLiteral("events"),
-        QStringLiteral("refresh"),
-        QStringLiteral("timer on"),
-        QStringLiteral("status Scheduled run complete."),
-    };
-    EXPECT_EQ(host.steps, expected);
-    EXPECT_TRUE(host.activeDuringPing);
-    EXPECT_FALSE(host.timerEnabledDuringPing);
-    EXPECT_FALSE(state.ScheduledRunActive);
+    EXPECT_EQ(host.steps, QStringList{QStringLiteral("run ") + db::scheduleLine(due, kRange)});
+    EXPECT_EQ(host.heldDuringRun, due) << "held from the tick until the run lets it go";
     EXPECT_FALSE(host.held.has_value());
+    EXPECT_FALSE(timer.isWaiting());
 }
 
-TEST_F(ScheduleTimerTest, RunThatCouldNotSweepSavesNothingAndSaysWhy) {
-    host.refusal = QStringLiteral("Kestrion is not allowed to send ICMP echo requests.\nEither ...");
-    timer.timerSchedule_Timer();
-    EXPECT_FALSE(host.steps.contains(QStringLiteral("save ") + kRange));
-    EXPECT_TRUE(host.steps.contains(QStringLiteral("delete ") + db::scheduleLine(due, kRange)));
-    EXPECT_EQ(
-        host.steps.last(),
-        QStringLiteral("status Scheduled run failed: Kestrion is not allowed to send ICMP echo requests. "
-                       "Schedule removed: ") +
-            db::scheduleLine(due, kRange));
-    EXPECT_TRUE(host.timerEnabled);
-    EXPECT_FALSE(state.ScheduledRunActive);
-}
-
-TEST_F(ScheduleTimerTest, ResetOnlyWhenEnabledAndNothingOutsideTheMinute) {
-    host.resetIsEnabled = false;
+TEST_F(ScheduleTimerTest, NothingOutsideTheMinute) {
     clock.time = at(2026, 3, 17, 14, 4, 59);
     timer.timerSchedule_Timer();
     clock.time = at(2026, 3, 17, 14, 6, 0);
@@ -125,7 +76,6 @@ TEST_F(ScheduleTimerTest, ResetOnlyWhenEnabledAndNothingOutsideTheMinute) {
     clock.time = at(2026, 3, 17, 14, 5, 59);
     timer.timerSchedule_Timer();
     EXPECT_TRUE(ran());
-    EXPECT_FALSE(host.steps.contains(QStringLiteral("reset")));
     // Nothing is left: a second tick in the same minute starts nothing.
     host.steps.clear();
     timer.timerSchedule_Timer();
@@ -134,7 +84,7 @@ TEST_F(ScheduleTimerTest, ResetOnlyWhenEnabledAndNothingOutsideTheMinute) {
 
 TEST_F(ScheduleTimerTest, TickDuringTheRunsOwnSweepIsIgnored) {
     int pings = 0;
-    host.duringPing = [&] {
+    host.duringRun = [&] {
         ++pings;
         timer.timerSchedule_Timer(); // the sweep's yields still deliver ticks
     };
@@ -143,7 +93,7 @@ TEST_F(ScheduleTimerTest, TickDuringTheRunsOwnSweepIsIgnored) {
 }
 
 TEST_F(ScheduleTimerTest, WaitsForTheUsersSweepThenRunsAfterItsMinute) {
-    state.SweepRunning = true;
+    sweepRunning = true;
     timer.timerSchedule_Timer();
     EXPECT_FALSE(ran());
     EXPECT_TRUE(timer.isWaiting());
@@ -152,18 +102,18 @@ TEST_F(ScheduleTimerTest, WaitsForTheUsersSweepThenRunsAfterItsMinute) {
     EXPECT_FALSE(ran());
 
     clock.time = at(2026, 3, 17, 14, 9, 0); // the user's sweep outlasted the minute
-    state.SweepRunning = false;
+    sweepRunning = false;
     QTRY_VERIFY(ran());
     EXPECT_FALSE(timer.isWaiting());
-    EXPECT_TRUE(host.steps.contains(QStringLiteral("delete ") + db::scheduleLine(due, kRange)));
+    EXPECT_EQ(host.steps, QStringList{QStringLiteral("run ") + db::scheduleLine(due, kRange)});
 }
 
 TEST_F(ScheduleTimerTest, WaitsWhileDatabaseBusyOrABoxIsOpen) {
-    state.DatabaseBusy = 1;
+    database.depth = 1;
     timer.timerSchedule_Timer();
     QTest::qWait(30);
     EXPECT_FALSE(ran());
-    state.DatabaseBusy = 0;
+    database.depth = 0;
 
     bool ranWhileOpen = true;
     boxes.whileOpen = [&](const test::FakeMessageBoxes::Box&) {
@@ -176,10 +126,10 @@ TEST_F(ScheduleTimerTest, WaitsWhileDatabaseBusyOrABoxIsOpen) {
 }
 
 TEST_F(ScheduleTimerTest, WaitingScheduleDeletedMeanwhileIsDropped) {
-    state.SweepRunning = true;
+    sweepRunning = true;
     timer.timerSchedule_Timer();
     state.NextSchedDate = at(2026, 3, 18, 9, 0); // the user deleted it; another is next
-    state.SweepRunning = false;
+    sweepRunning = false;
     QTRY_VERIFY(!timer.isWaiting());
     EXPECT_FALSE(ran());
     EXPECT_FALSE(host.held.has_value());

@@ -47,12 +47,12 @@ protected:
     }
 
     test::AppFolder folder;
-    platform::AppState state;
+    schedule::ScheduleState state;
     test::FakeMessageBoxes boxes;
     test::FakeClock clock;
     QListWidget list;
     QString panel2;
-    db::ScheduleStore scheduleStore{folder.paths, state};
+    db::ScheduleStore scheduleStore{folder.paths, folder.busy};
     schedule::SchedulesPanel panel{
         &list, [this](const QString& t) { panel2 = t; }, scheduleStore, state, boxes, clock};
 };
@@ -69,7 +69,7 @@ TEST_F(SchedulesPanelTest, StartUpExpiresPastSchedulesInTimeOrder) {
     QList<int> rowsWhileOpen;
     boxes.whileOpen = [&](const test::FakeMessageBoxes::Box&) {
         rowsWhileOpen.append(storedCount());
-        EXPECT_GT(state.DatabaseBusy, 0); // the database stays open while the message waits
+        EXPECT_GT(folder.busy.depth, 0); // the database stays open while the message waits
     };
     panel.RefreshSchedules();
 
@@ -91,7 +91,7 @@ TEST_F(SchedulesPanelTest, StartUpExpiresPastSchedulesInTimeOrder) {
     EXPECT_EQ(panel2, QStringLiteral("Schedule: ") + platform::generalDateText(later) + QStringLiteral(" "));
     EXPECT_EQ(state.NextSchedDate, later);
     EXPECT_EQ(state.NextSchedIP, kRangeA);
-    EXPECT_EQ(state.DatabaseBusy, 0);
+    EXPECT_EQ(folder.busy.depth, 0);
 }
 
 TEST_F(SchedulesPanelTest, ScheduleInTheCurrentMinuteIsListedNotExpired) {
@@ -149,7 +149,7 @@ TEST_F(SchedulesPanelTest, AddingSchedulesAndTheirMessages) {
         EXPECT_EQ(boxes.shown[0].text, c.text);
         EXPECT_EQ(boxes.shown[0].icon, c.icon);
         EXPECT_EQ(storedCount(), c.storedAfter);
-        EXPECT_EQ(state.DatabaseBusy, 0);
+        EXPECT_EQ(folder.busy.depth, 0);
     }
     // The first add refreshed the list; the failed ones left it as it was.
     EXPECT_EQ(lines(), (QStringList{db::scheduleLine(at(2026, 3, 19, 6, 0), kRangeA),

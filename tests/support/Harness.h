@@ -1,22 +1,42 @@
 #pragma once
 
+#include "app/About.h"
 #include "app/MainWindow.h"
+#include "app/Options.h"
 #include "app/StatusBar.h"
+#include "sweep/PingSweep.h"
 #include "sweep/PingTab.h"
+#include "sweep/RangeEntry.h"
 #include "tests/support/fakes/FakeWorld.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <functional>
 #include <gtest/gtest.h>
 
 namespace kestrion::test {
+
+// A control of the window by its name (its objectName); fails the test when there is none.
+template <class T> T* control(const QObject& window, const char* name) {
+    auto* c = window.findChild<T*>(QLatin1String(name));
+    EXPECT_NE(c, nullptr) << name;
+    return c;
+}
+// One of the window's modules (the sweep, the range entry, About): the one child of its type.
+template <class T> T* part(const QObject& window) {
+    auto* p = window.findChild<T*>();
+    EXPECT_NE(p, nullptr);
+    return p;
+}
 
 // The real main window over fakes, initialised and active, with helpers to drive it by control name.
 // `prepare` runs before the window is made: stored settings and rows, the clock, real services.
@@ -49,8 +69,8 @@ struct Harness {
     QLineEdit* box(const char* name) const { return find<QLineEdit>(name); }
     QPushButton* button(const char* name) const { return find<QPushButton>(name); }
     QTableWidget* grid() const { return find<QTableWidget>("flxOutBox"); }
-    QString panel1() const { return window->sbStatus->panel(1); }
-    platform::AppState& state() { return window->state(); }
+    QString panel1() const { return control<app::StatusBar>(*window, "sbStatus")->panel(1); }
+    app::AppState& state() { return window->state(); }
 
     void setRange(const char* o1, const char* o2, const char* o3, const char* first, const char* last) {
         box("Text1")->setText(QLatin1String(o1));

@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 #include "app/Options.h"
 #include "app/StatusBar.h"
+#include "tests/support/Harness.h"
 #include "tests/support/fakes/FakeWorld.h"
 
 #include <QSettings>
@@ -43,8 +44,8 @@ protected:
         EXPECT_NE(w, nullptr) << name.toStdString();
         return w;
     }
-    void selectTab(int tab) { window->SSTab1->setCurrentIndex(tab); }
-    QString status() const { return window->sbStatus->panel(1); }
+    void selectTab(int tab) { control<QTabWidget>(*window, "SSTab1")->setCurrentIndex(tab); }
+    QString status() const { return control<app::StatusBar>(*window, "sbStatus")->panel(1); }
 };
 
 } // namespace kestrion::test

@@ -13,8 +13,8 @@ const QString k0To254 = QStringLiteral("The number entered here must be between 
 
 TEST(RangeEntry, TypingMovesAlongTheBoxes) {
     Harness h;
-    h.state().StartWithLocalAddress = false;
-    h.window->rangeEntry->applyStartupRule(QString());
+    h.state().options.StartWithLocalAddress = false;
+    part<sweep::RangeEntry>(*h.window)->applyStartupRule(QString());
     QStringList echoes;
     QObject::connect(h.box("txEchoAddr(0)"), &QLineEdit::textChanged, [&](const QString& t) { echoes << t; });
     h.box("Text1")->setFocus();
@@ -138,7 +138,7 @@ TEST(RangeEntry, EveryEntryErrorPath) {
         EXPECT_EQ(h.world.boxes.last().buttons, MsgButtons::Ok);
         EXPECT_EQ(h.world.boxes.last().icon, MsgIcon::None);
         EXPECT_TRUE(emptiedWhenShown) << "the bad box is emptied before its message";
-        EXPECT_TRUE(h.state().EntryError);
+        EXPECT_TRUE(h.state().sweep.EntryError);
         EXPECT_TRUE(h.world.echo.sent.empty());
         EXPECT_EQ(h.panel1(), "Welcome.");
         EXPECT_TRUE(h.button("cmdPing")->isEnabled());
@@ -191,16 +191,16 @@ TEST(RangeEntry, AcceptedBoxesBecomeTheRange) {
         SCOPED_TRACE(r.name);
         Harness h;
         h.setRange(r.boxes[0], r.boxes[1], r.boxes[2], r.boxes[3], r.boxes[4]);
-        h.window->rangeEntry->TakeRange();
-        EXPECT_FALSE(h.state().EntryError);
+        part<sweep::RangeEntry>(*h.window)->TakeRange();
+        EXPECT_FALSE(h.state().sweep.EntryError);
         EXPECT_TRUE(h.world.boxes.shown.empty());
         for (int i = 0; i < 5; ++i)
             EXPECT_EQ(h.box(qPrintable(QStringLiteral("Text%1").arg(i + 1)))->text(), r.shown[i]) << i;
-        EXPECT_EQ(h.state().Octet1, r.octets[0]);
-        EXPECT_EQ(h.state().Octet2, r.octets[1]);
-        EXPECT_EQ(h.state().Octet3, r.octets[2]);
-        EXPECT_EQ(h.state().FirstHost, r.first);
-        EXPECT_EQ(h.state().LastHost, r.last);
+        EXPECT_EQ(h.state().sweep.Octet1, r.octets[0]);
+        EXPECT_EQ(h.state().sweep.Octet2, r.octets[1]);
+        EXPECT_EQ(h.state().sweep.Octet3, r.octets[2]);
+        EXPECT_EQ(h.state().sweep.FirstHost, r.first);
+        EXPECT_EQ(h.state().sweep.LastHost, r.last);
     }
 }
 
@@ -217,7 +217,7 @@ TEST(RangeEntry, FillAddressBoxesAndTheStartUpRule) {
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         Harness h;
-        h.window->rangeEntry->FillAddressBoxes(QLatin1String(r.address));
+        part<sweep::RangeEntry>(*h.window)->FillAddressBoxes(QLatin1String(r.address));
         for (int i = 0; i < 5; ++i)
             EXPECT_EQ(h.box(qPrintable(QStringLiteral("Text%1").arg(i + 1)))->text(), r.boxes[i]) << i;
         for (int i = 0; i < 3; ++i)

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "db/Database.h"
+#include "db/DatabaseBusy.h"
 #include "platform/AppPaths.h"
-#include "platform/AppState.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -54,7 +54,7 @@ public:
 
     QTemporaryDir dir;
     platform::AppPaths paths;
-    platform::AppState state;
+    db::DatabaseBusy busy;
 };
 
 } // namespace kestrion::test

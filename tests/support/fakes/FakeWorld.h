@@ -14,7 +14,7 @@ namespace kestrion::test {
 
 // Every service of the main window as a fake, with settings in a temporary INI file beside the
 // delivered database in a temporary application (and data) folder: the window's initialisation
-// lists the stored schedules. (The window keeps its own AppState, not `folder.state`.)
+// lists the stored schedules. (The window keeps its own state, not `folder.busy`.)
 struct FakeWorld {
     AppFolder folder;
     FakeEcho echo;
