@@ -160,17 +160,19 @@ void MainWindow::createSchedules() {
     scheduledRunHost_ = std::make_unique<ScheduledRunAdapter>(*this, *schedulesPanel_, scheduledRunHooks);
     scheduleTimer_ =
         new schedule::ScheduleTimer(*scheduledRunHost_, state_, services_.clock, services_.boxes, this);
-    scheduleTimer_->setEventBoundary(
-        [this](const std::function<void()>& work) { runEventGuarded(services_.boxes, work); });
+    scheduleTimer_->setEventBoundary([this](const std::function<void()>& work) {
+        runEventGuarded(services_.fatal, services_.boxes, work);
+    });
     scheduleTimer_->setWindowHeld([this] { return windowHeld(); });
 
     // A database failure inside these events ends the program after showing it (FatalError.h).
     connect(timerSchedule, &QTimer::timeout, this,
-            [this] { runEventGuarded(services_.boxes, [this] { timerSchedule_Timer(); }); });
+            [this] { runEventGuarded(services_.fatal, services_.boxes, [this] { timerSchedule_Timer(); }); });
     connect(databaseTab->cmdSchedNow, &QPushButton::clicked, this,
-            [this] { runEventGuarded(services_.boxes, [this] { cmdSchedNow_Click(); }); });
-    connect(databaseTab->cmdDeleteSchedule, &QPushButton::clicked, this,
-            [this] { runEventGuarded(services_.boxes, [this] { cmdDeleteSchedule_Click(); }); });
+            [this] { runEventGuarded(services_.fatal, services_.boxes, [this] { cmdSchedNow_Click(); }); });
+    connect(databaseTab->cmdDeleteSchedule, &QPushButton::clicked, this, [this] {
+        runEventGuarded(services_.fatal, services_.boxes, [this] { cmdDeleteSchedule_Click(); });
+    });
     timerSchedule->start();
 }
 
@@ -191,22 +193,24 @@ void MainWindow::createSavedRuns() {
         savedRunsPanel_->SaveRun(range, pingSweep->resultRows());
     };
     connect(pingTab->cmdSaveRun, &QPushButton::clicked, this, [this] {
-        runEventGuarded(services_.boxes, [this] {
+        runEventGuarded(services_.fatal, services_.boxes, [this] {
             savedRunsPanel_->cmdSaveRun_Click(rangeTextForSweep(state_.Octet1, state_.Octet2, state_.Octet3,
                                                                 state_.FirstHost, state_.LastHost),
                                               pingSweep->resultRows());
         });
     });
     connect(databaseTab->cmdDelSavedRun, &QPushButton::clicked, this, [this] {
-        runEventGuarded(services_.boxes, [this] { savedRunsPanel_->cmdDelSavedRun_Click(); });
+        runEventGuarded(services_.fatal, services_.boxes,
+                        [this] { savedRunsPanel_->cmdDelSavedRun_Click(); });
     });
 
     freeIPReport_ = std::make_unique<report::FreeIPReportCommand>(
         services_.paths, state_, services_.boxes, services_.shell,
         [this](const QString& range) { return savedRuns_->FindRunNo(range); },
         [this](const QString& text) { sbStatus->setPanelAndRepaint(1, text); });
-    connect(databaseTab->cmdFreeIPReport, &QPushButton::clicked, this,
-            [this] { runEventGuarded(services_.boxes, [this] { cmdFreeIPReport_Click(); }); });
+    connect(databaseTab->cmdFreeIPReport, &QPushButton::clicked, this, [this] {
+        runEventGuarded(services_.fatal, services_.boxes, [this] { cmdFreeIPReport_Click(); });
+    });
 }
 
 void MainWindow::createBlockMap() {

@@ -37,7 +37,7 @@ Running StartUp(const Services& services, const QString& lockFile) {
     running.window->setSplash(running.splash.get());
     // Start-up lists the stored schedules at once: a database that cannot be read ends the program here
     // with the run-time error message, before the event loop starts.
-    if (!runEventGuarded(services.boxes, [&] { running.window->Form_Load(); }))
+    if (!runEventGuarded(services.fatal, services.boxes, [&] { running.window->Form_Load(); }))
         running.window.reset();
     return running;
 }
@@ -45,7 +45,7 @@ Running StartUp(const Services& services, const QString& lockFile) {
 int Main(const Services& services) {
     Running running = StartUp(services);
     if (!running.window)
-        return endingAfterFatalError() ? 1 : 0;
+        return services.fatal.ending() ? 1 : 0;
     return QApplication::exec();
 }
 
