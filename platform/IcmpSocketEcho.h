@@ -2,6 +2,9 @@
 
 #include "platform/EchoService.h"
 
+#include <atomic>
+#include <cstdint>
+#include <memory>
 #include <string>
 
 namespace kestrion::platform {
@@ -47,6 +50,11 @@ public:
 private:
     SocketKind kind_;
     SocketKind lastOpened_ = SocketKind::Auto;
+    // Shared by every channel this service opens (and kept by those that outlive it), so that a reply
+    // meant for an earlier request (a late or duplicated answer) never matches a later one, whichever
+    // channel sent it: raw sockets all see every reply, with the same identifier. Another service
+    // counts on its own.
+    std::shared_ptr<std::atomic<uint16_t>> nextSequence_ = std::make_shared<std::atomic<uint16_t>>(1);
 };
 
 } // namespace kestrion::platform

@@ -388,7 +388,7 @@ std::vector<Responder::Seen> Responder::seen() const {
     Seen s;
     int checksumOk = 0;
     int allT = 0;
-    while (log >> s.destination >> s.payloadLength >> checksumOk >> allT) {
+    while (log >> s.destination >> s.payloadLength >> checksumOk >> allT >> s.sequence) {
         s.checksumOk = checksumOk != 0;
         s.payloadAllT = allT != 0;
         result.push_back(s);

@@ -141,6 +141,7 @@ public:
         size_t payloadLength = 0; // bytes after the 8-byte echo header
         bool checksumOk = false;
         bool payloadAllT = false; // every payload byte is 'T' (0x54)
+        unsigned sequence = 0;    // the echo header's sequence number
     };
 
     Responder(TestNetwork& network, const std::vector<std::string>& rules);

@@ -5,7 +5,8 @@
 //
 // Modes: answer, delay:MS, twice:MS, wrongseq, wrongid, from:ADDRESS, badsum[:MS], badsumerror,
 // silent (see TestNetwork.h).
-// Every echo request seen is appended to FILE as "destination payload-length checksum-ok all-T".
+// Every echo request seen is appended to FILE as "destination payload-length checksum-ok all-T
+// sequence".
 // Prints "ready" once listening; runs until killed.
 #include <algorithm>
 #include <arpa/inet.h>
@@ -199,8 +200,9 @@ int main(int argc, char** argv) {
         char text[INET_ADDRSTRLEN] = {};
         inet_ntop(AF_INET, &ip->daddr, text, sizeof text);
         char line[128];
-        const int length = std::snprintf(line, sizeof line, "%s %zu %d %d\n", text, icmpLength - 8,
-                                         checksum(icmp, icmpLength) == 0 ? 1 : 0, allT ? 1 : 0);
+        const int length = std::snprintf(line, sizeof line, "%s %zu %d %d %u\n", text, icmpLength - 8,
+                                         checksum(icmp, icmpLength) == 0 ? 1 : 0, allT ? 1 : 0,
+                                         unsigned{icmp[6]} << 8 | icmp[7]);
         if (::write(log, line, static_cast<size_t>(length)) != length)
             return fail("log write");
 
