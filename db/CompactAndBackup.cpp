@@ -107,12 +107,12 @@ void copyFile(const QString& from, const QString& to, mode_t mode) {
 
 } // namespace
 
-void CompactAndBackup(const platform::AppPaths& paths) {
-    CompactAndBackup(paths, {});
+void CompactAndBackup(const platform::AppPaths& paths, std::chrono::milliseconds busyTimeout) {
+    CompactAndBackup(paths, {}, busyTimeout);
 }
 
-void CompactAndBackup(const platform::AppPaths& paths,
-                      const std::function<void(CompactionStep)>& beforeStep) {
+void CompactAndBackup(const platform::AppPaths& paths, const std::function<void(CompactionStep)>& beforeStep,
+                      std::chrono::milliseconds busyTimeout) {
     const auto step = [&](CompactionStep s) {
         if (beforeStep)
             beforeStep(s);
@@ -131,7 +131,7 @@ void CompactAndBackup(const platform::AppPaths& paths,
     step(CompactionStep::CompactIntoBackup);
     MadeFile madeBackup{backup};
     {
-        Database db(database);
+        Database db(database, busyTimeout);
         auto vacuum = db.prepare("VACUUM INTO ?1;");
         vacuum.bind(1, backup);
         vacuum.step();

@@ -2,11 +2,13 @@
 
 namespace kestrion::db {
 
-RunDatabase::RunDatabase(const platform::AppPaths& paths, platform::AppState& state) : state_(state) {
+RunDatabase::RunDatabase(const platform::AppPaths& paths, platform::AppState& state,
+                         std::chrono::milliseconds busyTimeout)
+    : state_(state) {
     ++state_.DatabaseBusy;
     counted_ = true;
     try {
-        db_.emplace(paths.database());
+        db_.emplace(paths.database(), busyTimeout);
     } catch (...) {
         --state_.DatabaseBusy;
         throw;

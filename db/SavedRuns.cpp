@@ -59,11 +59,12 @@ SaveOutcome storeSweep(Database& db, const QString& rangeText, const std::vector
 }
 
 SavedRuns::SavedRuns(const platform::AppPaths& paths, platform::AppState& state,
-                     platform::MessageBoxes& boxes, platform::Clock& clock)
-    : paths_(paths), state_(state), boxes_(boxes), clock_(clock) {}
+                     platform::MessageBoxes& boxes, platform::Clock& clock,
+                     std::chrono::milliseconds busyTimeout)
+    : paths_(paths), state_(state), boxes_(boxes), clock_(clock), busyTimeout_(busyTimeout) {}
 
 QStringList SavedRuns::listRanges() {
-    RunDatabase run(paths_, state_);
+    RunDatabase run(paths_, state_, busyTimeout_);
     QStringList ranges;
     auto all = run.db().prepare("SELECT runip FROM tblSavedRuns ORDER BY rowid;");
     while (all.step())
@@ -72,7 +73,7 @@ QStringList SavedRuns::listRanges() {
 }
 
 std::optional<SavedRunInfo> SavedRuns::find(const QString& rangeText) {
-    RunDatabase run(paths_, state_);
+    RunDatabase run(paths_, state_, busyTimeout_);
     auto one = run.db().prepare(
         "SELECT RunNo, runip, runcreatedate, numberofruns FROM tblSavedRuns WHERE runip = ?1;");
     one.bind(1, rangeText);
@@ -89,17 +90,17 @@ std::optional<SavedRunInfo> SavedRuns::find(const QString& rangeText) {
 SaveOutcome SavedRuns::SaveRun(const QString& rangeText, const std::vector<ResultRow>& rows) {
     SaveOutcome outcome;
     {
-        RunDatabase run(paths_, state_);
+        RunDatabase run(paths_, state_, busyTimeout_);
         outcome = storeSweep(run.db(), rangeText, rows, clock_.now());
         run.close();
     }
     if (outcome == SaveOutcome::Saved)
-        CompactAndBackup(paths_);
+        CompactAndBackup(paths_, busyTimeout_);
     return outcome;
 }
 
 int16_t SavedRuns::FindRunNo(const QString& rangeText) {
-    RunDatabase run(paths_, state_);
+    RunDatabase run(paths_, state_, busyTimeout_);
     auto one = run.db().prepare("SELECT RunNo FROM tblSavedRuns WHERE runip = ?1;");
     one.bind(1, rangeText);
     if (one.step())
@@ -114,7 +115,7 @@ int16_t SavedRuns::FindRunNo(const QString& rangeText) {
 
 bool SavedRuns::DeleteSavedRun(const QString& rangeText) {
     {
-        RunDatabase run(paths_, state_);
+        RunDatabase run(paths_, state_, busyTimeout_);
         Transaction transaction(run.db());
         // The schema's cascades take the run's results and schedules with it.
         auto remove = run.db().prepare("DELETE FROM tblSavedRuns WHERE runip = ?1;");
@@ -124,7 +125,7 @@ bool SavedRuns::DeleteSavedRun(const QString& rangeText) {
             return false;
         transaction.commit();
     }
-    CompactAndBackup(paths_);
+    CompactAndBackup(paths_, busyTimeout_);
     return true;
 }
 
