@@ -19,26 +19,6 @@
 
 namespace kestrion::platform {
 
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = other.release();
-    }
-    return *this;
-}
-
-UniqueFd::~UniqueFd() {
-    if (fd_ >= 0)
-        ::close(fd_);
-}
-
-int UniqueFd::release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-}
-
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/EchoService.h"
+#include "platform/UniqueFd.h"
 
 #include <atomic>
 #include <cstdint>
@@ -8,25 +9,6 @@
 #include <string>
 
 namespace kestrion::platform {
-
-// Owns one file descriptor; closes it when it goes.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd();
-
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    int release();
-
-private:
-    int fd_ = -1;
-};
 
 // The echo service on Linux ICMP sockets: an ICMP datagram ("ping") socket where
 // net.ipv4.ping_group_range admits the process's group, a raw socket (CAP_NET_RAW) otherwise.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/UniqueFd.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -44,7 +46,7 @@ public:
     NamespaceScope& operator=(const NamespaceScope&) = delete;
 
 private:
-    int original_ = -1;
+    platform::UniqueFd original_;
 };
 
 // Takes one capability out of the calling thread's effective set for the scope's life

@@ -8,6 +8,8 @@
 // Every echo request seen is appended to FILE as "destination payload-length checksum-ok all-T
 // sequence".
 // Prints "ready" once listening; runs until killed.
+#include "platform/UniqueFd.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
@@ -28,6 +30,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using kestrion::platform::UniqueFd;
 
 struct Rule {
     std::string mode = "silent";
@@ -153,13 +156,17 @@ int main(int argc, char** argv) {
         std::printf("usage: %s --log FILE ADDRESS=MODE...\n", argv[0]);
         return 2;
     }
-    const int log = ::open(logPath, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    const int in = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-    const int out = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_RAW); // we write the IP header
-    if (log < 0)
+    const UniqueFd logFile(::open(logPath, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+    const UniqueFd inSocket(::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP));
+    const UniqueFd outSocket(
+        ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_RAW)); // we write the IP header
+    if (!logFile)
         return fail("log");
-    if (in < 0 || out < 0)
+    if (!inSocket || !outSocket)
         return fail("raw socket");
+    const int log = logFile.get();
+    const int in = inSocket.get();
+    const int out = outSocket.get();
     std::printf("ready\n");
     std::fflush(stdout);
 
