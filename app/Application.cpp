@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include "db/Database.h"
+#include "platform/AppTitle.h"
 #include "platform/MessageBoxes.h"
 
 #include <QWidget>
@@ -26,7 +27,7 @@ bool insideModalBox(QObject* receiver) {
 } // namespace
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
-    setApplicationName(QStringLiteral("Kestrion"));
+    setApplicationName(platform::appTitle());
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {

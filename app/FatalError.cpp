@@ -1,4 +1,5 @@
 #include "app/FatalError.h"
+#include "platform/AppTitle.h"
 
 #include <QCoreApplication>
 
@@ -10,7 +11,7 @@ QString runTimeErrorText(const db::DbError& error) {
 
 int FatalPath::showAndExit(platform::MessageBoxes& boxes, const db::DbError& error) {
     ending_ = true;
-    boxes.show(QStringLiteral("Kestrion"), runTimeErrorText(error), platform::MsgButtons::Ok,
+    boxes.show(platform::appTitle(), runTimeErrorText(error), platform::MsgButtons::Ok,
                platform::MsgIcon::Critical);
     // Also ends the local loops of modal boxes and of runWhilePainting, so nothing resumes after this.
     QCoreApplication::exit(1);

@@ -11,6 +11,7 @@
 #include "app/StatusBar.h"
 #include "db/SavedRuns.h"
 #include "db/ScheduleStore.h"
+#include "platform/AppTitle.h"
 #include "platform/HostInfo.h"
 #include "platform/MessageBoxes.h"
 #include "platform/OwnState.h"
@@ -41,7 +42,7 @@ namespace kestrion::app {
 MainWindow::MainWindow(Services services, QWidget* parent)
     : QMainWindow(parent), services_(std::move(services)) {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Kestrion"));
+    setWindowTitle(platform::appTitle());
 
     SSTab1 = new QTabWidget(this);
     SSTab1->setObjectName(QStringLiteral("SSTab1"));
@@ -115,7 +116,7 @@ void MainWindow::SetUpWindowAbout() {
 
 void MainWindow::SSTab1_Click(int tab) {
     // The sweep may have put its percentage in the caption while the window was minimised.
-    setWindowTitle(QStringLiteral("Kestrion"));
+    setWindowTitle(platform::appTitle());
     if (options->changesPending())
         options->SaveSettings();
     switch (tab) {
@@ -250,7 +251,7 @@ void MainWindow::timerSchedule_Timer() {
 void MainWindow::cmdSchedNow_Click() {
     const QString range = databaseTab->comboChooseRun->currentText();
     if (range.isEmpty()) {
-        services_.boxes.show(QStringLiteral("Kestrion No IP Specified"),
+        services_.boxes.show(platform::appTitle() + QStringLiteral(" No IP Specified"),
                              QStringLiteral("Choose a saved IP from the box above.  Then click Add Schedule"),
                              platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
         return;
@@ -269,7 +270,7 @@ void MainWindow::cmdSchedNow_Click() {
 void MainWindow::Form_Load() {
     ReadSettings(state_, services_.settings);
     SSTab1->setCurrentIndex(0);
-    setWindowTitle(QStringLiteral("Kestrion"));
+    setWindowTitle(platform::appTitle());
     sbStatus->setPanel(1, QStringLiteral("Welcome."));
     pingTab->cmdReset->setEnabled(false);
     pingTab->cmdSaveRun->setEnabled(false);

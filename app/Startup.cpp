@@ -3,6 +3,7 @@
 #include "app/FatalError.h"
 #include "app/MainWindow.h"
 #include "app/Splash.h"
+#include "platform/AppTitle.h"
 #include "platform/InstanceLock.h"
 #include "platform/MessageBoxes.h"
 
@@ -24,7 +25,7 @@ Running StartUp(const Services& services, const QString& lockFile) {
                      "Kestrion: no lock file could be made (%s); single-instance protection is off.\n",
                      qPrintable(running.lock->detail()));
     if (running.lock->outcome() == platform::InstanceLock::Outcome::HeldByAnother) {
-        services.boxes.show(QStringLiteral("Kestrion"), QStringLiteral("Kestrion is already running."),
+        services.boxes.show(platform::appTitle(), QStringLiteral("Kestrion is already running."),
                             platform::MsgButtons::Ok, platform::MsgIcon::None);
         running.lock.reset();
         return running;

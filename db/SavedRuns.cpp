@@ -2,6 +2,7 @@
 
 #include "db/RunDatabase.h"
 #include "db/SweepStore.h"
+#include "platform/AppTitle.h"
 #include "platform/DateText.h"
 
 namespace kestrion::db {
@@ -107,7 +108,7 @@ int16_t SavedRuns::FindRunNo(const QString& rangeText) {
         return static_cast<int16_t>(one.intAt(0));
     // Shown with the database still open, so the schedule timer (which waits on DatabaseBusy) stays out.
     boxes_.show(
-        QStringLiteral("Kestrion error."),
+        platform::appTitle() + QStringLiteral(" error."),
         QStringLiteral("Error. No matching record in the database.  Please make sure an IP is selected."),
         platform::MsgButtons::Ok, platform::MsgIcon::None);
     return 0;
