@@ -36,7 +36,7 @@ TEST(UniqueFd, ClosesWhatItOwnsOnceAndNothingElse) {
          [](int fd) {
              UniqueFd first(fd);
              UniqueFd second(std::move(first));
-             EXPECT_FALSE(first);
+             EXPECT_FALSE(first); // NOLINT(bugprone-use-after-move): a moved-from owner is empty
              EXPECT_EQ(second.get(), fd);
              return -1;
          },
