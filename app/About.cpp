@@ -7,6 +7,7 @@
 #include "platform/Shell.h"
 
 #include "Version.h"
+#include "platform/AppTitle.h"
 
 #include <QApplication>
 #include <QFile>
@@ -22,8 +23,10 @@ About::About(AboutTab& tab, platform::HostInfo& host, platform::Shell& shell, co
 }
 
 void About::SetUpAbout() {
-    tab_.lbAboutAppName->setText(
-        QStringLiteral("Kestrion %1.%2").arg(KESTRION_VERSION_MAJOR).arg(KESTRION_VERSION_MINOR));
+    tab_.lbAboutAppName->setText(QStringLiteral("%1 %2.%3")
+                                     .arg(platform::appTitle())
+                                     .arg(KESTRION_VERSION_MAJOR)
+                                     .arg(KESTRION_VERSION_MINOR));
     QLabel** lines = tab_.lbCompanyInfo;
     lines[0]->setText(QStringLiteral(KESTRION_COMPANY_NAME));
     lines[1]->setText(QStringLiteral(KESTRION_ADDRESS_LINE1));

@@ -1,7 +1,7 @@
 #include "app/Application.h"
 
-#include "app/FatalError.h"
 #include "db/Database.h"
+#include "platform/AppTitle.h"
 #include "platform/MessageBoxes.h"
 
 #include <QWidget>
@@ -27,13 +27,13 @@ bool insideModalBox(QObject* receiver) {
 } // namespace
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
-    setApplicationName(QStringLiteral("Kestrion"));
+    setApplicationName(platform::appTitle());
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {
     // Clicks, keys and timers queued behind a fatal failure must not start new work; only the box that
     // shows the failure still takes the user's click or key, or it could never be closed.
-    if (endingAfterFatalError() && !insideModalBox(receiver)) {
+    if (fatal_.ending() && !insideModalBox(receiver)) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
@@ -55,11 +55,11 @@ bool Application::notify(QObject* receiver, QEvent* event) {
 }
 
 void Application::fail(int number, const QString& text) {
-    if (endingAfterFatalError())
+    if (fatal_.ending())
         return;
     const db::DbError error(number, text);
     if (boxes_) {
-        showFatalAndExit(*boxes_, error);
+        fatal_.showAndExit(*boxes_, error);
         return;
     }
     std::fprintf(stderr, "%s\n", qPrintable(runTimeErrorText(error)));

@@ -1,10 +1,8 @@
 #pragma once
 
-#include <QApplication>
+#include "app/FatalError.h"
 
-namespace kestrion::platform {
-class MessageBoxes;
-}
+#include <QApplication>
 
 namespace kestrion::app {
 
@@ -19,10 +17,14 @@ public:
     void setMessageBoxes(platform::MessageBoxes* boxes) { boxes_ = boxes; }
     bool notify(QObject* receiver, QEvent* event) override;
 
+    // This application's fatal path: main() hands it to start-up and the window (Services).
+    FatalPath& fatalPath() { return fatal_; }
+
 private:
     void fail(int number, const QString& text);
 
     platform::MessageBoxes* boxes_ = nullptr;
+    FatalPath fatal_;
 };
 
 } // namespace kestrion::app

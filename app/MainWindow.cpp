@@ -167,11 +167,11 @@ void MainWindow::createSchedules() {
         state_.schedule, services_.boxes, services_.clock);
     // A database failure inside these events ends the program after showing it (FatalError.h).
     connect(timerSchedule, &QTimer::timeout, this,
-            [this] { runEventGuarded(services_.boxes, [this] { timerSchedule_Timer(); }); });
+            [this] { runEventGuarded(services_.fatal, services_.boxes, [this] { timerSchedule_Timer(); }); });
     connect(databaseTab->cmdSchedNow, &QPushButton::clicked, this,
-            [this] { runEventGuarded(services_.boxes, [this] { cmdSchedNow_Click(); }); });
+            [this] { runEventGuarded(services_.fatal, services_.boxes, [this] { cmdSchedNow_Click(); }); });
     connect(databaseTab->cmdDeleteSchedule, &QPushButton::clicked, this,
-            [this] { runEventGuarded(services_.boxes, [this] { cmdDeleteSchedule_Click(); }); });
+            [this] { runEventGuarded(services_.fatal, services_.boxes, [this] { cmdDeleteSchedule_Click(); }); });
 }
 
 void MainWindow::createScheduledRun() {
@@ -182,7 +182,7 @@ void MainWindow::createScheduledRun() {
     scheduleTimer_ = new schedule::ScheduleTimer(*scheduledRun_, state_.schedule, state_.sweep.SweepRunning,
                                                  state_.database, services_.clock, services_.boxes, this);
     scheduleTimer_->setEventBoundary(
-        [this](const std::function<void()>& work) { runEventGuarded(services_.boxes, work); });
+        [this](const std::function<void()>& work) { runEventGuarded(services_.fatal, services_.boxes, work); });
     scheduleTimer_->setWindowHeld([this] { return windowHeld(); });
     timerSchedule->start();
 }
@@ -207,7 +207,7 @@ void MainWindow::createSavedRuns() {
     // Deleting a saved run deletes its schedules with it.
     savedRunsPanel_->schedulesChanged = [this] { RefreshSchedules(); };
     connect(pingTab->cmdSaveRun, &QPushButton::clicked, this, [this] {
-        runEventGuarded(services_.boxes, [this] {
+        runEventGuarded(services_.fatal, services_.boxes, [this] {
             savedRunsPanel_->cmdSaveRun_Click(rangeTextForSweep(state_.sweep.Octet1, state_.sweep.Octet2,
                                                                 state_.sweep.Octet3, state_.sweep.FirstHost,
                                                                 state_.sweep.LastHost),
@@ -215,7 +215,8 @@ void MainWindow::createSavedRuns() {
         });
     });
     connect(databaseTab->cmdDelSavedRun, &QPushButton::clicked, this, [this] {
-        runEventGuarded(services_.boxes, [this] { savedRunsPanel_->cmdDelSavedRun_Click(); });
+        runEventGuarded(services_.fatal, services_.boxes,
+                        [this] { savedRunsPanel_->cmdDelSavedRun_Click(); });
     });
 }
 
@@ -239,7 +240,7 @@ void MainWindow::createReport() {
         [this](const QString& range) { return savedRuns_->FindRunNo(range); },
         [this](const QString& text) { sbStatus->setPanelAndRepaint(1, text); });
     connect(databaseTab->cmdFreeIPReport, &QPushButton::clicked, this,
-            [this] { runEventGuarded(services_.boxes, [this] { cmdFreeIPReport_Click(); }); });
+            [this] { runEventGuarded(services_.fatal, services_.boxes, [this] { cmdFreeIPReport_Click(); }); });
 }
 
 void MainWindow::cmdFreeIPReport_Click() {

@@ -1,5 +1,6 @@
 #include "app/SavedRunsPanel.h"
 
+#include "platform/AppTitle.h"
 #include "platform/DateText.h"
 
 #include <QComboBox>
@@ -67,7 +68,7 @@ db::SaveOutcome SavedRunsPanel::SaveRun(const QString& rangeText, const std::vec
     if (outcome == db::SaveOutcome::NoRunNumberLeft) {
         // Save stays enabled: once a saved run is deleted, this sweep can still be saved.
         if (!state_.ScheduledRunActive)
-            boxes_.show(QStringLiteral("Kestrion Error"),
+            boxes_.show(platform::appTitle() + QStringLiteral(" Error"),
                         QStringLiteral("The database already holds 32767 saved runs, the most it can hold.  "
                                        "Please delete a saved run, then save again."),
                         MsgButtons::Ok, MsgIcon::Exclamation);
@@ -77,8 +78,8 @@ db::SaveOutcome SavedRunsPanel::SaveRun(const QString& rangeText, const std::vec
     if (shownRunChanged)
         shownRunChanged();
     if (!state_.ScheduledRunActive)
-        boxes_.show(QStringLiteral("Kestrion Save Notification"), QStringLiteral("Run saved.  "),
-                    MsgButtons::Ok, MsgIcon::Information);
+        boxes_.show(platform::appTitle() + QStringLiteral(" Save Notification"),
+                    QStringLiteral("Run saved.  "), MsgButtons::Ok, MsgIcon::Information);
     return outcome;
 }
 
@@ -88,7 +89,7 @@ void SavedRunsPanel::cmdSaveRun_Click(const QString& rangeText, const std::vecto
 
 void SavedRunsPanel::cmdDelSavedRun_Click() {
     const int answer = boxes_.show(
-        QStringLiteral("Kestrion Confirm Delete"),
+        platform::appTitle() + QStringLiteral(" Confirm Delete"),
         QStringLiteral(
             "Are you sure that you want to delete this run, all of its data, and all of its schedules?"),
         MsgButtons::YesNo, MsgIcon::Question, platform::AnswerNo);

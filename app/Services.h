@@ -16,6 +16,8 @@ class ComponentFactory;
 
 namespace kestrion::app {
 
+class FatalPath;
+
 // The platform services the main window works with; real ones in main.cpp, fakes in tests.
 struct Services {
     platform::EchoService& echo;
@@ -26,6 +28,8 @@ struct Services {
     platform::SettingsStore& settings;
     com::ComponentFactory& components;
     platform::AppPaths paths;
+    // The application's fatal path (Application::fatalPath()); a test's world has its own.
+    FatalPath& fatal;
 };
 
 } // namespace kestrion::app

@@ -1,6 +1,7 @@
 #include "app/Splash.h"
 
 #include "Version.h"
+#include "platform/AppTitle.h"
 #include "platform/Twips.h"
 
 #include <QEvent>
@@ -65,7 +66,7 @@ Splash::Splash(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWind
     Image1->installEventFilter(this);
 
     lblProductName =
-        label(Frame1, "lblProductName", QStringLiteral("Kestrion"), twipRect(2520, 600, 4200, 600), 20);
+        label(Frame1, "lblProductName", platform::appTitle(), twipRect(2520, 600, 4200, 600), 20);
     lblVersion =
         label(Frame1, "lblVersion",
               QStringLiteral("Version %1.%2").arg(KESTRION_VERSION_MAJOR).arg(KESTRION_VERSION_MINOR),

@@ -3,6 +3,7 @@
 #include "app/FatalError.h"
 #include "app/MainWindow.h"
 #include "app/Splash.h"
+#include "platform/AppTitle.h"
 #include "platform/InstanceLock.h"
 #include "platform/MessageBoxes.h"
 
@@ -24,7 +25,7 @@ Running StartUp(const Services& services, const QString& lockFile) {
                      "Kestrion: no lock file could be made (%s); single-instance protection is off.\n",
                      qPrintable(running.lock->detail()));
     if (running.lock->outcome() == platform::InstanceLock::Outcome::HeldByAnother) {
-        services.boxes.show(QStringLiteral("Kestrion"), QStringLiteral("Kestrion is already running."),
+        services.boxes.show(platform::appTitle(), QStringLiteral("Kestrion is already running."),
                             platform::MsgButtons::Ok, platform::MsgIcon::None);
         running.lock.reset();
         return running;
@@ -37,7 +38,7 @@ Running StartUp(const Services& services, const QString& lockFile) {
     running.window->setSplash(running.splash.get());
     // Start-up lists the stored schedules at once: a database that cannot be read ends the program here
     // with the run-time error message, before the event loop starts.
-    if (!runEventGuarded(services.boxes, [&] { running.window->Form_Load(); }))
+    if (!runEventGuarded(services.fatal, services.boxes, [&] { running.window->Form_Load(); }))
         running.window.reset();
     return running;
 }
@@ -45,7 +46,7 @@ Running StartUp(const Services& services, const QString& lockFile) {
 int Main(const Services& services) {
     Running running = StartUp(services);
     if (!running.window)
-        return endingAfterFatalError() ? 1 : 0;
+        return services.fatal.ending() ? 1 : 0;
     return QApplication::exec();
 }
 

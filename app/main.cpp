@@ -22,5 +22,6 @@ int main(int argc, char** argv) {
     // Host names for a user who has never registered the Resolver (a packaged install has no per-user step).
     kestrion::app::registerResolverOnFirstStart(app.applicationDirPath());
     return kestrion::app::Main({echo, boxes, clock, host, shell, settings, components,
-                                kestrion::platform::AppPaths::forExecutable(app.applicationDirPath())});
+                                kestrion::platform::AppPaths::forExecutable(app.applicationDirPath()),
+                                app.fatalPath()});
 }

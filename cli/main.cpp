@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 #include "cli/Interrupt.h"
+#include "platform/AppTitle.h"
 #include "platform/Clock.h"
 #include "platform/IcmpSocketEcho.h"
 #include "platform/Settings.h"
@@ -12,7 +13,7 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     // The window's name: the per-user data folder of a system-wide install is named after it.
-    QCoreApplication::setApplicationName(QStringLiteral("Kestrion"));
+    QCoreApplication::setApplicationName(kestrion::platform::appTitle());
 
     kestrion::platform::IcmpSocketEcho echo;
     kestrion::platform::SystemClock clock;

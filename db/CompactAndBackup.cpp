@@ -2,6 +2,7 @@
 
 #include "db/Database.h"
 #include "db/SavedRuns.h"
+#include "platform/UniqueFd.h"
 
 #include <QFile>
 #include <cerrno>
@@ -19,36 +20,28 @@ namespace {
     throw DbError(error, QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": ") + path);
 }
 
-class FileDescriptor {
+class OpenFile {
 public:
-    FileDescriptor(const QString& path, int flags, mode_t mode = 0) : path_(path) {
-        fd_ = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC, mode);
-        if (fd_ < 0)
+    OpenFile(const QString& path, int flags, mode_t mode = 0)
+        : path_(path), fd_(::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC, mode)) {
+        if (!fd_)
             failFile(errno, path);
     }
-    ~FileDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
 
-    int get() const { return fd_; }
+    int get() const { return fd_.get(); }
     void sync() {
-        if (::fsync(fd_) != 0)
+        if (::fsync(fd_.get()) != 0)
             failFile(errno, path_);
     }
     // A close can report a write that failed late (NFS, a full disk), so it is checked.
     void close() {
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0)
-            failFile(errno, path_);
+        if (const int error = fd_.close(); error != 0)
+            failFile(error, path_);
     }
 
 private:
     QString path_;
-    int fd_ = -1;
+    platform::UniqueFd fd_;
 };
 
 QByteArray nativePath(const QString& path) {
@@ -61,7 +54,7 @@ void removeIfPresent(const QString& path) {
 }
 
 void syncFile(const QString& path) {
-    FileDescriptor file(path, O_RDONLY);
+    OpenFile file(path, O_RDONLY);
     file.sync();
 }
 
@@ -77,8 +70,8 @@ struct MadeFile {
 };
 
 void copyFile(const QString& from, const QString& to, mode_t mode) {
-    FileDescriptor in(from, O_RDONLY);
-    FileDescriptor out(to, O_WRONLY | O_CREAT | O_EXCL, mode);
+    OpenFile in(from, O_RDONLY);
+    OpenFile out(to, O_WRONLY | O_CREAT | O_EXCL, mode);
     MadeFile made{to};
     std::vector<char> buffer(1 << 20);
     for (;;) {
@@ -107,12 +100,12 @@ void copyFile(const QString& from, const QString& to, mode_t mode) {
 
 } // namespace
 
-void CompactAndBackup(const platform::AppPaths& paths) {
-    CompactAndBackup(paths, {});
+void CompactAndBackup(const platform::AppPaths& paths, std::chrono::milliseconds busyTimeout) {
+    CompactAndBackup(paths, {}, busyTimeout);
 }
 
-void CompactAndBackup(const platform::AppPaths& paths,
-                      const std::function<void(CompactionStep)>& beforeStep) {
+void CompactAndBackup(const platform::AppPaths& paths, const std::function<void(CompactionStep)>& beforeStep,
+                      std::chrono::milliseconds busyTimeout) {
     const auto step = [&](CompactionStep s) {
         if (beforeStep)
             beforeStep(s);
@@ -131,7 +124,7 @@ void CompactAndBackup(const platform::AppPaths& paths,
     step(CompactionStep::CompactIntoBackup);
     MadeFile madeBackup{backup};
     {
-        Database db(database);
+        Database db(database, busyTimeout);
         auto vacuum = db.prepare("VACUUM INTO ?1;");
         vacuum.bind(1, backup);
         vacuum.step();
@@ -168,7 +161,7 @@ void CompactAndBackup(const platform::AppPaths& paths,
     temporary.kept = true;
 
     step(CompactionStep::SyncFolder);
-    FileDescriptor folder(paths.dataFolder, O_RDONLY | O_DIRECTORY);
+    OpenFile folder(paths.dataFolder, O_RDONLY | O_DIRECTORY);
     folder.sync();
 }
 

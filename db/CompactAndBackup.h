@@ -1,6 +1,9 @@
 #pragma once
 
+#include "db/Database.h"
 #include "platform/AppPaths.h"
+
+#include <chrono>
 
 #include <functional>
 
@@ -22,6 +25,7 @@ enum class CompactionStep {
 // A file-system step that fails throws DbError with the errno value as its number.
 // As CompactAndBackup(paths), calling `beforeStep` before each step; whatever it throws ends the
 // compaction as a failure of that step would.
-void CompactAndBackup(const platform::AppPaths& paths, const std::function<void(CompactionStep)>& beforeStep);
+void CompactAndBackup(const platform::AppPaths& paths, const std::function<void(CompactionStep)>& beforeStep,
+                      std::chrono::milliseconds busyTimeout = kBusyTimeout);
 
 } // namespace kestrion::db

@@ -25,7 +25,7 @@ QString cantOpenReason(const QString& path, int systemError) {
 DbError::DbError(int number, const QString& text)
     : std::runtime_error(text.toStdString()), number_(number), text_(text) {}
 
-Database::Database(const QString& path) : path_(path) {
+Database::Database(const QString& path, std::chrono::milliseconds busyTimeout) : path_(path) {
     const QByteArray name = QFile::encodeName(path);
     const int rc =
         sqlite3_open_v2(name.constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -40,10 +40,12 @@ Database::Database(const QString& path) : path_(path) {
         db_ = nullptr;
         throw DbError(rc, text);
     }
-    sqlite3_extended_result_codes(db_, 1);
-    // Another process holding the file is waited for briefly before it counts as locked.
-    sqlite3_busy_timeout(db_, 2000);
     try {
+        if (const int set = sqlite3_extended_result_codes(db_, 1); set != SQLITE_OK)
+            fail(set);
+        if (const int set = sqlite3_busy_timeout(db_, static_cast<int>(busyTimeout.count()));
+            set != SQLITE_OK)
+            fail(set);
         exec("PRAGMA foreign_keys = ON;");
         // Reading the schema here makes a file that is not a database fail at once, not mid-operation.
         exec("SELECT count(*) FROM sqlite_master;");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -50,10 +51,14 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
+// How long an operation waits for another connection (another process, or kestrion-cli) that holds
+// the file before it counts as locked.
+constexpr std::chrono::milliseconds kBusyTimeout{2000};
+
 // An open database file. Opening never creates a file: the program only works on the delivered one.
 class Database {
 public:
-    explicit Database(const QString& path);
+    explicit Database(const QString& path, std::chrono::milliseconds busyTimeout = kBusyTimeout);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;

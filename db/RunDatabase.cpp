@@ -2,11 +2,13 @@
 
 namespace kestrion::db {
 
-RunDatabase::RunDatabase(const platform::AppPaths& paths, db::DatabaseBusy& busy) : busy_(busy) {
+RunDatabase::RunDatabase(const platform::AppPaths& paths, db::DatabaseBusy& busy,
+                         std::chrono::milliseconds busyTimeout)
+    : busy_(busy) {
     ++busy_.depth;
     counted_ = true;
     try {
-        db_.emplace(paths.database());
+        db_.emplace(paths.database(), busyTimeout);
     } catch (...) {
         --busy_.depth;
         throw;

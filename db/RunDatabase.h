@@ -12,7 +12,8 @@ namespace kestrion::db {
 // works, and closes it before it returns; while one is open the schedule timer holds back.
 class RunDatabase {
 public:
-    RunDatabase(const platform::AppPaths& paths, db::DatabaseBusy& busy);
+    RunDatabase(const platform::AppPaths& paths, db::DatabaseBusy& busy,
+                std::chrono::milliseconds busyTimeout = kBusyTimeout);
     ~RunDatabase();
     RunDatabase(const RunDatabase&) = delete;
     RunDatabase& operator=(const RunDatabase&) = delete;

@@ -2,6 +2,7 @@
 
 #include "db/RunDatabase.h"
 #include "db/SweepStore.h"
+#include "platform/AppTitle.h"
 #include "platform/DateText.h"
 
 namespace kestrion::db {
@@ -59,11 +60,11 @@ SaveOutcome storeSweep(Database& db, const QString& rangeText, const std::vector
 }
 
 SavedRuns::SavedRuns(const platform::AppPaths& paths, db::DatabaseBusy& busy, platform::MessageBoxes& boxes,
-                     platform::Clock& clock)
-    : paths_(paths), busy_(busy), boxes_(boxes), clock_(clock) {}
+                     platform::Clock& clock, std::chrono::milliseconds busyTimeout)
+    : paths_(paths), busy_(busy), boxes_(boxes), clock_(clock), busyTimeout_(busyTimeout) {}
 
 QStringList SavedRuns::listRanges() {
-    RunDatabase run(paths_, busy_);
+    RunDatabase run(paths_, busy_, busyTimeout_);
     QStringList ranges;
     auto all = run.db().prepare("SELECT runip FROM tblSavedRuns ORDER BY rowid;");
     while (all.step())
@@ -72,7 +73,7 @@ QStringList SavedRuns::listRanges() {
 }
 
 std::optional<SavedRunInfo> SavedRuns::find(const QString& rangeText) {
-    RunDatabase run(paths_, busy_);
+    RunDatabase run(paths_, busy_, busyTimeout_);
     auto one = run.db().prepare(
         "SELECT RunNo, runip, runcreatedate, numberofruns FROM tblSavedRuns WHERE runip = ?1;");
     one.bind(1, rangeText);
@@ -89,24 +90,24 @@ std::optional<SavedRunInfo> SavedRuns::find(const QString& rangeText) {
 SaveOutcome SavedRuns::SaveRun(const QString& rangeText, const std::vector<ResultRow>& rows) {
     SaveOutcome outcome;
     {
-        RunDatabase run(paths_, busy_);
+        RunDatabase run(paths_, busy_, busyTimeout_);
         outcome = storeSweep(run.db(), rangeText, rows, clock_.now());
         run.close();
     }
     if (outcome == SaveOutcome::Saved)
-        CompactAndBackup(paths_);
+        CompactAndBackup(paths_, busyTimeout_);
     return outcome;
 }
 
 int16_t SavedRuns::FindRunNo(const QString& rangeText) {
-    RunDatabase run(paths_, busy_);
+    RunDatabase run(paths_, busy_, busyTimeout_);
     auto one = run.db().prepare("SELECT RunNo FROM tblSavedRuns WHERE runip = ?1;");
     one.bind(1, rangeText);
     if (one.step())
         return static_cast<int16_t>(one.intAt(0));
     // Shown with the database still open, so the schedule timer (which waits on DatabaseBusy) stays out.
     boxes_.show(
-        QStringLiteral("Kestrion error."),
+        platform::appTitle() + QStringLiteral(" error."),
         QStringLiteral("Error. No matching record in the database.  Please make sure an IP is selected."),
         platform::MsgButtons::Ok, platform::MsgIcon::None);
     return 0;
@@ -114,7 +115,7 @@ int16_t SavedRuns::FindRunNo(const QString& rangeText) {
 
 bool SavedRuns::DeleteSavedRun(const QString& rangeText) {
     {
-        RunDatabase run(paths_, busy_);
+        RunDatabase run(paths_, busy_, busyTimeout_);
         Transaction transaction(run.db());
         // The schema's cascades take the run's results and schedules with it.
         auto remove = run.db().prepare("DELETE FROM tblSavedRuns WHERE runip = ?1;");
@@ -124,7 +125,7 @@ bool SavedRuns::DeleteSavedRun(const QString& rangeText) {
             return false;
         transaction.commit();
     }
-    CompactAndBackup(paths_);
+    CompactAndBackup(paths_, busyTimeout_);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/Database.h"
 #include "db/DatabaseBusy.h"
 #include "platform/AppPaths.h"
 #include "platform/Clock.h"
@@ -8,6 +9,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -41,8 +43,9 @@ enum class SaveOutcome {
 // Each call opens the database, works and closes it; database failures throw DbError.
 class SavedRuns {
 public:
+    // `busyTimeout`: how long each of its operations (the compaction too) waits for a locked file.
     SavedRuns(const platform::AppPaths& paths, db::DatabaseBusy& busy, platform::MessageBoxes& boxes,
-              platform::Clock& clock);
+              platform::Clock& clock, std::chrono::milliseconds busyTimeout = kBusyTimeout);
 
     // Range texts of all saved runs, in the table's stored order.
     QStringList listRanges();
@@ -61,10 +64,11 @@ private:
     db::DatabaseBusy& busy_;
     platform::MessageBoxes& boxes_;
     platform::Clock& clock_;
+    std::chrono::milliseconds busyTimeout_;
 };
 
 // Compacts the database file into "KRDB.bak", keeps the file as it was in "KRDB.old", and puts the
 // compacted copy in place by an atomic rename; a failure at any step leaves the database holding all data.
-void CompactAndBackup(const platform::AppPaths& paths);
+void CompactAndBackup(const platform::AppPaths& paths, std::chrono::milliseconds busyTimeout = kBusyTimeout);
 
 } // namespace kestrion::db

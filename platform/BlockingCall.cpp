@@ -4,67 +4,48 @@
 #include <QEventLoop>
 #include <QThread>
 
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
-
 namespace kestrion::platform {
-namespace {
 
-// One long-lived worker, so a sweep does not start a thread per address.
-class Worker {
-public:
-    Worker() : thread_([this] { loop(); }) {}
-    ~Worker() {
+BlockingCallWorker::BlockingCallWorker() : thread_([this] { loop(); }) {}
+
+BlockingCallWorker::~BlockingCallWorker() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+}
+
+void BlockingCallWorker::post(std::function<void()> job) {
+    {
+        std::lock_guard lock(mutex_);
+        jobs_.push_back(std::move(job));
+    }
+    wake_.notify_one();
+}
+
+void BlockingCallWorker::loop() {
+    for (;;) {
+        std::function<void()> job;
         {
-            std::lock_guard lock(mutex_);
-            stopping_ = true;
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+            if (jobs_.empty())
+                return;
+            job = std::move(jobs_.front());
+            jobs_.pop_front();
         }
-        wake_.notify_one();
-        thread_.join();
+        job();
     }
+}
 
-    void post(std::function<void()> job) {
-        {
-            std::lock_guard lock(mutex_);
-            jobs_.push_back(std::move(job));
-        }
-        wake_.notify_one();
-    }
-
-private:
-    void loop() {
-        for (;;) {
-            std::function<void()> job;
-            {
-                std::unique_lock lock(mutex_);
-                wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
-                if (jobs_.empty())
-                    return;
-                job = std::move(jobs_.front());
-                jobs_.pop_front();
-            }
-            job();
-        }
-    }
-
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<std::function<void()>> jobs_;
-    bool stopping_ = false;
-    std::thread thread_;
-};
-
-} // namespace
-
-void runWhilePainting(const std::function<void()>& call) {
+void runWhilePainting(BlockingCallWorker& worker, const std::function<void()>& call) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() != app->thread()) {
         call();
         return;
     }
-    static Worker worker;
     QEventLoop loop;
     std::exception_ptr failure;
     std::mutex doneMutex;

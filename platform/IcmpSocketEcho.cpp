@@ -19,26 +19,6 @@
 
 namespace kestrion::platform {
 
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = other.release();
-    }
-    return *this;
-}
-
-UniqueFd::~UniqueFd() {
-    if (fd_ >= 0)
-        ::close(fd_);
-}
-
-int UniqueFd::release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-}
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -46,10 +26,6 @@ using Clock = std::chrono::steady_clock;
 constexpr size_t IcmpHeaderSize = 8;
 constexpr uint8_t EchoRequest = 8;
 constexpr uint8_t EchoReplyType = 0;
-
-// Sequence numbers are process-wide so that replies meant for an earlier request (a late or
-// duplicated answer) never match a later one, whichever handle sent it.
-std::atomic<uint16_t> nextSequence{1};
 
 uint16_t readU16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] << 8 | p[1]);
@@ -92,12 +68,13 @@ uint32_t elapsedMs(Clock::time_point since) {
 
 class IcmpSocketChannel : public EchoChannel {
 public:
-    IcmpSocketChannel(UniqueFd fd, bool raw) : fd_(std::move(fd)), raw_(raw) {
+    IcmpSocketChannel(UniqueFd fd, bool raw, std::shared_ptr<std::atomic<uint16_t>> nextSequence)
+        : fd_(std::move(fd)), raw_(raw), nextSequence_(std::move(nextSequence)) {
         identifier_ = static_cast<uint16_t>(getpid());
     }
 
     EchoReply send(uint32_t destination, const std::vector<uint8_t>& data, int timeoutMs) override {
-        const uint16_t sequence = nextSequence.fetch_add(1);
+        const uint16_t sequence = nextSequence_->fetch_add(1);
         std::vector<uint8_t> packet(IcmpHeaderSize + data.size());
         packet[0] = EchoRequest;
         // On a datagram socket the kernel puts in the identifier and the checksum.
@@ -253,6 +230,7 @@ private:
 
     UniqueFd fd_;
     bool raw_;
+    std::shared_ptr<std::atomic<uint16_t>> nextSequence_;
     uint16_t identifier_;
     uint8_t buffer_[65536];
 };
@@ -307,13 +285,13 @@ EchoOpenResult IcmpSocketEcho::open() {
     if (kind_ != SocketKind::RawOnly) {
         if (UniqueFd fd = openDatagram(datagramError)) {
             lastOpened_ = SocketKind::DatagramOnly;
-            return {std::make_unique<IcmpSocketChannel>(std::move(fd), false), {}};
+            return {std::make_unique<IcmpSocketChannel>(std::move(fd), false, nextSequence_), {}};
         }
     }
     if (kind_ != SocketKind::DatagramOnly) {
         if (UniqueFd fd = openRaw(rawError)) {
             lastOpened_ = SocketKind::RawOnly;
-            return {std::make_unique<IcmpSocketChannel>(std::move(fd), true), {}};
+            return {std::make_unique<IcmpSocketChannel>(std::move(fd), true, nextSequence_), {}};
         }
     }
     return {nullptr, refusalText(datagramError, rawError)};

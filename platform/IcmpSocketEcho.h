@@ -1,29 +1,14 @@
 #pragma once
 
 #include "platform/EchoService.h"
+#include "platform/UniqueFd.h"
 
+#include <atomic>
+#include <cstdint>
+#include <memory>
 #include <string>
 
 namespace kestrion::platform {
-
-// Owns one file descriptor; closes it when it goes.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd();
-
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    int release();
-
-private:
-    int fd_ = -1;
-};
 
 // The echo service on Linux ICMP sockets: an ICMP datagram ("ping") socket where
 // net.ipv4.ping_group_range admits the process's group, a raw socket (CAP_NET_RAW) otherwise.
@@ -47,6 +32,11 @@ public:
 private:
     SocketKind kind_;
     SocketKind lastOpened_ = SocketKind::Auto;
+    // Shared by every channel this service opens (and kept by those that outlive it), so that a reply
+    // meant for an earlier request (a late or duplicated answer) never matches a later one, whichever
+    // channel sent it: raw sockets all see every reply, with the same identifier. Another service
+    // counts on its own.
+    std::shared_ptr<std::atomic<uint16_t>> nextSequence_ = std::make_shared<std::atomic<uint16_t>>(1);
 };
 
 } // namespace kestrion::platform

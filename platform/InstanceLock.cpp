@@ -10,6 +10,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace kestrion::platform {
 
@@ -24,11 +25,6 @@ InstanceLock::InstanceLock(const QString& lockFile)
 
 InstanceLock::InstanceLock(const QStringList& candidates) {
     tryCandidates(candidates);
-}
-
-InstanceLock::~InstanceLock() {
-    if (fd_ >= 0)
-        ::close(fd_);
 }
 
 QStringList InstanceLock::defaultLockFiles() {
@@ -49,27 +45,25 @@ void InstanceLock::tryCandidates(const QStringList& candidates) {
     for (const QString& path : candidates) {
         QDir().mkpath(QFileInfo(path).path());
         // No symbolic links: in a shared folder such as /tmp another user could aim one elsewhere.
-        const int fd =
-            ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd < 0) {
+        UniqueFd fd(
+            ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+        if (!fd) {
             failures << path + QStringLiteral(": ") + reason(errno);
             continue;
         }
         struct stat st {};
-        if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid()) {
+        if (::fstat(fd.get(), &st) != 0 || st.st_uid != ::geteuid()) {
             // Made by another user: their lock says nothing about this user's instances.
             failures << path + QStringLiteral(": owned by another user");
-            ::close(fd);
             continue;
         }
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            fd_ = fd;
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
+            fd_ = std::move(fd);
             outcome_ = Outcome::Acquired;
             detail_ = path;
             return;
         }
         const int error = errno;
-        ::close(fd);
         if (error == EWOULDBLOCK) {
             outcome_ = Outcome::HeldByAnother;
             detail_ = path;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/UniqueFd.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -19,7 +21,6 @@ public:
     // `lockFile` empty: the per-user locations of defaultLockFiles().
     explicit InstanceLock(const QString& lockFile = QString());
     explicit InstanceLock(const QStringList& candidates);
-    ~InstanceLock();
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;
 
@@ -34,7 +35,7 @@ public:
 private:
     void tryCandidates(const QStringList& candidates);
 
-    int fd_ = -1;
+    UniqueFd fd_;
     Outcome outcome_ = Outcome::NoLockFile;
     QString detail_;
 };

@@ -1,4 +1,5 @@
 #include "platform/Settings.h"
+#include "platform/AppTitle.h"
 
 #include <QSettings>
 #include <limits>
@@ -8,7 +9,7 @@ namespace kestrion::platform {
 
 SettingsStore::SettingsStore(const QString& iniPath)
     : settings_(iniPath.isEmpty()
-                    ? std::make_unique<QSettings>(QStringLiteral("Kestrion"), QStringLiteral("Kestrion"))
+                    ? std::make_unique<QSettings>(QStringLiteral("Kestrion") /* organisation */, appTitle())
                     : std::make_unique<QSettings>(iniPath, QSettings::IniFormat)) {}
 
 SettingsStore::~SettingsStore() = default;

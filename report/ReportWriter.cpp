@@ -1,6 +1,7 @@
 #include "report/ReportWriter.h"
 
 #include "db/RunDatabase.h"
+#include "platform/AppTitle.h"
 #include "platform/DateText.h"
 
 #include <QFile>
@@ -90,7 +91,7 @@ QByteArray FormatFreeIPReport(const ReportHeading& heading, const QStringList& f
     const QString indent(29, QLatin1Char(' '));
     QByteArray out;
     appendLine(out, QString());
-    appendLine(out, QStringLiteral("Kestrion Free IP Report"));
+    appendLine(out, platform::appTitle() + QStringLiteral(" Free IP Report"));
     appendLine(out, QString(23, QLatin1Char('=')));
     appendLine(out, QString());
     appendLine(out, indent + QStringLiteral("IP Address:     ") + heading.runip);

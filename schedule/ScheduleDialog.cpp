@@ -1,6 +1,7 @@
 #include "schedule/ScheduleDialog.h"
 
 #include "db/ScheduleStore.h"
+#include "platform/AppTitle.h"
 #include "platform/Twips.h"
 #include "schedule/Calendar.h"
 #include "schedule/ScheduleMessages.h"
@@ -164,7 +165,7 @@ void ScheduleDialog::Command1_Click(int index) {
 void ScheduleDialog::cmdDone_Click() {
     const auto time = parseTimeText(tbSchedTime->text());
     if (!time) {
-        boxes_.show(QStringLiteral("Kestrion Time Error"),
+        boxes_.show(platform::appTitle() + QStringLiteral(" Time Error"),
                     QStringLiteral("Invalid time.  Please enter a time in 24 hour format.  ") +
                         QLatin1Char('\r') + QStringLiteral("For example:  11:30 PM = 23:30"),
                     platform::MsgButtons::Ok, platform::MsgIcon::None);
@@ -177,7 +178,7 @@ void ScheduleDialog::cmdDone_Click() {
     // share a minute past the unique date index.
     state_.NewSchedDate = QDateTime(*SelectedDate, QTime(time->hour(), time->minute()));
     if (db::isBeforeMinuteOf(state_.NewSchedDate, clock_.now())) {
-        boxes_.show(QStringLiteral("Kestrion Schedule Expired"), pastNewScheduleText(),
+        boxes_.show(platform::appTitle() + QStringLiteral(" Schedule Expired"), pastNewScheduleText(),
                     platform::MsgButtons::Ok, platform::MsgIcon::None);
         close();
         return;

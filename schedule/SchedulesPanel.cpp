@@ -1,6 +1,7 @@
 #include "schedule/SchedulesPanel.h"
 
 #include "db/Database.h"
+#include "platform/AppTitle.h"
 #include "platform/DateText.h"
 #include "schedule/ScheduleMessages.h"
 
@@ -22,8 +23,8 @@ void SchedulesPanel::RefreshSchedules() {
     const auto remaining = store_.refresh(
         clock_.now(), held_,
         [this](const db::StoredSchedule& s) {
-            boxes_.show(QStringLiteral("Kestrion Schedule Expired"), expiredScheduleText(s), MsgButtons::Ok,
-                        MsgIcon::None);
+            boxes_.show(platform::appTitle() + QStringLiteral(" Schedule Expired"), expiredScheduleText(s),
+                        MsgButtons::Ok, MsgIcon::None);
         },
         [this](const db::StoredSchedule& s) { list_->addItem(db::scheduleLine(s.scheddate, s.schedip)); });
     if (remaining.empty()) {
@@ -44,16 +45,17 @@ void SchedulesPanel::AddSchedule() {
         RefreshSchedules();
     } catch (const db::DbError& error) {
         if (error.number() == db::kDuplicateScheduleError) {
-            boxes_.show(QStringLiteral("Kestrion Duplicate Schedule"), duplicateScheduleText(),
+            boxes_.show(platform::appTitle() + QStringLiteral(" Duplicate Schedule"), duplicateScheduleText(),
                         MsgButtons::Ok, MsgIcon::Critical);
         } else {
-            boxes_.show(QStringLiteral("Kestrion Error"), addScheduleErrorText(error.number(), error.text()),
-                        MsgButtons::Ok, MsgIcon::Critical);
+            boxes_.show(platform::appTitle() + QStringLiteral(" Error"),
+                        addScheduleErrorText(error.number(), error.text()), MsgButtons::Ok,
+                        MsgIcon::Critical);
         }
         return;
     }
-    boxes_.show(QStringLiteral("Kestrion Confirmation"), QStringLiteral("Schedule saved."), MsgButtons::Ok,
-                MsgIcon::Information);
+    boxes_.show(platform::appTitle() + QStringLiteral(" Confirmation"), QStringLiteral("Schedule saved."),
+                MsgButtons::Ok, MsgIcon::Information);
 }
 
 void SchedulesPanel::DeleteSchedule(const QString& line) {
@@ -66,7 +68,7 @@ void SchedulesPanel::cmdDeleteSchedule_Click() {
     const QString line = item && item->isSelected() ? item->text() : QString();
     if (line.size() < 3)
         return;
-    const int answer = boxes_.show(QStringLiteral("Kestrion Confirm Delete"),
+    const int answer = boxes_.show(platform::appTitle() + QStringLiteral(" Confirm Delete"),
                                    QStringLiteral("Are you sure that you want to delete this schedule?"),
                                    MsgButtons::YesNo, MsgIcon::Question, platform::AnswerNo);
     if (answer == platform::AnswerYes)

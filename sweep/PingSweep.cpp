@@ -197,7 +197,7 @@ void PingSweep::yield() {
 }
 
 void PingSweep::wait(const std::function<void()>& call) {
-    platform::runWhilePainting(call);
+    platform::runWhilePainting(waitWorker_, call);
 }
 
 void PingSweep::found(const FoundHost& host) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/SavedRuns.h"
+#include "platform/BlockingCall.h"
 #include "sweep/SweepEngine.h"
 #include "sweep/SweepState.h"
 
@@ -88,6 +89,8 @@ private:
     QString lastRefusal_;
     // Reset clicked at a yield of a cancelled sweep: done once the sweep has returned.
     bool resetAfterSweep_ = false;
+    // Last, so destroyed first: its thread is joined before anything a call in flight could use goes.
+    platform::BlockingCallWorker waitWorker_;
 };
 
 } // namespace kestrion::sweep

@@ -1,5 +1,7 @@
 #include "platform/com/ClassRegistry.h"
 
+#include "platform/UniqueFd.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -101,22 +103,6 @@ std::filesystem::path homeFolder() {
         return pw->pw_dir;
     return "/";
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
 
 bool writeAll(int fd, std::string_view data) {
     while (!data.empty()) {
@@ -271,8 +257,8 @@ std::optional<RegistryTree> RegistryTree::parse(std::string_view text) {
 ClassRegistry::ClassRegistry(std::filesystem::path file) : file_(std::move(file)) {}
 
 HRESULT ClassRegistry::read(RegistryTree& tree) const {
-    FileDescriptor fd(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) {
+    platform::UniqueFd fd(::open(file_.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
         if (errno != ENOENT)
             return REGDB_E_READREGDB;
         tree = RegistryTree{};
@@ -306,8 +292,8 @@ HRESULT ClassRegistry::update(const std::function<HRESULT(RegistryTree&)>& chang
 
     // The lock lives in its own file because the registry file itself is replaced by rename.
     const std::string lockName = file_.string() + ".lock";
-    FileDescriptor lock(::open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-    if (lock.get() < 0)
+    platform::UniqueFd lock(::open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (!lock)
         return REGDB_E_WRITEREGDB;
     while (::flock(lock.get(), LOCK_EX) != 0)
         if (errno != EINTR)
@@ -322,11 +308,11 @@ HRESULT ClassRegistry::update(const std::function<HRESULT(RegistryTree&)>& chang
 
     const std::string temp = file_.string() + ".new";
     {
-        FileDescriptor out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-        if (out.get() < 0)
+        platform::UniqueFd out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+        if (!out)
             return REGDB_E_WRITEREGDB;
         bool written = writeAll(out.get(), tree.serialize()) && ::fsync(out.get()) == 0;
-        if (::close(out.release()) != 0 || !written) {
+        if (out.close() != 0 || !written) {
             ::unlink(temp.c_str());
             return REGDB_E_WRITEREGDB;
         }
@@ -336,8 +322,8 @@ HRESULT ClassRegistry::update(const std::function<HRESULT(RegistryTree&)>& chang
         return REGDB_E_WRITEREGDB;
     }
     // Makes the rename itself durable; a failure here leaves a complete file either way.
-    FileDescriptor dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0)
+    platform::UniqueFd dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir)
         ::fsync(dir.get());
     return changed;
 }

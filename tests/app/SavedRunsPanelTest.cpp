@@ -228,8 +228,10 @@ TEST_F(PanelFixture, DeletingOneOfTwoRunsShowsTheOther) {
 
 TEST_F(PanelFixture, AMissingDatabaseShowsTheRunTimeErrorAndEndsTheEventLoop) {
     QFile::remove(folder.paths.database());
+    app::FatalPath fatal;
     bool ran = true;
-    QTimer::singleShot(0, [&] { ran = app::runEventGuarded(boxes, [&] { panel.FillSavedRunList(); }); });
+    QTimer::singleShot(0,
+                       [&] { ran = app::runEventGuarded(fatal, boxes, [&] { panel.FillSavedRunList(); }); });
     QTimer guard;
     guard.setSingleShot(true);
     QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
@@ -242,7 +244,7 @@ TEST_F(PanelFixture, AMissingDatabaseShowsTheRunTimeErrorAndEndsTheEventLoop) {
     EXPECT_TRUE(boxes.shown[0].text.startsWith("Run-time error '14':\n\nunable to open database file"))
         << boxes.shown[0].text.toStdString();
     EXPECT_EQ(boxes.shown[0].buttons, MsgButtons::Ok);
-    EXPECT_TRUE(app::endingAfterFatalError());
-    EXPECT_FALSE(app::runEventGuarded(boxes, [] {})) << "queued events start no new work";
+    EXPECT_TRUE(fatal.ending());
+    EXPECT_FALSE(app::runEventGuarded(fatal, boxes, [] {})) << "queued events start no new work";
     EXPECT_FALSE(QFile::exists(folder.paths.database()));
 }

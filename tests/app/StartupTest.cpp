@@ -140,12 +140,30 @@ public:
     }
 };
 
-// Must be the last test: after a failure the application ends and shows nothing more.
-TEST(Startup, ZZ_EventBoundaryShowsADatabaseFailureOnceAndEnds) {
+// The failure ends this binary's one application object; the test puts it back to running (and its
+// boxes back) however it ends, so the tests after it still get their clicks and timers.
+class TakesTheApplicationsFatalPath {
+public:
+    TakesTheApplicationsFatalPath(app::Application& application, platform::MessageBoxes& boxes)
+        : application_(application) {
+        application_.setMessageBoxes(&boxes);
+    }
+    ~TakesTheApplicationsFatalPath() {
+        application_.setMessageBoxes(nullptr);
+        application_.fatalPath().reset();
+    }
+    TakesTheApplicationsFatalPath(const TakesTheApplicationsFatalPath&) = delete;
+    TakesTheApplicationsFatalPath& operator=(const TakesTheApplicationsFatalPath&) = delete;
+
+private:
+    app::Application& application_;
+};
+
+TEST(Startup, EventBoundaryShowsADatabaseFailureOnceAndEnds) {
     auto* application = qobject_cast<app::Application*>(QCoreApplication::instance());
     ASSERT_NE(application, nullptr);
     FakeMessageBoxes boxes;
-    application->setMessageBoxes(&boxes);
+    const TakesTheApplicationsFatalPath scope(*application, boxes);
     Failing failing;
     QEvent first(QEvent::User), second(QEvent::User);
     EXPECT_FALSE(QCoreApplication::sendEvent(&failing, &first));
@@ -153,7 +171,7 @@ TEST(Startup, ZZ_EventBoundaryShowsADatabaseFailureOnceAndEnds) {
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.last().title, "Kestrion");
     EXPECT_EQ(boxes.last().text, "Run-time error '14':\n\ndisk I/O error");
-    application->setMessageBoxes(nullptr);
+    EXPECT_TRUE(application->fatalPath().ending());
 }
 
 } // namespace

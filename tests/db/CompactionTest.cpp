@@ -6,6 +6,7 @@
 #include "tests/support/fakes/FakeServices.h"
 
 #include <QFileInfo>
+#include <chrono>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <optional>
@@ -288,6 +289,9 @@ TEST(SavedRunsFaults, ReadOnlyFolderOrFileFailsTheSaveAndKeepsTheDatabase) {
     }
 }
 
+// The lock is never let go here: waiting the program's 2 s for it would only slow the test.
+constexpr std::chrono::milliseconds kShortBusyTimeout{50};
+
 TEST(SavedRunsFaults, LockedDatabaseFailsTheOperationAndStoresNothing) {
     struct Row {
         const char* name;
@@ -295,12 +299,16 @@ TEST(SavedRunsFaults, LockedDatabaseFailsTheOperationAndStoresNothing) {
     } rows[] = {
         {"save", [](db::SavedRuns& runs, const platform::AppPaths&) { runs.SaveRun("10.0.7.1-254", {}); }},
         {"list", [](db::SavedRuns& runs, const platform::AppPaths&) { runs.listRanges(); }},
-        {"compaction", [](db::SavedRuns&, const platform::AppPaths& paths) { db::CompactAndBackup(paths); }},
+        {"compaction",
+         [](db::SavedRuns&, const platform::AppPaths& paths) {
+             db::CompactAndBackup(paths, kShortBusyTimeout);
+         }},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         SavedFolder saved;
-        db::SavedRuns runs(saved.folder.paths, saved.folder.busy, saved.boxes, saved.clock);
+        db::SavedRuns runs(saved.folder.paths, saved.folder.busy, saved.boxes, saved.clock,
+                           kShortBusyTimeout);
         {
             db::Database other(saved.folder.paths.database());
             other.exec("BEGIN EXCLUSIVE; DELETE FROM tblSuccess;");

@@ -4,7 +4,9 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
 
 using kestrion::db::Database;
 using kestrion::db::DbError;
@@ -82,4 +84,45 @@ TEST(Database, DeletingASavedRunCascadesToItsRowsAndSchedules) {
     ASSERT_TRUE(rows.step());
     EXPECT_EQ(rows.intAt(0), 1);
     EXPECT_EQ(rows.intAt(1), 1);
+}
+
+// Another connection holding the file: waited for up to the connection's busy time-out, then locked.
+TEST(Database, ALockedFileIsWaitedForUpToTheBusyTimeOut) {
+    using std::chrono::milliseconds;
+    struct Row {
+        const char* name;
+        milliseconds busyTimeout;
+        milliseconds heldFor; // the other connection lets go after this
+        bool succeeds;
+    };
+    for (const Row& row : {Row{"let go in time", milliseconds(2000), milliseconds(100), true},
+                           Row{"held too long", milliseconds(150), milliseconds(600), false}}) {
+        AppFolder folder;
+        Database other(folder.paths.database());
+        other.exec("BEGIN EXCLUSIVE;");
+        std::thread lettingGo([&] {
+            std::this_thread::sleep_for(row.heldFor);
+            other.exec("ROLLBACK;");
+        });
+        const auto start = std::chrono::steady_clock::now();
+        bool succeeded = true;
+        try {
+            // Opening reads the schema, which the exclusive lock already keeps out.
+            Database db(folder.paths.database(), row.busyTimeout);
+            db.exec("DELETE FROM tblSuccess;");
+        } catch (const DbError& error) {
+            succeeded = false;
+            EXPECT_EQ(error.number() & 0xff, 5) << row.name << ": SQLITE_BUSY";
+        }
+        const auto waited =
+            std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start);
+        lettingGo.join();
+        EXPECT_EQ(succeeded, row.succeeds) << row.name;
+        if (row.succeeds) {
+            EXPECT_GE(waited, row.heldFor - milliseconds(20)) << row.name;
+        } else {
+            EXPECT_GE(waited, row.busyTimeout - milliseconds(20)) << row.name;
+            EXPECT_LT(waited, row.heldFor) << row.name << ": not the default 2 s";
+        }
+    }
 }

@@ -67,6 +67,10 @@ protected:
     // against the client's own addresses).
     std::unique_ptr<EchoChannel> openChannel() {
         IcmpSocketEcho service(GetParam());
+        return openChannel(service);
+    }
+
+    static std::unique_ptr<EchoChannel> openChannel(IcmpSocketEcho& service) {
         EchoOpenResult opened = service.open();
         EXPECT_TRUE(opened.channel) << opened.error;
         return std::move(opened.channel);
@@ -156,6 +160,45 @@ TEST_P(EchoNetwork, DuplicateReplyIsNotTakenForTheNextRequest) {
     EXPECT_EQ(second.reply.status, echo_status::TimedOut);
     EXPECT_EQ(second.reply.replies, 0u);
     EXPECT_GE(second.elapsedMs, 300);
+}
+
+TEST_P(EchoNetwork, ReplyArrivingAfterItsChannelClosedIsNotTakenByTheNextChannel) {
+    // The sweep opens one channel per address. Raw sockets all see every reply, with the same
+    // identifier: only the sequence number tells the first channel's late answer from the second's.
+    startResponder({std::string(Responding) + "=delay:300"});
+    NamespaceScope inClient(net_->client());
+    IcmpSocketEcho service(GetParam());
+    {
+        auto first = openChannel(service);
+        ASSERT_TRUE(first);
+        EXPECT_EQ(timedSend(*first, Responding, 100).reply.status, echo_status::TimedOut);
+    }
+    auto second = openChannel(service);
+    ASSERT_TRUE(second);
+    const Timed answered = timedSend(*second, Responding, 1000);
+    EXPECT_EQ(answered.reply.status, 0u);
+    EXPECT_GE(answered.reply.roundTripTime, 290u) << "took the first channel's late answer";
+}
+
+TEST_P(EchoNetwork, EachServiceCountsItsOwnSequenceNumbers) {
+    startResponder({std::string(Responding) + "=answer"});
+    NamespaceScope inClient(net_->client());
+    IcmpSocketEcho first(GetParam());
+    IcmpSocketEcho second(GetParam());
+    const auto sendFrom = [&](IcmpSocketEcho& service) {
+        auto channel = openChannel(service);
+        ASSERT_TRUE(channel);
+        EXPECT_EQ(timedSend(*channel, Responding, 1000).reply.status, 0u);
+    };
+    sendFrom(first);
+    sendFrom(first);
+    sendFrom(second);
+    sendFrom(first);
+    const std::vector<Responder::Seen> seen = responder_->seen();
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[1].sequence, seen[0].sequence + 1) << "one service never repeats a number in a row";
+    EXPECT_EQ(seen[3].sequence, seen[0].sequence + 2) << "the other service took none of this one's numbers";
+    EXPECT_EQ(seen[2].sequence, seen[0].sequence) << "both start at the same number";
 }
 
 TEST_P(EchoNetwork, RepliesThatDoNotMatchTheRequestAreIgnored) {

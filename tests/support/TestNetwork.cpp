@@ -1,5 +1,7 @@
 #include "tests/support/TestNetwork.h"
 
+#include "platform/UniqueFd.h"
+
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -23,6 +25,7 @@ extern char** environ;
 namespace kestrion::testsupport {
 
 namespace fs = std::filesystem;
+using platform::UniqueFd;
 
 namespace {
 
@@ -62,27 +65,26 @@ int exitStatus(int status) {
 
 // Starts argv with stdout (and stderr when asked) on a pipe; returns the pid and the read end.
 pid_t spawnWithPipe(std::vector<std::string> argv, const std::vector<std::string>& extraEnv, bool withStderr,
-                    int& readEnd) {
+                    UniqueFd& readEnd) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe: " + std::string(std::strerror(errno)));
+    UniqueFd reading(fds[0]);
+    const UniqueFd writing(fds[1]);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, writing.get(), STDOUT_FILENO);
     if (withStderr)
-        posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, writing.get(), STDERR_FILENO);
     auto env = mergedEnvironment(extraEnv);
     auto argp = pointers(argv);
     auto envp = pointers(env);
     pid_t pid = -1;
     const int rc = ::posix_spawnp(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    if (rc != 0) {
-        ::close(fds[0]);
+    if (rc != 0)
         throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(rc));
-    }
-    readEnd = fds[0];
+    readEnd = std::move(reading);
     return pid;
 }
 
@@ -130,10 +132,13 @@ void removeLeftovers(const std::string& prefix) {
 
 int runCommand(const std::vector<std::string>& argv, std::string* output,
                const std::vector<std::string>& extraEnv) {
-    int readEnd = -1;
-    const pid_t pid = spawnWithPipe(argv, extraEnv, true, readEnd);
-    std::string text = readAll(readEnd);
-    ::close(readEnd);
+    pid_t pid = -1;
+    std::string text;
+    {
+        UniqueFd readEnd;
+        pid = spawnWithPipe(argv, extraEnv, true, readEnd);
+        text = readAll(readEnd.get());
+    }
     if (output)
         *output = std::move(text);
     return waitFor(pid);
@@ -177,22 +182,16 @@ std::optional<std::string> netnsUnavailableReason() {
 }
 
 NamespaceScope::NamespaceScope(const std::string& ns) {
-    original_ = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
-    const int target = ::open(("/run/netns/" + ns).c_str(), O_RDONLY | O_CLOEXEC);
-    const bool entered = original_ >= 0 && target >= 0 && ::setns(target, CLONE_NEWNET) == 0;
-    const int error = errno;
-    if (target >= 0)
-        ::close(target);
-    if (!entered) {
-        if (original_ >= 0)
-            ::close(original_);
+    original_.reset(::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC));
+    const UniqueFd target(::open(("/run/netns/" + ns).c_str(), O_RDONLY | O_CLOEXEC));
+    if (!original_ || !target || ::setns(target.get(), CLONE_NEWNET) != 0) {
+        const int error = errno;
         throw std::runtime_error("cannot enter namespace " + ns + ": " + std::strerror(error));
     }
 }
 
 NamespaceScope::~NamespaceScope() {
-    ::setns(original_, CLONE_NEWNET);
-    ::close(original_);
+    ::setns(original_.get(), CLONE_NEWNET);
 }
 
 namespace {
@@ -349,25 +348,23 @@ void TestNetwork::writeNameFiles(Node node, const std::vector<std::string>& host
 
 Responder::Responder(TestNetwork& network, const std::vector<std::string>& rules) {
     char path[] = "/tmp/kestrion-responder-XXXXXX";
-    const int fd = ::mkstemp(path);
-    if (fd < 0)
+    if (!UniqueFd(::mkstemp(path)))
         throw std::runtime_error("mkstemp: " + std::string(std::strerror(errno)));
-    ::close(fd);
     logPath_ = path;
     network.setHostAnswersEcho(false);
     std::vector<std::string> argv{"ip",    "netns", "exec", network.host(), KESTRION_TEST_RESPONDER,
                                   "--log", logPath_};
     argv.insert(argv.end(), rules.begin(), rules.end());
-    int readEnd = -1;
+    UniqueFd readEnd;
     pid_ = spawnWithPipe(argv, {}, false, readEnd);
     // It says "ready" once its sockets are open; anything else means it could not start.
     std::string line;
-    pollfd pfd{readEnd, POLLIN, 0};
+    pollfd pfd{readEnd.get(), POLLIN, 0};
     char c = 0;
-    while (line != "ready" && ::poll(&pfd, 1, 5000) > 0 && ::read(readEnd, &c, 1) == 1)
+    while (line != "ready" && ::poll(&pfd, 1, 5000) > 0 && ::read(readEnd.get(), &c, 1) == 1)
         if (c != '\n')
             line += c;
-    ::close(readEnd);
+    readEnd.reset();
     if (line != "ready") {
         ::kill(pid_, SIGKILL);
         waitFor(pid_);
@@ -388,7 +385,7 @@ std::vector<Responder::Seen> Responder::seen() const {
     Seen s;
     int checksumOk = 0;
     int allT = 0;
-    while (log >> s.destination >> s.payloadLength >> checksumOk >> allT) {
+    while (log >> s.destination >> s.payloadLength >> checksumOk >> allT >> s.sequence) {
         s.checksumOk = checksumOk != 0;
         s.payloadAllT = allT != 0;
         result.push_back(s);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/UniqueFd.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -44,7 +46,7 @@ public:
     NamespaceScope& operator=(const NamespaceScope&) = delete;
 
 private:
-    int original_ = -1;
+    platform::UniqueFd original_;
 };
 
 // Takes one capability out of the calling thread's effective set for the scope's life
@@ -141,6 +143,7 @@ public:
         size_t payloadLength = 0; // bytes after the 8-byte echo header
         bool checksumOk = false;
         bool payloadAllT = false; // every payload byte is 'T' (0x54)
+        unsigned sequence = 0;    // the echo header's sequence number
     };
 
     Responder(TestNetwork& network, const std::vector<std::string>& rules);

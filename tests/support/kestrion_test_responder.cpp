@@ -5,8 +5,11 @@
 //
 // Modes: answer, delay:MS, twice:MS, wrongseq, wrongid, from:ADDRESS, badsum[:MS], badsumerror,
 // silent (see TestNetwork.h).
-// Every echo request seen is appended to FILE as "destination payload-length checksum-ok all-T".
+// Every echo request seen is appended to FILE as "destination payload-length checksum-ok all-T
+// sequence".
 // Prints "ready" once listening; runs until killed.
+#include "platform/UniqueFd.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
@@ -27,6 +30,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using kestrion::platform::UniqueFd;
 
 struct Rule {
     std::string mode = "silent";
@@ -152,13 +156,17 @@ int main(int argc, char** argv) {
         std::printf("usage: %s --log FILE ADDRESS=MODE...\n", argv[0]);
         return 2;
     }
-    const int log = ::open(logPath, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    const int in = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-    const int out = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_RAW); // we write the IP header
-    if (log < 0)
+    const UniqueFd logFile(::open(logPath, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+    const UniqueFd inSocket(::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP));
+    const UniqueFd outSocket(
+        ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_RAW)); // we write the IP header
+    if (!logFile)
         return fail("log");
-    if (in < 0 || out < 0)
+    if (!inSocket || !outSocket)
         return fail("raw socket");
+    const int log = logFile.get();
+    const int in = inSocket.get();
+    const int out = outSocket.get();
     std::printf("ready\n");
     std::fflush(stdout);
 
@@ -199,8 +207,9 @@ int main(int argc, char** argv) {
         char text[INET_ADDRSTRLEN] = {};
         inet_ntop(AF_INET, &ip->daddr, text, sizeof text);
         char line[128];
-        const int length = std::snprintf(line, sizeof line, "%s %zu %d %d\n", text, icmpLength - 8,
-                                         checksum(icmp, icmpLength) == 0 ? 1 : 0, allT ? 1 : 0);
+        const int length = std::snprintf(line, sizeof line, "%s %zu %d %d %u\n", text, icmpLength - 8,
+                                         checksum(icmp, icmpLength) == 0 ? 1 : 0, allT ? 1 : 0,
+                                         unsigned{icmp[6]} << 8 | icmp[7]);
         if (::write(log, line, static_cast<size_t>(length)) != length)
             return fail("log write");
 

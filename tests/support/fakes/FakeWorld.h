@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/FatalError.h"
 #include "app/Services.h"
 #include "platform/Settings.h"
 #include "tests/support/fakes/AppFolder.h"
@@ -25,6 +26,8 @@ struct FakeWorld {
     std::unique_ptr<platform::SettingsStore> settings =
         std::make_unique<platform::SettingsStore>(folder.file("Kestrion.ini"));
     FakeComponentFactory components;
+    // Fresh per world: a test that takes the fatal path leaves the next one running.
+    app::FatalPath fatal;
 
     // End-to-end tests put real services in place of these fakes; null keeps the fake.
     platform::EchoService* realEcho = nullptr;
@@ -39,7 +42,8 @@ struct FakeWorld {
                 shell,
                 *settings,
                 realComponents ? *realComponents : components,
-                folder.paths};
+                folder.paths,
+                fatal};
     }
 };
 
