@@ -101,7 +101,7 @@ bool MainWindow::event(QEvent* event) {
 }
 
 void MainWindow::connectTabsAndOptions() {
-    options = new OptionsController(state_, services_.settings, *optionsTab, this);
+    options = new OptionsController(state_, services_.settings, services_.boxes, *optionsTab, this);
     about = new About(*aboutTab, services_.host, services_.shell, services_.paths, this);
     QPushButton* help[3] = {aboutTab->cmdLaunchHelp0, pingTab->cmdLaunchHelp1, databaseTab->cmdLaunchHelp2};
     for (int i = 0; i < 3; ++i)

@@ -6,6 +6,7 @@
 
 namespace kestrion::platform {
 struct AppState;
+class MessageBoxes;
 class SettingsStore;
 } // namespace kestrion::platform
 
@@ -22,10 +23,11 @@ void ReadSettings(platform::AppState& state, const platform::SettingsStore& sett
 class OptionsController : public QObject {
     Q_OBJECT
 public:
-    OptionsController(platform::AppState& state, platform::SettingsStore& settings, OptionsTab& tab,
-                      QObject* parent = nullptr);
+    OptionsController(platform::AppState& state, platform::SettingsStore& settings,
+                      platform::MessageBoxes& boxes, OptionsTab& tab, QObject* parent = nullptr);
 
-    // Writes all three keys from memory and disables Apply.
+    // Writes all three keys from memory and disables Apply. A store that cannot be written is named
+    // in a box; the values stay in effect until the program ends.
     void SaveSettings();
     // Puts the in-memory values on the controls; values outside the offered sets become 3000 / 64.
     void ShowSettings();
@@ -44,6 +46,7 @@ private:
 
     platform::AppState& state_;
     platform::SettingsStore& settings_;
+    platform::MessageBoxes& boxes_;
     OptionsTab& tab_;
 };
 
