@@ -88,8 +88,8 @@ protected:
         ASSERT_TRUE(program_.waitForStarted(5000));
     }
 
-    // The program's dialog window once it is shown and has the input focus, else empty.
-    QString waitForTheBox() {
+    // The first visible window of the program whose type is `type` (and that has the focus), else empty.
+    QString waitForWindow(const char* type, bool focused) {
         QString box;
         (void)QTest::qWaitFor( // the caller judges the result
             [&] {
@@ -100,17 +100,22 @@ protected:
                        QStringLiteral("--name"), QStringLiteral("^Kestrion$")})
                         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
                 const QString focus = x({QStringLiteral("xdotool"), QStringLiteral("getwindowfocus")});
-                if (!windows.contains(focus))
-                    return false;
-                if (x({QStringLiteral("xprop"), QStringLiteral("-id"), focus,
-                       QStringLiteral("_NET_WM_WINDOW_TYPE")})
-                        .contains(QLatin1String("_NET_WM_WINDOW_TYPE_DIALOG")))
-                    box = focus;
+                for (const QString& window : windows) {
+                    if (focused && window != focus)
+                        continue;
+                    // The first type named is the window's own; a dialog names "normal" as its fallback.
+                    const QString types = x({QStringLiteral("xprop"), QStringLiteral("-id"), window,
+                                             QStringLiteral("_NET_WM_WINDOW_TYPE")});
+                    if (types.section(QLatin1Char('='), 1).section(QLatin1Char(','), 0, 0).trimmed() ==
+                        QLatin1String(type))
+                        box = window;
+                }
                 return !box.isEmpty();
             },
             20000);
         return box;
     }
+    QString waitForTheBox() { return waitForWindow("_NET_WM_WINDOW_TYPE_DIALOG", true); }
 
     // Return on the box, or a click on its OK button (bottom right, as the box lays it out).
     void answer(const QString& box) {
@@ -164,6 +169,38 @@ TEST_P(FatalBoxX11, ADatabaseOfRandomBytesEndsTheProgramOnceTheBoxIsAnswered) {
                                 << program_.readAllStandardError().constData();
     answer(box);
     expectEndsWithStatus1();
+}
+
+// Another process holds the database locked when the Database tab is entered: the read fails after the
+// busy wait and the box shows the run-time error.
+TEST_P(FatalBoxX11, ADatabaseLockedOnEnteringTheDatabaseTabEndsTheProgramOnceTheBoxIsAnswered) {
+    const QString databaseFile = appFolder_ + QStringLiteral("/KRdb.mdb");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KESTRION_APP_DIR "/KRdb.mdb"), databaseFile));
+    start();
+    const QString mainWindow = waitForWindow("_NET_WM_WINDOW_TYPE_NORMAL", false);
+    ASSERT_FALSE(mainWindow.isEmpty()) << "the main window did not appear: " << int(program_.state())
+                                       << program_.readAllStandardError().constData();
+
+    // Waits (busy time-out) for the program's own start-up reads to end, then keeps the file locked.
+    QProcess locker;
+    locker.start(QStringLiteral("sqlite3"), {databaseFile});
+    ASSERT_TRUE(locker.waitForStarted(5000)) << "sqlite3 is not installed (scripts/setup.sh installs it)";
+    locker.write(".timeout 10000\nBEGIN EXCLUSIVE;\nSELECT 'locked';\n");
+    QByteArray said;
+    while (!said.contains("locked") && locker.waitForReadyRead(10000))
+        said += locker.readAllStandardOutput();
+    ASSERT_TRUE(said.contains("locked")) << said.constData() << locker.readAllStandardError().constData();
+
+    // Without a window manager nothing gives the main window the focus; Ctrl+Tab twice: Options, Database.
+    x({QStringLiteral("xdotool"), QStringLiteral("windowfocus"), QStringLiteral("--sync"), mainWindow,
+       QStringLiteral("key"), QStringLiteral("ctrl+Tab"), QStringLiteral("ctrl+Tab")});
+    const QString box = waitForTheBox();
+    ASSERT_FALSE(box.isEmpty()) << "no run-time error box; the program "
+                                << (program_.state() == QProcess::Running ? "runs" : "ended");
+    answer(box);
+    expectEndsWithStatus1();
+    locker.closeWriteChannel();
+    locker.waitForFinished(5000);
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, FatalBoxX11, ::testing::Values("ReturnKey", "ClickOnOk"),
