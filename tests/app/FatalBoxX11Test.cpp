@@ -84,6 +84,9 @@ protected:
         env.insert(QStringLiteral("XDG_DATA_HOME"), dir_.filePath(QStringLiteral("data")));
         env.remove(QStringLiteral("LD_PRELOAD"));
         program_.setProcessEnvironment(env);
+        // To files, not pipes: a pipe nobody reads would stop the program once it is full.
+        program_.setStandardOutputFile(QProcess::nullDevice());
+        program_.setStandardErrorFile(dir_.filePath(QStringLiteral("stderr.txt")));
         program_.start(appFolder_ + QStringLiteral("/kestrion"), {});
         ASSERT_TRUE(program_.waitForStarted(5000));
     }
@@ -100,12 +103,14 @@ protected:
                        QStringLiteral("--name"), QStringLiteral("^Kestrion$")})
                         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
                 const QString focus = x({QStringLiteral("xdotool"), QStringLiteral("getwindowfocus")});
+                seen_ = QStringLiteral("windows [%1], focus %2").arg(windows.join(QLatin1Char(' ')), focus);
                 for (const QString& window : windows) {
                     if (focused && window != focus)
                         continue;
                     // The first type named is the window's own; a dialog names "normal" as its fallback.
                     const QString types = x({QStringLiteral("xprop"), QStringLiteral("-id"), window,
                                              QStringLiteral("_NET_WM_WINDOW_TYPE")});
+                    seen_ += QStringLiteral("; %1: %2").arg(window, types);
                     if (types.section(QLatin1Char('='), 1).section(QLatin1Char(','), 0, 0).trimmed() ==
                         QLatin1String(type))
                         box = window;
@@ -140,6 +145,11 @@ protected:
            QStringLiteral("1")});
     }
 
+    QByteArray programErrors() const {
+        QFile file(dir_.filePath(QStringLiteral("stderr.txt")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
     void expectEndsWithStatus1() {
         EXPECT_TRUE(program_.waitForFinished(5000)) << "the box did not close: the program still runs";
         EXPECT_EQ(program_.exitStatus(), QProcess::NormalExit);
@@ -150,6 +160,7 @@ protected:
     QTemporaryDir dir_;
     QString appFolder_;
     QProcess program_;
+    QString seen_; // what the last look for a window found, for a failure's message
 };
 
 TEST_P(FatalBoxX11, ADatabaseOfRandomBytesEndsTheProgramOnceTheBoxIsAnswered) {
@@ -166,7 +177,7 @@ TEST_P(FatalBoxX11, ADatabaseOfRandomBytesEndsTheProgramOnceTheBoxIsAnswered) {
     const QString box = waitForTheBox();
     ASSERT_FALSE(box.isEmpty()) << "no run-time error box; the program "
                                 << (program_.state() == QProcess::Running ? "runs" : "ended") << ": "
-                                << program_.readAllStandardError().constData();
+                                << programErrors().constData();
     answer(box);
     expectEndsWithStatus1();
 }
@@ -178,8 +189,8 @@ TEST_P(FatalBoxX11, ADatabaseLockedOnEnteringTheDatabaseTabEndsTheProgramOnceThe
     ASSERT_TRUE(QFile::copy(QStringLiteral(KESTRION_APP_DIR "/KRdb.mdb"), databaseFile));
     start();
     const QString mainWindow = waitForWindow("_NET_WM_WINDOW_TYPE_NORMAL", false);
-    ASSERT_FALSE(mainWindow.isEmpty()) << "the main window did not appear: " << int(program_.state())
-                                       << program_.readAllStandardError().constData();
+    ASSERT_FALSE(mainWindow.isEmpty())
+        << "the main window did not appear: " << seen_.toStdString() << programErrors().constData();
 
     // Waits (busy time-out) for the program's own start-up reads to end, then keeps the file locked.
     QProcess locker;
