@@ -6,7 +6,7 @@
 
 namespace kestrion::platform {
 
-SettingsStore::SettingsStore(const QString& iniPath) : iniPath_(iniPath), settings_(open()) {}
+SettingsStore::SettingsStore(QString iniPath) : iniPath_(std::move(iniPath)), settings_(open()) {}
 
 SettingsStore::~SettingsStore() = default;
 

@@ -20,7 +20,7 @@ class SettingsStore {
 public:
     // `iniPath` empty: the platform's per-user store for application "Kestrion";
     // otherwise an INI file at that path (tests).
-    explicit SettingsStore(const QString& iniPath = QString());
+    explicit SettingsStore(QString iniPath = QString());
     ~SettingsStore();
 
     QString read(const QString& section, const QString& key, const QString& defaultValue) const;
