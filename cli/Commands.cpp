@@ -74,7 +74,7 @@ QString lockHeldText() {
 int runCommandLine(const QStringList& arguments, const Services& services, const Console& console) {
     if (arguments.isEmpty())
         return usage(console, QString(), QStringLiteral("no command given"));
-    const QString first = arguments.front();
+    const QString& first = arguments.front();
     if (first == QStringLiteral("--help") || first == QStringLiteral("-h") ||
         first == QStringLiteral("help")) {
         print(console, overview());

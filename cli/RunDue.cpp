@@ -53,7 +53,7 @@ int carryOut(CommandContext& context, const db::StoredSchedule& due) {
                         error->message);
         return ExitFailure;
     }
-    const SweepRange& range = std::get<SweepRange>(taken);
+    const auto& range = std::get<SweepRange>(taken);
     const platform::StoredOptions stored = platform::readStoredOptions(context.services.settings);
 
     sweep::SweepEngine engine(context.services.echo, &context.services.components);

@@ -50,7 +50,7 @@ int runSweep(CommandContext& context) {
     const auto taken = sweepRange(args.arguments.front());
     if (const auto* error = std::get_if<UsageError>(&taken))
         return usageError(console, error->message);
-    const SweepRange& range = std::get<SweepRange>(taken);
+    const auto& range = std::get<SweepRange>(taken);
 
     const platform::StoredOptions stored = platform::readStoredOptions(context.services.settings);
     sweep::SweepSettings settings{stored.Timeout, stored.PacketSize};

@@ -17,7 +17,7 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 export LSAN_OPTIONS="suppressions=$top/tests/sanitizers/lsan.supp:print_suppressions=0"
 
 # The same options are set while building, because test discovery runs every test binary.
-KESTRION_BUILD_DIR=$build KESTRION_WERROR=ON KESTRION_CMAKE_OPTIONS="-DKESTRION_SANITIZE=ON" \
+KESTRION_BUILD_DIR=$build KESTRION_WERROR=ON KESTRION_CMAKE_OPTIONS="-DKESTRION_SANITIZE=ON -DKESTRION_BENCHMARKS=OFF" \
   "$top/scripts/build.sh"
 cd "$build"
 ctest --output-on-failure -j"$(nproc)" "$@"

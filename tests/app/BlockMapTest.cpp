@@ -3,7 +3,7 @@
 #include "app/StatusBar.h"
 #include "db/Database.h"
 #include "platform/DateText.h"
-#include "tests/sweep/Harness.h"
+#include "tests/support/Harness.h"
 
 #include <QClipboard>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 // The four tabs' controls, by their names: kind, caption, frame and tab; and a layout in which nothing
 // is cut off or overlaps at the default font.
-#include "WindowFixture.h"
 #include "app/BlockMap.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

@@ -166,7 +166,7 @@ protected:
 };
 
 TEST_P(FatalBoxX11, ADatabaseOfRandomBytesEndsTheProgramOnceTheBoxIsAnswered) {
-    QByteArray noise(64 * 1024, '\0');
+    QByteArray noise(qsizetype{64} * 1024, '\0');
     QRandomGenerator random(26);
     for (char& byte : noise)
         byte = static_cast<char>(random.bounded(256));

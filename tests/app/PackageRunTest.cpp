@@ -55,10 +55,11 @@ TEST(PackageRun, ExtractedPackageSweepsWithItsResolverAndFindsDatabaseAndHelp) {
     net.allowPingSockets(true);
 
     const std::string h = home.toStdString();
+    const std::string preload =
+        std::string("LD_PRELOAD=") + KESTRION_PACKAGE_PROBE + " " + KESTRION_BOX_ANSWERER;
     const int status = testsupport::runCommand(
         {"ip", "netns", "exec", net.client(), "timeout", "40", "setpriv", "--reuid=65534", "--regid=65534",
-         "--clear-groups", "--", "env", "LD_PRELOAD=" KESTRION_PACKAGE_PROBE " " KESTRION_BOX_ANSWERER,
-         (root + QStringLiteral("/usr/bin/kestrion")).toStdString()},
+         "--clear-groups", "--", "env", preload, (root + QStringLiteral("/usr/bin/kestrion")).toStdString()},
         &out,
         {"HOME=" + h, "XDG_CONFIG_HOME=" + h + "/config", "XDG_DATA_HOME=" + h + "/data",
          "XDG_RUNTIME_DIR=" + h + "/run", "QT_QPA_PLATFORM=offscreen", "LC_ALL=C",

@@ -1,6 +1,6 @@
 // "Print Report..." on the Database tab, driven through the window as a user would: sweeps saved
 // with the Save button, the run chosen in the saved-run list, the report written and opened.
-#include "WindowFixture.h"
+#include "tests/support/WindowFixture.h"
 
 #include "app/DatabaseTab.h"
 #include "app/FatalError.h"

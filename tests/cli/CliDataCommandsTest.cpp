@@ -5,7 +5,7 @@
 #include "app/DatabaseTab.h"
 #include "app/MainWindow.h"
 #include "platform/InstanceLock.h"
-#include "tests/app/WindowFixture.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QComboBox>
 #include <QFile>

@@ -7,9 +7,9 @@
 #include "platform/IcmpSocketEcho.h"
 #include "platform/InstanceLock.h"
 #include "platform/com/RegistryComponentFactory.h"
+#include "tests/support/Harness.h"
 #include "tests/support/ResolverRegistration.h"
 #include "tests/support/TestNetwork.h"
-#include "tests/sweep/Harness.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "ComTestSupport.h"
 #include "platform/com/ClassRegistration.h"
 #include "platform/com/ClassRegistry.h"
+#include "tests/support/ComTestSupport.h"
 
 #include <thread>
 #include <vector>

@@ -1,7 +1,7 @@
-#include "ComTestSupport.h"
 #include "platform/com/ClassRegistration.h"
 #include "platform/com/RegistryComponentFactory.h"
 #include "resolver/IWSResolver.h"
+#include "tests/support/ComTestSupport.h"
 
 #include <cstring>
 #include <dlfcn.h>

@@ -1,9 +1,9 @@
 // Which component libraries a privileged process loads: the rule itself over files given to
 // another user, the factory over it, and a capability-bearing program run as an unprivileged user.
-#include "ComTestSupport.h"
 #include "platform/com/ClassRegistration.h"
 #include "platform/com/RegistryComponentFactory.h"
 #include "resolver/IWSResolver.h"
+#include "tests/support/ComTestSupport.h"
 #include "tests/support/TestNetwork.h"
 
 #include <dlfcn.h>
@@ -107,7 +107,7 @@ TEST(LibraryTrust, APrivilegedProcessLoadsOnlyWhatTheUserCannotChangeInItsOwnFol
          "not in the application folder"},
         {"a library the user owns, read-only",
          [](TrustFolder& t, LibraryTrust&) {
-             const fs::path at = t.library(t.app / "libResolver.so", 0444);
+             fs::path at = t.library(t.app / "libResolver.so", 0444);
              giveTo(at, kUser, 0);
              return at;
          },
@@ -117,7 +117,7 @@ TEST(LibraryTrust, APrivilegedProcessLoadsOnlyWhatTheUserCannotChangeInItsOwnFol
          "can be changed"},
         {"a library the user's group may write",
          [](TrustFolder& t, LibraryTrust&) {
-             const fs::path at = t.library(t.app / "libResolver.so", 0775);
+             fs::path at = t.library(t.app / "libResolver.so", 0775);
              giveTo(at, 0, kGroup);
              return at;
          },
@@ -159,7 +159,7 @@ TEST(LibraryTrust, APrivilegedProcessLoadsOnlyWhatTheUserCannotChangeInItsOwnFol
         {"an unprivileged process loads the user's own library anywhere",
          [](TrustFolder& t, LibraryTrust& trust) {
              trust.privileged = false;
-             const fs::path at = t.library(t.root / "libEvil.so", 0777);
+             fs::path at = t.library(t.root / "libEvil.so", 0777);
              giveTo(at, kUser, kGroup);
              return at;
          },

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 using kestrion::platform::SystemHostInfo;
@@ -26,6 +28,20 @@ struct BareNamespace {
     void ip(std::vector<std::string> args) {
         args.insert(args.begin(), {"ip", "-n", name});
         runChecked(args);
+    }
+    // The kernel reports a link as running only once its link-state worker has seen the carrier, up to
+    // a second or more after `ip link set up` returns on a busy machine; wait for it rather than race it.
+    void waitUntilRunning(const std::string& device) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        std::string out;
+        while (std::chrono::steady_clock::now() < deadline) {
+            out.clear();
+            runCommand({"ip", "-n", name, "-o", "link", "show", "dev", device}, &out);
+            if (out.find("state UP") != std::string::npos)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        FAIL() << device << " never came up: " << out;
     }
 };
 
@@ -49,9 +65,11 @@ TEST(HostInfo, LocalAddressIsTheFirstActiveNonLoopbackInterface) {
     ns.ip({"link", "set", "b0", "up"});
     EXPECT_EQ(localAddress(), "127.0.0.1") << "up without a carrier is not active";
     ns.ip({"link", "set", "b1", "up"});
+    ns.waitUntilRunning("b0");
     EXPECT_EQ(localAddress(), "10.8.8.8");
     ns.ip({"link", "set", "a0", "up"});
     ns.ip({"link", "set", "a1", "up"});
+    ns.waitUntilRunning("a0");
     EXPECT_EQ(localAddress(), "10.9.9.9") << "of two active interfaces, the first";
 }
 

@@ -1,6 +1,6 @@
-#include "../platform/ComTestSupport.h"
 #include "ResolverLibrary.h"
 #include "platform/com/ClassRegistration.h"
+#include "tests/support/ComTestSupport.h"
 
 #include <array>
 #include <cstdio>

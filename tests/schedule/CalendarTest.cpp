@@ -1,7 +1,7 @@
 #include "schedule/Calendar.h"
 #include "schedule/ScheduleTimer.h"
 
-#include "ScheduleTestSupport.h"
+#include "tests/support/ScheduleTestSupport.h"
 
 #include <gtest/gtest.h>
 

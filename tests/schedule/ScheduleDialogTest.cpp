@@ -1,6 +1,6 @@
 #include "schedule/ScheduleDialog.h"
 
-#include "ScheduleTestSupport.h"
+#include "tests/support/ScheduleTestSupport.h"
 #include "tests/support/fakes/FakeMessageBoxes.h"
 #include "tests/support/fakes/FakeServices.h"
 

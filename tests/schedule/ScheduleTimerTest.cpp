@@ -1,7 +1,7 @@
 #include "schedule/ScheduleTimer.h"
 #include "db/ScheduleStore.h"
 
-#include "ScheduleTestSupport.h"
+#include "tests/support/ScheduleTestSupport.h"
 #include "tests/support/fakes/FakeMessageBoxes.h"
 #include "tests/support/fakes/FakeServices.h"
 

@@ -3,7 +3,7 @@
 #include "db/ScheduleStore.h"
 #include "platform/DateText.h"
 
-#include "ScheduleTestSupport.h"
+#include "tests/support/ScheduleTestSupport.h"
 #include "tests/support/fakes/AppFolder.h"
 #include "tests/support/fakes/FakeMessageBoxes.h"
 #include "tests/support/fakes/FakeServices.h"

@@ -1,7 +1,7 @@
 // A click of the window system that arrives while an echo waits is held back and acted on at the
 // sweep's yield for that address, exactly as if the user had clicked just then. The click is injected
 // where the platform puts real mouse input, so it takes the same way a real click takes.
-#include "tests/sweep/Harness.h"
+#include "tests/support/Harness.h"
 
 #include <QTimer>
 #include <qpa/qwindowsysteminterface.h>

@@ -1,6 +1,6 @@
 #include "sweep/EntryValue.h"
+#include "tests/support/Harness.h"
 #include "tests/sweep/EntryTexts.h"
-#include "tests/sweep/Harness.h"
 
 #include <QClipboard>
 #include <QKeySequence>

@@ -1,5 +1,5 @@
-#include "tests/sweep/Harness.h"
-#include "tests/sweep/JudgingRows.h"
+#include "tests/support/Harness.h"
+#include "tests/support/JudgingRows.h"
 
 #include "platform/EchoService.h"
 #include "platform/Twips.h"

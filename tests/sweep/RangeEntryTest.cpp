@@ -1,4 +1,4 @@
-#include "tests/sweep/Harness.h"
+#include "tests/support/Harness.h"
 
 #include "sweep/RangeEntry.h"
 

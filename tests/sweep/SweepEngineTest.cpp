@@ -2,7 +2,7 @@
 
 #include "tests/support/fakes/FakeEcho.h"
 #include "tests/support/fakes/FakeResolver.h"
-#include "tests/sweep/JudgingRows.h"
+#include "tests/support/JudgingRows.h"
 
 #include <QStringList>
 #include <functional>

@@ -1,7 +1,7 @@
 // The sweep with the real echo service and the real Resolver, in a network of the test's own:
 // started by ctest, the test builds the network, registers the Resolver library in a registry of its
 // own, and re-runs this binary inside the client namespace, where the window sweeps offscreen.
-#include "tests/sweep/Harness.h"
+#include "tests/support/Harness.h"
 
 #include "platform/IcmpSocketEcho.h"
 #include "platform/com/RegistryComponentFactory.h"

@@ -1,12 +1,12 @@
 // The real window, sweep and database over fake services: a schedule that falls due while the
 // "Add Schedule..." dialog (or a message box) holds the main window.
-#include "ScheduleTestSupport.h"
 #include "app/DatabaseTab.h"
 #include "app/MainWindow.h"
 #include "app/StatusBar.h"
 #include "schedule/ScheduleDialog.h"
 #include "schedule/ScheduleTimer.h"
 #include "sweep/PingTab.h"
+#include "tests/support/ScheduleTestSupport.h"
 #include "tests/support/fakes/FakeWorld.h"
 
 #include <QComboBox>

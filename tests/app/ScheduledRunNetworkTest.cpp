@@ -6,8 +6,8 @@
 #include "db/Database.h"
 #include "platform/IcmpSocketEcho.h"
 #include "sweep/PingTab.h"
+#include "tests/support/Harness.h"
 #include "tests/support/TestNetwork.h"
-#include "tests/sweep/Harness.h"
 
 #include <QListWidget>
 #include <QTableWidget>

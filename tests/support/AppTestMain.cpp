@@ -1,5 +1,5 @@
 // GoogleTest with a plain application object, for tests that drive widgets offscreen without the
-// program's event boundary (tests/sweep/WidgetTestMain.cpp has it).
+// program's event boundary (tests/support/WidgetTestMain.cpp has it).
 #include <QApplication>
 #include <gtest/gtest.h>
 

@@ -12,9 +12,9 @@
 #include "platform/IcmpSocketEcho.h"
 #include "platform/com/RegistryComponentFactory.h"
 #include "sweep/PingTab.h"
+#include "tests/support/Harness.h"
 #include "tests/support/ResolverRegistration.h"
 #include "tests/support/TestNetwork.h"
-#include "tests/sweep/Harness.h"
 
 #include <QComboBox>
 #include <QFile>

@@ -6,7 +6,7 @@
 #include "schedule/ScheduleDialog.h"
 #include "sweep/PingTab.h"
 
-#include "ScheduleTestSupport.h"
+#include "tests/support/ScheduleTestSupport.h"
 #include "tests/support/fakes/FakeWorld.h"
 
 #include <QComboBox>
