@@ -1,8 +1,8 @@
 #include "sweep/SweepEngine.h"
 
+#include "tests/support/JudgingRows.h"
 #include "tests/support/fakes/FakeEcho.h"
 #include "tests/support/fakes/FakeResolver.h"
-#include "tests/support/JudgingRows.h"
 
 #include <QStringList>
 #include <functional>
