@@ -119,7 +119,7 @@ bool MainWindow::event(QEvent* event) {
 }
 
 void MainWindow::connectTabsAndOptions() {
-    options = new OptionsController(state_.options, services_.settings, *optionsTab, this);
+    options = new OptionsController(state_.options, services_.settings, services_.boxes, *optionsTab, this);
     about = new About(*aboutTab, services_.host, services_.shell, services_.paths, this);
     QPushButton* help[3] = {aboutTab->cmdLaunchHelp0, pingTab->cmdLaunchHelp1, databaseTab->cmdLaunchHelp2};
     for (int i = 0; i < 3; ++i)
@@ -170,8 +170,9 @@ void MainWindow::createSchedules() {
             [this] { runEventGuarded(services_.fatal, services_.boxes, [this] { timerSchedule_Timer(); }); });
     connect(databaseTab->cmdSchedNow, &QPushButton::clicked, this,
             [this] { runEventGuarded(services_.fatal, services_.boxes, [this] { cmdSchedNow_Click(); }); });
-    connect(databaseTab->cmdDeleteSchedule, &QPushButton::clicked, this,
-            [this] { runEventGuarded(services_.fatal, services_.boxes, [this] { cmdDeleteSchedule_Click(); }); });
+    connect(databaseTab->cmdDeleteSchedule, &QPushButton::clicked, this, [this] {
+        runEventGuarded(services_.fatal, services_.boxes, [this] { cmdDeleteSchedule_Click(); });
+    });
 }
 
 void MainWindow::createScheduledRun() {
@@ -181,8 +182,9 @@ void MainWindow::createScheduledRun() {
                                        state_.sweep);
     scheduleTimer_ = new schedule::ScheduleTimer(*scheduledRun_, state_.schedule, state_.sweep.SweepRunning,
                                                  state_.database, services_.clock, services_.boxes, this);
-    scheduleTimer_->setEventBoundary(
-        [this](const std::function<void()>& work) { runEventGuarded(services_.fatal, services_.boxes, work); });
+    scheduleTimer_->setEventBoundary([this](const std::function<void()>& work) {
+        runEventGuarded(services_.fatal, services_.boxes, work);
+    });
     scheduleTimer_->setWindowHeld([this] { return windowHeld(); });
     timerSchedule->start();
 }
@@ -239,8 +241,9 @@ void MainWindow::createReport() {
         services_.paths, state_.database, services_.boxes, services_.shell,
         [this](const QString& range) { return savedRuns_->FindRunNo(range); },
         [this](const QString& text) { sbStatus->setPanelAndRepaint(1, text); });
-    connect(databaseTab->cmdFreeIPReport, &QPushButton::clicked, this,
-            [this] { runEventGuarded(services_.fatal, services_.boxes, [this] { cmdFreeIPReport_Click(); }); });
+    connect(databaseTab->cmdFreeIPReport, &QPushButton::clicked, this, [this] {
+        runEventGuarded(services_.fatal, services_.boxes, [this] { cmdFreeIPReport_Click(); });
+    });
 }
 
 void MainWindow::cmdFreeIPReport_Click() {

@@ -1,6 +1,8 @@
 #include "app/Options.h"
 
 #include "app/OptionsTab.h"
+#include "platform/AppTitle.h"
+#include "platform/MessageBoxes.h"
 #include "platform/OwnState.h"
 #include "platform/Settings.h"
 
@@ -15,6 +17,15 @@ const QString kSection = QStringLiteral("Settings");
 const QString kTimeoutKey = QStringLiteral("Timeout");
 const QString kPacketSizeKey = QStringLiteral("PacketSize");
 const QString kStartKey = QStringLiteral("StartWithLocalAddress");
+
+QString notStoredText(const QString& file, platform::StoreStatus status) {
+    const QString why = status == platform::StoreStatus::Unreadable
+                            ? QStringLiteral("is not a settings file that can be read")
+                            : QStringLiteral("cannot be written");
+    return QStringLiteral("The options could not be saved: %1 %2. They apply until Kestrion is closed.")
+        .arg(file, why);
+}
+
 } // namespace
 
 void ReadSettings(sweep::SweepOptions& state, const platform::SettingsStore& settings) {
@@ -25,8 +36,8 @@ void ReadSettings(sweep::SweepOptions& state, const platform::SettingsStore& set
 }
 
 OptionsController::OptionsController(sweep::SweepOptions& state, platform::SettingsStore& settings,
-                                     OptionsTab& tab, QObject* parent)
-    : QObject(parent), state_(state), settings_(settings), tab_(tab) {
+                                     platform::MessageBoxes& boxes, OptionsTab& tab, QObject* parent)
+    : QObject(parent), state_(state), settings_(settings), boxes_(boxes), tab_(tab) {
     // `toggled` fires for code and user alike, and only on a real change: a button that is already
     // selected runs nothing, and of the two buttons a selection flips only the one turned on counts.
     for (int i = 0; i < 4; ++i)
@@ -44,11 +55,18 @@ OptionsController::OptionsController(sweep::SweepOptions& state, platform::Setti
 }
 
 void OptionsController::SaveSettings() {
-    settings_.write(kSection, kTimeoutKey, QString::number(state_.Timeout));
-    settings_.write(kSection, kPacketSizeKey, QString::number(state_.PacketSize));
-    settings_.write(kSection, kStartKey,
-                    state_.StartWithLocalAddress ? QStringLiteral("True") : QStringLiteral("False"));
+    const platform::StoreStatus status = settings_.write(
+        kSection,
+        {{kTimeoutKey, QString::number(state_.Timeout)},
+         {kPacketSizeKey, QString::number(state_.PacketSize)},
+         {kStartKey, state_.StartWithLocalAddress ? QStringLiteral("True") : QStringLiteral("False")}});
+    // Apply goes off either way: the user has been told, and a box at every later tab change would
+    // only repeat it. The next option that differs from the store enables it again.
     tab_.cmdApply->setEnabled(false);
+    if (status != platform::StoreStatus::Stored)
+        boxes_.show(platform::appTitle() + QStringLiteral(" Error"),
+                    notStoredText(settings_.fileName(), status), platform::MsgButtons::Ok,
+                    platform::MsgIcon::Exclamation);
 }
 
 void OptionsController::ShowSettings() {

@@ -7,6 +7,7 @@
 #include <optional>
 
 namespace kestrion::platform {
+class MessageBoxes;
 class SettingsStore;
 } // namespace kestrion::platform
 
@@ -23,10 +24,11 @@ void ReadSettings(sweep::SweepOptions& state, const platform::SettingsStore& set
 class OptionsController : public QObject {
     Q_OBJECT
 public:
-    OptionsController(sweep::SweepOptions& state, platform::SettingsStore& settings, OptionsTab& tab,
-                      QObject* parent = nullptr);
+    OptionsController(sweep::SweepOptions& state, platform::SettingsStore& settings,
+                      platform::MessageBoxes& boxes, OptionsTab& tab, QObject* parent = nullptr);
 
-    // Writes all three keys from memory and disables Apply.
+    // Writes all three keys from memory and disables Apply. A store that cannot be written is named
+    // in a box; the values stay in effect until the program ends.
     void SaveSettings();
     // Puts the in-memory values on the controls; values outside the offered sets become 3000 / 64.
     void ShowSettings();
@@ -45,6 +47,7 @@ private:
 
     sweep::SweepOptions& state_;
     platform::SettingsStore& settings_;
+    platform::MessageBoxes& boxes_;
     OptionsTab& tab_;
 };
 

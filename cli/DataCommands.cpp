@@ -133,31 +133,54 @@ void expirePastSchedules(CommandContext& context) {
     });
 }
 
+namespace {
+
+// What a schedule command holds while it changes the store: the minute it names and the window's lock.
+struct ScheduleChange {
+    std::optional<ExitCode> refused; // set when the command cannot go on
+    QDateTime when;
+    std::unique_ptr<platform::InstanceLock> lock;
+};
+
+// A minute argument that is not one is a usage error, whether or not the lock could be had.
+ScheduleChange beginScheduleChange(CommandContext& context, const QString& command, const QString& minute) {
+    ScheduleChange change;
+    const std::optional<QDateTime> when = scheduleTime(minute);
+    if (!when) {
+        context.console.message(command + QStringLiteral(": '") + minute +
+                                QStringLiteral("' is not a date and time of the form \"YYYY-MM-DD HH:MM\""));
+        change.refused = ExitUsage;
+        return change;
+    }
+    change.when = *when;
+    change.lock = takeInstanceLock(context.services);
+    if (!change.lock) {
+        context.console.message(lockHeldText());
+        change.refused = ExitFailure;
+    }
+    return change;
+}
+
+} // namespace
+
 int runScheduleAdd(CommandContext& context) {
     const QString range = context.args.arguments[0];
-    const std::optional<QDateTime> when = scheduleTime(context.args.arguments[1]);
-    if (!when) {
-        context.console.message(QStringLiteral("schedule add: '") + context.args.arguments[1] +
-                                QStringLiteral("' is not a date and time of the form \"YYYY-MM-DD HH:MM\""));
-        return ExitUsage;
-    }
-    const auto lock = takeInstanceLock(context.services);
-    if (!lock) {
-        context.console.message(lockHeldText());
-        return ExitFailure;
-    }
+    const ScheduleChange change =
+        beginScheduleChange(context, QStringLiteral("schedule add"), context.args.arguments[1]);
+    if (change.refused)
+        return *change.refused;
     if (!savedRuns(context).find(range)) {
         context.console.message(QStringLiteral("schedule add: no saved run has the range '") + range +
                                 QStringLiteral("' ('kestrion-cli runs' lists them)"));
         return ExitFailure;
     }
-    if (db::isBeforeMinuteOf(*when, context.services.clock.now())) {
+    if (db::isBeforeMinuteOf(change.when, context.services.clock.now())) {
         context.console.message(QStringLiteral("Schedule Expired: ") + schedule::pastNewScheduleText());
         return ExitFailure;
     }
     db::ScheduleStore store(context.services.paths, context.database);
     try {
-        store.add(*when, range);
+        store.add(change.when, range);
     } catch (const db::DbError& error) {
         if (error.number() == db::kDuplicateScheduleError)
             context.console.message(QStringLiteral("Duplicate Schedule: ") +
@@ -182,27 +205,20 @@ CommandSpec scheduleDeleteSpec() {
 }
 
 int runScheduleDelete(CommandContext& context) {
-    const std::optional<QDateTime> when = scheduleTime(context.args.arguments[0]);
-    if (!when) {
-        context.console.message(QStringLiteral("schedule delete: '") + context.args.arguments[0] +
-                                QStringLiteral("' is not a date and time of the form \"YYYY-MM-DD HH:MM\""));
-        return ExitUsage;
-    }
-    const auto lock = takeInstanceLock(context.services);
-    if (!lock) {
-        context.console.message(lockHeldText());
-        return ExitFailure;
-    }
+    const ScheduleChange change =
+        beginScheduleChange(context, QStringLiteral("schedule delete"), context.args.arguments[0]);
+    if (change.refused)
+        return *change.refused;
     db::ScheduleStore store(context.services.paths, context.database);
     bool deleted = false;
     for (const db::StoredSchedule& schedule : store.list()) {
         // Schedules are found by their line, as the window's list finds them.
-        if (platform::toWholeMinute(schedule.scheddate) == *when)
+        if (platform::toWholeMinute(schedule.scheddate) == change.when)
             deleted = store.deleteByLine(db::scheduleLine(schedule.scheddate, schedule.schedip)) || deleted;
     }
     if (!deleted) {
         context.console.message(QStringLiteral("schedule delete: no schedule is stored for ") +
-                                minuteForm(*when));
+                                minuteForm(change.when));
         return ExitFailure;
     }
     expirePastSchedules(context);

@@ -13,14 +13,16 @@
 
 namespace {
 
-// An Xvfb of this test alone, on a display number it picks itself.
+// An Xvfb of this test alone, on a display number it picks itself. An X server resets itself whenever
+// its last client leaves and refuses connections meanwhile; the test's tools come and go while the
+// program is still connecting, so this one never resets.
 class XServer {
 public:
     XServer() {
         process_.start(QStringLiteral("Xvfb"),
                        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
                         QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                        QStringLiteral("tcp")});
+                        QStringLiteral("tcp"), QStringLiteral("-noreset")});
         QByteArray out;
         while (!out.contains('\n') && process_.waitForReadyRead(10000))
             out += process_.readAllStandardOutput();
@@ -84,12 +86,15 @@ protected:
         env.insert(QStringLiteral("XDG_DATA_HOME"), dir_.filePath(QStringLiteral("data")));
         env.remove(QStringLiteral("LD_PRELOAD"));
         program_.setProcessEnvironment(env);
+        // To files, not pipes: a pipe nobody reads would stop the program once it is full.
+        program_.setStandardOutputFile(QProcess::nullDevice());
+        program_.setStandardErrorFile(dir_.filePath(QStringLiteral("stderr.txt")));
         program_.start(appFolder_ + QStringLiteral("/kestrion"), {});
         ASSERT_TRUE(program_.waitForStarted(5000));
     }
 
-    // The program's dialog window once it is shown and has the input focus, else empty.
-    QString waitForTheBox() {
+    // The first visible window of the program whose type is `type` (and that has the focus), else empty.
+    QString waitForWindow(const char* type, bool focused) {
         QString box;
         (void)QTest::qWaitFor( // the caller judges the result
             [&] {
@@ -100,17 +105,24 @@ protected:
                        QStringLiteral("--name"), QStringLiteral("^Kestrion$")})
                         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
                 const QString focus = x({QStringLiteral("xdotool"), QStringLiteral("getwindowfocus")});
-                if (!windows.contains(focus))
-                    return false;
-                if (x({QStringLiteral("xprop"), QStringLiteral("-id"), focus,
-                       QStringLiteral("_NET_WM_WINDOW_TYPE")})
-                        .contains(QLatin1String("_NET_WM_WINDOW_TYPE_DIALOG")))
-                    box = focus;
+                seen_ = QStringLiteral("windows [%1], focus %2").arg(windows.join(QLatin1Char(' ')), focus);
+                for (const QString& window : windows) {
+                    if (focused && window != focus)
+                        continue;
+                    // The first type named is the window's own; a dialog names "normal" as its fallback.
+                    const QString types = x({QStringLiteral("xprop"), QStringLiteral("-id"), window,
+                                             QStringLiteral("_NET_WM_WINDOW_TYPE")});
+                    seen_ += QStringLiteral("; %1: %2").arg(window, types);
+                    if (types.section(QLatin1Char('='), 1).section(QLatin1Char(','), 0, 0).trimmed() ==
+                        QLatin1String(type))
+                        box = window;
+                }
                 return !box.isEmpty();
             },
             20000);
         return box;
     }
+    QString waitForTheBox() { return waitForWindow("_NET_WM_WINDOW_TYPE_DIALOG", true); }
 
     // Return on the box, or a click on its OK button (bottom right, as the box lays it out).
     void answer(const QString& box) {
@@ -135,6 +147,11 @@ protected:
            QStringLiteral("1")});
     }
 
+    QByteArray programErrors() const {
+        QFile file(dir_.filePath(QStringLiteral("stderr.txt")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
     void expectEndsWithStatus1() {
         EXPECT_TRUE(program_.waitForFinished(5000)) << "the box did not close: the program still runs";
         EXPECT_EQ(program_.exitStatus(), QProcess::NormalExit);
@@ -145,6 +162,7 @@ protected:
     QTemporaryDir dir_;
     QString appFolder_;
     QProcess program_;
+    QString seen_; // what the last look for a window found, for a failure's message
 };
 
 TEST_P(FatalBoxX11, ADatabaseOfRandomBytesEndsTheProgramOnceTheBoxIsAnswered) {
@@ -161,9 +179,49 @@ TEST_P(FatalBoxX11, ADatabaseOfRandomBytesEndsTheProgramOnceTheBoxIsAnswered) {
     const QString box = waitForTheBox();
     ASSERT_FALSE(box.isEmpty()) << "no run-time error box; the program "
                                 << (program_.state() == QProcess::Running ? "runs" : "ended") << ": "
-                                << program_.readAllStandardError().constData();
+                                << programErrors().constData();
     answer(box);
     expectEndsWithStatus1();
+}
+
+// Another process holds the database locked when the Database tab is entered: the read fails after the
+// busy wait and the box shows the run-time error.
+TEST_P(FatalBoxX11, ADatabaseLockedOnEnteringTheDatabaseTabEndsTheProgramOnceTheBoxIsAnswered) {
+    const QString databaseFile = appFolder_ + QStringLiteral("/KRdb.mdb");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KESTRION_APP_DIR "/KRdb.mdb"), databaseFile));
+    start();
+    const QString mainWindow = waitForWindow("_NET_WM_WINDOW_TYPE_NORMAL", false);
+    ASSERT_FALSE(mainWindow.isEmpty())
+        << "the main window did not appear: " << seen_.toStdString() << programErrors().constData();
+
+    // Without a window manager nothing gives the main window the focus. Ctrl+Tab to the Options tab
+    // first: the program stores its options on that first tab change, which it handles only once its
+    // start-up, and with it every start-up read of the database, is over.
+    x({QStringLiteral("xdotool"), QStringLiteral("windowfocus"), QStringLiteral("--sync"), mainWindow,
+       QStringLiteral("key"), QStringLiteral("ctrl+Tab")});
+    const QString options = dir_.filePath(QStringLiteral("config/Kestrion/Kestrion.conf"));
+    ASSERT_TRUE(QTest::qWaitFor(
+                    [&] { return QFile::exists(options) || program_.state() != QProcess::Running; }, 20000) &&
+                QFile::exists(options))
+        << "the Options tab was not entered: " << programErrors().constData();
+
+    QProcess locker;
+    locker.start(QStringLiteral("sqlite3"), {databaseFile});
+    ASSERT_TRUE(locker.waitForStarted(5000)) << "sqlite3 is not installed (scripts/setup.sh installs it)";
+    locker.write(".timeout 10000\nBEGIN EXCLUSIVE;\nSELECT 'locked';\n");
+    QByteArray said;
+    while (!said.contains("locked") && locker.waitForReadyRead(10000))
+        said += locker.readAllStandardOutput();
+    ASSERT_TRUE(said.contains("locked")) << said.constData() << locker.readAllStandardError().constData();
+
+    x({QStringLiteral("xdotool"), QStringLiteral("key"), QStringLiteral("ctrl+Tab")});
+    const QString box = waitForTheBox();
+    ASSERT_FALSE(box.isEmpty()) << "no run-time error box; the program "
+                                << (program_.state() == QProcess::Running ? "runs" : "ended");
+    answer(box);
+    expectEndsWithStatus1();
+    locker.closeWriteChannel();
+    locker.waitForFinished(5000);
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, FatalBoxX11, ::testing::Values("ReturnKey", "ClickOnOk"),

@@ -3,10 +3,13 @@
 #include "sweep/PingTab.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <functional>
 
 namespace kestrion::test {
 namespace {
@@ -161,6 +164,67 @@ TEST_F(OptionsTest, TickingTheBoxAlwaysEnablesApply) {
     click(startLocal());
     EXPECT_TRUE(apply()->isEnabled()) << "the box does not compare with the store";
     EXPECT_FALSE(window->state().options.StartWithLocalAddress);
+}
+
+// A settings folder that cannot be made (a file stands in its place, which stops root too): every save
+// says so in a box naming the file, and the chosen values stay in effect.
+TEST_F(OptionsTest, AStoreThatCannotBeWrittenIsNamedAndTheValuesStayInEffect) {
+    struct Row {
+        const char* name;
+        std::function<void()> save;
+        QString statusAfter;
+    };
+    const Row rows[] = {
+        {"Apply", [this] { click(apply()); }, QStringLiteral("Ready.")},
+        {"tab change", [this] { selectTab(2); },
+         QStringLiteral("Select a Run from the Saved Run box to begin.")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        world.boxes.shown.clear();
+        const QString blocker = world.folder.file("settings");
+        QDir(blocker).removeRecursively();
+        QFile file(blocker);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.close();
+        const QString ini = blocker + QStringLiteral("/Kestrion.ini");
+        world.settings = std::make_unique<platform::SettingsStore>(ini);
+        const QString notSaved = QStringLiteral("The options could not be saved: ") + ini +
+                                 QStringLiteral(" cannot be written. They apply until Kestrion is closed.");
+        start();
+
+        selectTab(1); // the first tab change stores the three values, and cannot
+        ASSERT_EQ(world.boxes.shown.size(), 1u);
+        EXPECT_EQ(world.boxes.shown[0].title, QStringLiteral("Kestrion Error"));
+        EXPECT_EQ(world.boxes.shown[0].text, notSaved);
+        EXPECT_EQ(world.boxes.shown[0].buttons, platform::MsgButtons::Ok);
+        EXPECT_EQ(world.boxes.shown[0].icon, platform::MsgIcon::Exclamation);
+        EXPECT_EQ(status(), QStringLiteral("Ready."));
+
+        click(timeout(0));
+        click(packet(2));
+        EXPECT_TRUE(apply()->isEnabled()) << "nothing is stored to compare with";
+        row.save();
+        ASSERT_EQ(world.boxes.shown.size(), 2u);
+        EXPECT_EQ(world.boxes.shown[1].text, notSaved);
+        EXPECT_EQ(window->state().options.Timeout, 500);
+        EXPECT_EQ(window->state().options.PacketSize, 512);
+        EXPECT_TRUE(timeout(0)->isChecked());
+        EXPECT_EQ(status(), row.statusAfter);
+        EXPECT_FALSE(apply()->isEnabled());
+
+        // Once the folder can be made, the next change is stored and says nothing.
+        ASSERT_TRUE(QFile::remove(blocker));
+        selectTab(1);
+        click(timeout(3));
+        EXPECT_TRUE(apply()->isEnabled());
+        click(apply());
+        EXPECT_EQ(world.boxes.shown.size(), 2u);
+        QSettings stored(ini, QSettings::IniFormat);
+        EXPECT_EQ(stored.value(QStringLiteral("Settings/Timeout")).toString(), QStringLiteral("6000"));
+        EXPECT_EQ(stored.value(QStringLiteral("Settings/PacketSize")).toString(), QStringLiteral("512"));
+        window.reset();
+    }
 }
 
 // Reading at initialisation, without a window.

@@ -1,4 +1,5 @@
 #include "tests/support/Harness.h"
+#include "tests/support/JudgingRows.h"
 
 #include "platform/EchoService.h"
 #include "platform/Twips.h"
@@ -17,105 +18,9 @@ using platform::MsgButtons;
 using platform::MsgIcon;
 namespace es = platform::echo_status;
 
-const QString kFileMenuStop =
-    QStringLiteral("Operation cancelled.  Select Reset from the File menu to ping again.");
-
-QString unreachableText(const char* value, int code) {
-    return QStringLiteral(
-               "The Destination is unreachable.  Perhaps this address is outside of your network.  "
-               "Click OK to try again , CANCEL to stop pinging.  Error Codes (for support):\r"
-               "IP Address= %1\rError Code= %2")
-        .arg(QLatin1String(value))
-        .arg(code);
-}
-
-// One row of the judging table: what the echo service says for 10.1.2.1, the box it raises, the
-// answer given, and whether the sweep goes on to 10.1.2.2 (which answers).
-struct JudgeRow {
-    const char* name;
-    std::function<void(FakeEcho&)> script;
-    int answer;
-    QString title;
-    MsgButtons buttons;
-    QString text;
-    bool goesOn;
-    QString stopText;
-};
-
+// The box each row raises, its answer, and whether the sweep goes on to 10.1.2.2 (which answers).
 TEST(PingSweep, JudgingTableRowByRow) {
-    const QString failed = QStringLiteral(
-        "Ping failed with error.  Either the Destination Host is unreachable, or, if running in "
-        "Windows 95, you may need to upgrade to WinSock 2.  More information is in the  Kestrion "
-        "Readme.txt file.  Click OK to try again, CANCEL to quit pinging. Error Codes (for "
-        "support) - IP Address= 10.1.2.1, Error Code= %1, lIPAddress= 16908554, "
-        "pReturn.Address= %2");
-    const QString hostUnreachable = QStringLiteral(
-        "Destination host is unreachable.   This IP Address may be outside of your network or "
-        "behind a firewall.  It is unlikely that any Pings there will be successful.  Do you want "
-        "to continue Pinging?");
-    const QString netStop = QStringLiteral("Operation cancelled.  Click Reset to try again.");
-    const JudgeRow rows[] = {
-        {"network unreachable, OK",
-         [](FakeEcho& e) { e.fail("10.1.2.1", es::DestNetUnreachable, 1, ip("10.1.9.1")); },
-         AnswerOk,
-         "Kestrion Error",
-         MsgButtons::OkCancel,
-         unreachableText("16908554", 11002),
-         true,
-         {}},
-        {"network unreachable, Cancel", [](FakeEcho& e) { e.fail("10.1.2.1", es::DestNetUnreachable); },
-         AnswerCancel, "Kestrion Error", MsgButtons::OkCancel, unreachableText("16908554", 11002), false,
-         netStop},
-        {"bad destination, OK",
-         [](FakeEcho& e) { e.fail("10.1.2.1", es::BadDestination); },
-         AnswerOk,
-         "Kestrion Error",
-         MsgButtons::OkCancel,
-         unreachableText("16908554", 11018),
-         true,
-         {}},
-        {"bad destination, Cancel", [](FakeEcho& e) { e.fail("10.1.2.1", es::BadDestination); }, AnswerCancel,
-         "Kestrion Error", MsgButtons::OkCancel, unreachableText("16908554", 11018), false, kFileMenuStop},
-        {"other failure without reply, OK",
-         [](FakeEcho& e) { e.fail("10.1.2.1", es::GeneralFailure); },
-         AnswerOk,
-         "Kestrion Error",
-         MsgButtons::OkCancel,
-         failed.arg(11050).arg(0),
-         true,
-         {}},
-        {"other failure without reply, Cancel",
-         [](FakeEcho& e) { e.fail("10.1.2.1", es::DestHostUnreachable, 0, ip("10.1.2.254")); }, AnswerCancel,
-         "Kestrion Error", MsgButtons::OkCancel, failed.arg(11003).arg(-33423094), false, kFileMenuStop},
-        {"success status without reply",
-         [](FakeEcho& e) { e.fail("10.1.2.1", es::Success, 0); },
-         AnswerOk,
-         "Kestrion Error",
-         MsgButtons::OkCancel,
-         failed.arg(0).arg(0),
-         true,
-         {}},
-        {"reply from a router, Yes",
-         [](FakeEcho& e) { e.answerFrom("10.1.2.1", "10.1.2.254", es::DestHostUnreachable); },
-         AnswerYes,
-         "Kestrion Alert",
-         MsgButtons::YesNo,
-         hostUnreachable,
-         true,
-         {}},
-        {"reply from a router, No",
-         [](FakeEcho& e) { e.answerFrom("10.1.2.1", "10.1.2.254", es::DestProhibited); }, AnswerNo,
-         "Kestrion Alert", MsgButtons::YesNo, hostUnreachable, false, kFileMenuStop},
-        {"reply from another host with success status",
-         [](FakeEcho& e) { e.answerFrom("10.1.2.1", "10.1.2.7"); },
-         AnswerYes,
-         "Kestrion Alert",
-         MsgButtons::YesNo,
-         hostUnreachable,
-         true,
-         {}},
-    };
-    for (const JudgeRow& r : rows) {
+    for (const JudgingRow& r : judgingQuestionRows()) {
         SCOPED_TRACE(r.name);
         Harness h;
         r.script(h.world.echo);
@@ -131,7 +36,7 @@ TEST(PingSweep, JudgingTableRowByRow) {
         EXPECT_EQ(box.icon, MsgIcon::Exclamation);
         EXPECT_EQ(box.text, r.text);
         EXPECT_EQ(h.world.echo.openHandles, 0) << "every handle is closed";
-        if (r.goesOn) {
+        if (r.stopText.isEmpty()) {
             EXPECT_EQ(h.world.boxes.shown.size(), 1u);
             EXPECT_EQ(h.rows(), (std::vector<QStringList>{{"10.1.2.2", "Not available", "3"}}));
             EXPECT_EQ(h.panel1(), "Done.");
