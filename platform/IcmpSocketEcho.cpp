@@ -31,6 +31,13 @@ uint16_t readU16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] << 8 | p[1]);
 }
 
+// Packets sit at any byte offset of the receive buffer; the header is copied out, never cast in place.
+iphdr readIpHeader(const uint8_t* p) {
+    iphdr header{};
+    std::memcpy(&header, p, sizeof header);
+    return header;
+}
+
 void writeU16(uint8_t* p, uint16_t v) {
     p[0] = static_cast<uint8_t>(v >> 8);
     p[1] = static_cast<uint8_t>(v);
@@ -155,8 +162,8 @@ private:
     std::optional<EchoReply> matchRaw(size_t length, uint32_t destination, uint16_t sequence) const {
         if (length < sizeof(iphdr))
             return std::nullopt;
-        const auto* ip = reinterpret_cast<const iphdr*>(buffer_);
-        const size_t ipLength = static_cast<size_t>(ip->ihl) * 4;
+        const iphdr ip = readIpHeader(buffer_);
+        const size_t ipLength = static_cast<size_t>(ip.ihl) * 4;
         if (length < ipLength + IcmpHeaderSize)
             return std::nullopt;
         const uint8_t* icmp = buffer_ + ipLength;
@@ -166,7 +173,7 @@ private:
             return std::nullopt;
         if (icmp[0] == EchoReplyType) {
             if (readU16(icmp + 4) == identifier_ && readU16(icmp + 6) == sequence)
-                return EchoReply{ip->saddr, echo_status::Success, 0, 1};
+                return EchoReply{ip.saddr, echo_status::Success, 0, 1};
             return std::nullopt;
         }
         // An error quotes the IP header of our request and its first 8 bytes: the echo header.
@@ -174,17 +181,17 @@ private:
         const size_t quotedLength = length - ipLength - IcmpHeaderSize;
         if (quotedLength < sizeof(iphdr))
             return std::nullopt;
-        const auto* inner = reinterpret_cast<const iphdr*>(quoted);
-        const size_t innerLength = static_cast<size_t>(inner->ihl) * 4;
-        if (quotedLength < innerLength + IcmpHeaderSize || inner->protocol != IPPROTO_ICMP ||
-            inner->daddr != destination)
+        const iphdr inner = readIpHeader(quoted);
+        const size_t innerLength = static_cast<size_t>(inner.ihl) * 4;
+        if (quotedLength < innerLength + IcmpHeaderSize || inner.protocol != IPPROTO_ICMP ||
+            inner.daddr != destination)
             return std::nullopt;
         const uint8_t* request = quoted + innerLength;
         if (request[0] != EchoRequest || readU16(request + 4) != identifier_ ||
             readU16(request + 6) != sequence)
             return std::nullopt;
-        const bool own = ip->saddr == inner->saddr || isOwnAddress(ip->saddr);
-        return replyForIcmpError(IcmpError{icmp[0], icmp[1], ip->saddr, own});
+        const bool own = ip.saddr == inner.saddr || isOwnAddress(ip.saddr);
+        return replyForIcmpError(IcmpError{icmp[0], icmp[1], ip.saddr, own});
     }
 
     // Datagram sockets with IP_RECVERR: the ICMP errors for our requests wait in the error queue.

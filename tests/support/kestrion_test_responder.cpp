@@ -171,7 +171,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     std::vector<Pending> pending;
-    uint8_t buffer[65536];
+    alignas(iphdr) uint8_t buffer[65536];
     for (;;) {
         int waitMs = -1;
         const auto now = Clock::now();
