@@ -4,10 +4,14 @@
 #include "db/SavedRuns.h"
 #include "platform/UniqueFd.h"
 
+#include <QDir>
 #include <QFile>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -16,14 +20,20 @@ namespace kestrion::db {
 
 namespace {
 
+const QString kWorkFolderPrefix = QStringLiteral("KRDB.work-");
+
 [[noreturn]] void failFile(int error, const QString& path) {
     throw DbError(error, QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": ") + path);
+}
+
+QByteArray nativePath(const QString& path) {
+    return QFile::encodeName(path);
 }
 
 class OpenFile {
 public:
     OpenFile(const QString& path, int flags, mode_t mode = 0)
-        : path_(path), fd_(::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC, mode)) {
+        : path_(path), fd_(::open(nativePath(path).constData(), flags | O_CLOEXEC, mode)) {
         if (!fd_)
             failFile(errno, path);
     }
@@ -31,6 +41,10 @@ public:
     int get() const { return fd_.get(); }
     void sync() {
         if (::fsync(fd_.get()) != 0)
+            failFile(errno, path_);
+    }
+    void setMode(mode_t mode) {
+        if (::fchmod(fd_.get(), mode) != 0)
             failFile(errno, path_);
     }
     // A close can report a write that failed late (NFS, a full disk), so it is checked.
@@ -44,10 +58,6 @@ private:
     platform::UniqueFd fd_;
 };
 
-QByteArray nativePath(const QString& path) {
-    return QFile::encodeName(path);
-}
-
 void removeIfPresent(const QString& path) {
     if (::unlink(nativePath(path).constData()) != 0 && errno != ENOENT)
         failFile(errno, path);
@@ -58,21 +68,81 @@ void syncFile(const QString& path) {
     file.sync();
 }
 
-// A file this compaction makes: removed again unless it was finished (or renamed into place), so
-// a failed step leaves no empty or partial file behind.
-struct MadeFile {
-    QString path;
-    bool kept = false;
-    ~MadeFile() {
-        if (!kept)
-            ::unlink(nativePath(path).constData());
+void renameInto(const QString& from, const QString& to) {
+    if (::rename(nativePath(from).constData(), nativePath(to).constData()) != 0)
+        failFile(errno, to);
+}
+
+// The file the database path names: SQLite opens a link's target, so that is where the data are.
+QString resolvedPath(const QString& path) {
+    struct Free {
+        void operator()(char* p) const { std::free(p); }
+    };
+    const std::unique_ptr<char, Free> real(::realpath(nativePath(path).constData(), nullptr));
+    if (!real)
+        failFile(errno, path);
+    return QFile::decodeName(real.get());
+}
+
+// Removes a work folder and the files in it; never follows a link (unlinkat removes the name only).
+void removeWorkFolder(const QString& path) noexcept {
+    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct CloseDir {
+        void operator()(DIR* d) const { ::closedir(d); }
+    };
+    const std::unique_ptr<DIR, CloseDir> dir(::fdopendir(fd));
+    if (!dir) {
+        ::close(fd);
+        return;
     }
+    while (const dirent* entry = ::readdir(dir.get())) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            ::unlinkat(fd, entry->d_name, 0);
+    }
+    ::rmdir(nativePath(path).constData());
+}
+
+// A folder of the compaction's own beside the database file (so renames out of it stay on one file
+// system), which only its owner can enter: nobody can plant a link where SQLite writes the backup.
+// Removed with what is left in it when the compaction ends; a killed one is removed by the next.
+class WorkFolder {
+public:
+    explicit WorkFolder(const QString& folder) {
+        QByteArray name =
+            nativePath(folder + QLatin1Char('/') + kWorkFolderPrefix + QStringLiteral("XXXXXX"));
+        if (::mkdtemp(name.data()) == nullptr)
+            failFile(errno, folder);
+        path_ = QFile::decodeName(name);
+    }
+    ~WorkFolder() { removeWorkFolder(path_); }
+    WorkFolder(const WorkFolder&) = delete;
+    WorkFolder& operator=(const WorkFolder&) = delete;
+
+    QString file(const char* name) const { return path_ + QLatin1Char('/') + QLatin1String(name); }
+
+private:
+    QString path_;
 };
+
+void removeLeftovers(const QString& folder, const QString& database) {
+    const QStringList found = QDir(folder).entryList({kWorkFolderPrefix + QLatin1Char('*')},
+                                                     QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString& name : found) {
+        const QString path = folder + QLatin1Char('/') + name;
+        struct stat info {};
+        if (::lstat(nativePath(path).constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
+            info.st_uid == ::geteuid())
+            removeWorkFolder(path);
+    }
+    // Where compactions of older versions made their copy.
+    removeIfPresent(database + QStringLiteral(".new"));
+}
 
 void copyFile(const QString& from, const QString& to, mode_t mode) {
     OpenFile in(from, O_RDONLY);
-    OpenFile out(to, O_WRONLY | O_CREAT | O_EXCL, mode);
-    MadeFile made{to};
+    OpenFile out(to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode);
     std::vector<char> buffer(1 << 20);
     for (;;) {
         const ssize_t got = ::read(in.get(), buffer.data(), buffer.size());
@@ -93,9 +163,10 @@ void copyFile(const QString& from, const QString& to, mode_t mode) {
             done += put;
         }
     }
+    // The umask may have taken bits off the database's mode.
+    out.setMode(mode);
     out.sync();
     out.close();
-    made.kept = true;
 }
 
 } // namespace
@@ -112,57 +183,74 @@ void CompactAndBackup(const platform::AppPaths& paths, const std::function<void(
     };
     // Linux compares file names with letter case, so the database is always "KRdb.mdb"; the two
     // backups keep their own spelling.
-    const QString database = paths.database();
-    const QString backup = paths.dataFolder + QStringLiteral("/KRDB.bak");
-    const QString old = paths.dataFolder + QStringLiteral("/KRDB.old");
-    MadeFile temporary{database + QStringLiteral(".new")};
+    const QString database = resolvedPath(paths.database());
+    const QString folder = database.left(database.lastIndexOf(QLatin1Char('/')));
+    const QString backup = folder + QStringLiteral("/KRDB.bak");
+    const QString old = folder + QStringLiteral("/KRDB.old");
+    struct stat info {};
+    if (::stat(nativePath(database).constData(), &info) != 0)
+        failFile(errno, database);
+    // The copies hold the same data as the database, so nobody may read them who cannot read it.
+    const mode_t mode = info.st_mode & 07777;
 
     step(CompactionStep::ClearBackup);
-    removeIfPresent(backup);
-    removeIfPresent(temporary.path);
+    removeLeftovers(folder, database);
 
     step(CompactionStep::CompactIntoBackup);
-    MadeFile madeBackup{backup};
+    const WorkFolder work(folder);
+    const QString newBackup = work.file("KRDB.bak");
     {
         Database db(database, busyTimeout);
         auto vacuum = db.prepare("VACUUM INTO ?1;");
-        vacuum.bind(1, backup);
+        vacuum.bind(1, newBackup);
         vacuum.step();
     }
 
     // VACUUM INTO leaves its output unsynced; a backup that a power cut can lose is no backup.
     step(CompactionStep::SyncBackup);
-    syncFile(backup);
-    madeBackup.kept = true;
+    {
+        OpenFile made(newBackup, O_RDONLY);
+        made.setMode(mode);
+        made.sync();
+    }
 
-    struct stat info {};
-    if (::stat(nativePath(database).constData(), &info) != 0)
-        failFile(errno, database);
     step(CompactionStep::CopyToTemporary);
-    copyFile(backup, temporary.path, info.st_mode & 07777);
+    const QString newDatabase = work.file("KRdb.mdb");
+    copyFile(newBackup, newDatabase, mode);
 
     step(CompactionStep::SyncTemporary);
-    syncFile(temporary.path);
+    syncFile(newDatabase);
+
+    step(CompactionStep::ReplaceBackup);
+    renameInto(newBackup, backup);
 
     // A hard link keeps the file as it was under the second name without copying it; the rename
-    // below then gives "KRdb.mdb" the compacted copy while "KRDB.old" holds on to the old one.
+    // below then gives the database name the compacted copy while "KRDB.old" holds on to the old one.
     step(CompactionStep::KeepOld);
-    removeIfPresent(old);
-    if (::link(nativePath(database).constData(), nativePath(old).constData()) != 0) {
+    const QString newOld = work.file("KRDB.old");
+    if (::link(nativePath(database).constData(), nativePath(newOld).constData()) != 0) {
         const int error = errno;
         if (error != EPERM && error != EXDEV && error != ENOTSUP && error != EMLINK)
             failFile(error, old);
-        copyFile(database, old, info.st_mode & 07777);
+        copyFile(database, newOld, mode);
     }
+    renameInto(newOld, old);
 
     step(CompactionStep::ReplaceDatabase);
-    if (::rename(nativePath(temporary.path).constData(), nativePath(database).constData()) != 0)
-        failFile(errno, database);
-    temporary.kept = true;
+    renameInto(newDatabase, database);
 
     step(CompactionStep::SyncFolder);
-    OpenFile folder(paths.dataFolder, O_RDONLY | O_DIRECTORY);
-    folder.sync();
+    OpenFile synced(folder, O_RDONLY | O_DIRECTORY);
+    synced.sync();
+}
+
+void CompactAfterCommit(const platform::AppPaths& paths, StoredChange stored,
+                        std::chrono::milliseconds busyTimeout) {
+    try {
+        CompactAndBackup(paths, {}, busyTimeout);
+    } catch (const DbError& failure) {
+        throw CompactionFailedAfterCommit(failure, stored);
+    }
 }
 
 } // namespace kestrion::db

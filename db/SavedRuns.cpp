@@ -1,5 +1,6 @@
 #include "db/SavedRuns.h"
 
+#include "db/CompactAndBackup.h"
 #include "db/RunDatabase.h"
 #include "db/SweepStore.h"
 #include "platform/AppTitle.h"
@@ -95,7 +96,7 @@ SaveOutcome SavedRuns::SaveRun(const QString& rangeText, const std::vector<Resul
         run.close();
     }
     if (outcome == SaveOutcome::Saved)
-        CompactAndBackup(paths_, busyTimeout_);
+        CompactAfterCommit(paths_, StoredChange::Sweep, busyTimeout_);
     return outcome;
 }
 
@@ -125,7 +126,7 @@ bool SavedRuns::DeleteSavedRun(const QString& rangeText) {
             return false;
         transaction.commit();
     }
-    CompactAndBackup(paths_, busyTimeout_);
+    CompactAfterCommit(paths_, StoredChange::Deletion, busyTimeout_);
     return true;
 }
 

@@ -52,7 +52,8 @@ public:
     // The saved run with exactly this range text.
     std::optional<SavedRunInfo> find(const QString& rangeText);
     // Appends the rows under the range's run (creating the run at its first save), counts the sweep,
-    // all in one transaction; then compacts and renews the backups.
+    // all in one transaction; then compacts and renews the backups. A compaction that fails after the
+    // commit throws CompactionFailedAfterCommit: the sweep is stored.
     SaveOutcome SaveRun(const QString& rangeText, const std::vector<ResultRow>& rows);
     // The run number, or 0 after telling the user that no saved run has this range text.
     int16_t FindRunNo(const QString& rangeText);

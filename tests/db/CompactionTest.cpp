@@ -5,15 +5,20 @@
 #include "tests/support/fakes/FakeMessageBoxes.h"
 #include "tests/support/fakes/FakeServices.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <optional>
+#include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace kestrion;
 using db::CompactionStep;
@@ -30,10 +35,19 @@ const struct {
     {"sync backup", CompactionStep::SyncBackup},
     {"copy to temporary", CompactionStep::CopyToTemporary},
     {"sync temporary", CompactionStep::SyncTemporary},
+    {"replace backup", CompactionStep::ReplaceBackup},
     {"keep old", CompactionStep::KeepOld},
     {"replace database", CompactionStep::ReplaceDatabase},
     {"sync folder", CompactionStep::SyncFolder},
 };
+
+// The names in a folder, sorted, hidden ones too.
+std::string entriesOf(const QString& folder) {
+    QStringList names =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    names.sort(Qt::CaseSensitive);
+    return names.join(QLatin1Char(' ')).toStdString();
+}
 
 // A folder with two saved sweeps (three result rows) and earlier backups from a first compaction.
 struct SavedFolder {
@@ -45,7 +59,13 @@ struct SavedFolder {
         runs.SaveRun("10.0.0.1-254", {{"10.0.0.1", "0"}, {"10.0.0.2", "1"}});
         db::Database database(folder.paths.database());
         db::storeSweep(database, "10.0.0.1-254", {{"10.0.0.3", "2"}}, clock.now());
+        firstBackup = folder.bytes("KRDB.bak");
+        firstOld = folder.bytes("KRDB.old");
     }
+    // The backups from the first save, before any compaction under test.
+    QByteArray firstBackup;
+    QByteArray firstOld;
+
     void expectEverySavedRow(const char* name = "KRdb.mdb") {
         SCOPED_TRACE(name);
         EXPECT_EQ(folder.count("SELECT count(*) FROM tblSuccess", name), 3);
@@ -54,7 +74,34 @@ struct SavedFolder {
             folder.count("SELECT count(*) FROM pragma_integrity_check WHERE integrity_check <> 'ok'", name),
             0);
     }
+    // Each backup is whole: the one from before the compaction, or the new one with every saved row.
+    void expectWholeBackups() {
+        const QByteArray bak = folder.bytes("KRDB.bak");
+        if (bak != firstBackup) {
+            SCOPED_TRACE("a new KRDB.bak of " + std::to_string(bak.size()) + " bytes");
+            expectEverySavedRow("KRDB.bak");
+        }
+        const QByteArray old = folder.bytes("KRDB.old");
+        if (old != firstOld) {
+            SCOPED_TRACE("a new KRDB.old");
+            expectEverySavedRow("KRDB.old");
+        }
+    }
+    // What a compaction made and did not finish is gone (after the next one, for a killed one).
+    void expectNoWorkLeft() const { EXPECT_EQ(entriesOf(folder.dir.path()), "KRDB.bak KRDB.old KRdb.mdb"); }
 };
+
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString modeText(const QString& path) {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return QStringLiteral("missing");
+    return QString::number(info.st_mode & 07777, 8);
+}
 
 // Runs `work` in a child process as the user nobody (root ignores permission bits): the exit code
 // tells whether it threw DbError (0), returned (1) or failed otherwise (2).
@@ -125,7 +172,8 @@ TEST(CompactAndBackup, FailureAtAnyStepKeepsEverySavedRowAndTheNextCompactionWor
                                           }),
                      db::DbError);
         saved.expectEverySavedRow();
-        EXPECT_FALSE(QFile::exists(saved.folder.file("KRdb.mdb.new")));
+        saved.expectWholeBackups();
+        saved.expectNoWorkLeft();
 
         db::CompactAndBackup(saved.folder.paths);
         saved.expectEverySavedRow();
@@ -168,6 +216,7 @@ TEST(CompactAndBackup, FailedStepLeavesNoEmptyOrPartialBackup) {
         {"backup written but not synced", CompactionStep::SyncBackup, 0},
         {"disk full while copying the backup", CompactionStep::CopyToTemporary, 16384},
         {"copy of the backup not synced", CompactionStep::SyncTemporary, 0},
+        {"backup not renamed into place", CompactionStep::ReplaceBackup, 0},
         {"old copy not kept", CompactionStep::KeepOld, 0},
     };
     for (const Row& row : rows) {
@@ -176,28 +225,31 @@ TEST(CompactAndBackup, FailedStepLeavesNoEmptyOrPartialBackup) {
         AppFolder& folder = saved.folder;
         ASSERT_GT(folder.bytes("KRdb.mdb").size(), 16384) << "the database must not fit under the limit";
         std::optional<FileSizeLimit> limit;
-        EXPECT_THROW(db::CompactAndBackup(folder.paths,
-                                          [&](CompactionStep step) {
-                                              if (step != row.step)
-                                                  return;
-                                              if (!row.fileSizeLimit)
-                                                  throw db::DbError(28, "injected failure");
-                                              limit.emplace(row.fileSizeLimit);
-                                          }),
-                     db::DbError);
-        limit.reset();
-        saved.expectEverySavedRow();
-        EXPECT_FALSE(QFile::exists(folder.file("KRdb.mdb.new")));
-        // A backup that is there is whole and synced: every saved row.
-        if (QFile::exists(folder.file("KRDB.bak"))) {
-            EXPECT_GE(row.step, CompactionStep::CopyToTemporary)
-                << "a backup of " << folder.bytes("KRDB.bak").size() << " bytes is left";
-            try {
-                saved.expectEverySavedRow("KRDB.bak");
-            } catch (const db::DbError& error) {
-                ADD_FAILURE() << "the backup left is no database: " << error.text().toStdString();
+        try {
+            db::CompactAndBackup(folder.paths, [&](CompactionStep step) {
+                if (step != row.step)
+                    return;
+                if (!row.fileSizeLimit)
+                    throw db::DbError(28, "injected failure");
+                limit.emplace(row.fileSizeLimit);
+            });
+            ADD_FAILURE() << "no failure";
+        } catch (const db::DbError& error) {
+            // The system's own number (EFBIG) for our writes, SQLite's I/O or full-disk code for its own.
+            if (row.fileSizeLimit) {
+                const int sqliteCode = error.number() & 0xff;
+                EXPECT_TRUE(error.number() == EFBIG || sqliteCode == 10 || sqliteCode == 13)
+                    << error.number() << " " << error.text().toStdString();
             }
         }
+        limit.reset();
+        saved.expectEverySavedRow();
+        try {
+            saved.expectWholeBackups();
+        } catch (const db::DbError& error) {
+            ADD_FAILURE() << "a backup left is no database: " << error.text().toStdString();
+        }
+        saved.expectNoWorkLeft();
     }
 }
 
@@ -215,11 +267,106 @@ TEST(CompactAndBackup, ProcessEndingAtAnyStepKeepsEverySavedRow) {
                                          }),
                     ::testing::ExitedWithCode(0), "");
         saved.expectEverySavedRow();
-        // A temporary copy left behind is cleared by the next compaction.
+        // Never an empty or torn backup until the next save: the old one or the new one, whole.
+        try {
+            saved.expectWholeBackups();
+        } catch (const db::DbError& error) {
+            ADD_FAILURE() << "a backup left is no database: " << error.text().toStdString();
+        }
+        // What the killed compaction left is cleared by the next one.
         db::CompactAndBackup(saved.folder.paths);
         saved.expectEverySavedRow();
-        EXPECT_FALSE(QFile::exists(saved.folder.file("KRdb.mdb.new")));
+        saved.expectEverySavedRow("KRDB.bak");
+        saved.expectNoWorkLeft();
     }
+}
+
+TEST(CompactAndBackup, BackupsTakeTheDatabasesModeWhateverTheUmask) {
+    struct Row {
+        const char* name;
+        mode_t databaseMode;
+        mode_t umask;
+    } rows[] = {
+        {"private database, usual umask", 0600, 022},
+        {"group-readable database", 0640, 022},
+        {"group-writable database, strict umask", 0660, 077},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SavedFolder saved;
+        AppFolder& folder = saved.folder;
+        ASSERT_EQ(chmod(QFile::encodeName(folder.paths.database()).constData(), row.databaseMode), 0);
+        const mode_t previous = ::umask(row.umask);
+        db::CompactAndBackup(folder.paths);
+        ::umask(previous);
+        const QString expected = QString::number(row.databaseMode, 8);
+        for (const char* name : {"KRdb.mdb", "KRDB.bak", "KRDB.old"})
+            EXPECT_EQ(modeText(folder.file(name)), expected) << name;
+    }
+}
+
+// A database the user keeps elsewhere through a link: the sweeps go on reaching that file.
+TEST(CompactAndBackup, ALinkedDatabaseIsCompactedWhereItLiesAndStaysLinked) {
+    struct Row {
+        const char* name;
+        bool relativeLink;
+    } rows[] = {{"absolute link", false}, {"relative link", true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        AppFolder folder;
+        QTemporaryDir elsewhere;
+        const QString real = elsewhere.filePath("kept.mdb");
+        ASSERT_TRUE(QFile::rename(folder.paths.database(), real));
+        const QString target = row.relativeLink ? QDir(folder.dir.path()).relativeFilePath(real) : real;
+        ASSERT_EQ(symlink(QFile::encodeName(target).constData(),
+                          QFile::encodeName(folder.paths.database()).constData()),
+                  0);
+        test::FakeMessageBoxes boxes;
+        test::FakeClock clock;
+        db::SavedRuns runs(folder.paths, folder.busy, boxes, clock);
+
+        runs.SaveRun("10.0.0.1-254", {{"10.0.0.1", "0"}});
+        runs.SaveRun("10.0.0.1-254", {{"10.0.0.2", "1"}});
+
+        EXPECT_EQ(QFileInfo(folder.paths.database()).symLinkTarget(), real);
+        EXPECT_EQ(folder.count("SELECT count(*) FROM tblSuccess"), 2);
+        EXPECT_EQ(folder.count("SELECT numberofruns FROM tblSavedRuns"), 2);
+        // The backups lie beside the file they copy, on its disk.
+        EXPECT_EQ(entriesOf(elsewhere.path()), "KRDB.bak KRDB.old kept.mdb");
+        EXPECT_EQ(entriesOf(folder.dir.path()), "KRdb.mdb");
+        EXPECT_EQ(contents(real), contents(elsewhere.filePath("KRDB.bak")));
+    }
+}
+
+// Links planted at the backups' names in a folder others may write are replaced, never written through.
+TEST(CompactAndBackup, LinksAtTheBackupNamesAreReplacedNotFollowed) {
+    SavedFolder saved;
+    AppFolder& folder = saved.folder;
+    QTemporaryDir elsewhere;
+    const QString victim = elsewhere.filePath("victim");
+    const QString absent = elsewhere.filePath("absent");
+    {
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("keep me");
+    }
+    for (const auto& [name, target] : {std::pair{"KRDB.bak", victim}, std::pair{"KRDB.old", absent}}) {
+        QFile::remove(folder.file(name));
+        ASSERT_EQ(
+            symlink(QFile::encodeName(target).constData(), QFile::encodeName(folder.file(name)).constData()),
+            0);
+    }
+
+    db::CompactAndBackup(folder.paths);
+
+    EXPECT_FALSE(QFileInfo(folder.file("KRDB.bak")).isSymLink());
+    EXPECT_FALSE(QFileInfo(folder.file("KRDB.old")).isSymLink());
+    saved.expectEverySavedRow("KRDB.bak");
+    saved.expectEverySavedRow("KRDB.old");
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("keep me"));
+    EXPECT_FALSE(QFileInfo::exists(absent));
 }
 
 TEST(CompactAndBackup, MissingDatabaseFailsWithoutCreatingAnything) {
@@ -317,11 +464,50 @@ TEST(SavedRunsFaults, LockedDatabaseFailsTheOperationAndStoresNothing) {
                 ADD_FAILURE() << "no error";
             } catch (const db::DbError& error) {
                 EXPECT_EQ(error.number() & 0xff, 5) << "SQLITE_BUSY";
+                EXPECT_EQ(dynamic_cast<const db::CompactionFailedAfterCommit*>(&error), nullptr)
+                    << "nothing was stored";
             }
             other.exec("ROLLBACK;");
         }
         saved.expectEverySavedRow();
         EXPECT_FALSE(runs.find("10.0.7.1-254"));
         EXPECT_EQ(saved.folder.busy.depth, 0);
+    }
+}
+
+// A backup that cannot be renewed (here a folder stands at its name) after the change was committed:
+// the failure says what is stored, so nobody saves the sweep a second time.
+TEST(SavedRunsFaults, ACompactionFailingAfterTheCommitSaysTheChangeIsStored) {
+    struct Row {
+        const char* name;
+        bool deleteInsteadOfSave;
+        db::StoredChange stored;
+        const char* check;
+        long long expected;
+    } rows[] = {
+        {"save", false, db::StoredChange::Sweep, "SELECT count(*) FROM tblSuccess", 4},
+        {"delete", true, db::StoredChange::Deletion, "SELECT count(*) FROM tblSavedRuns", 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SavedFolder saved;
+        AppFolder& folder = saved.folder;
+        ASSERT_TRUE(QFile::remove(folder.file("KRDB.bak")));
+        ASSERT_TRUE(QDir(folder.dir.path()).mkpath("KRDB.bak/inside"));
+        db::SavedRuns runs(folder.paths, folder.busy, saved.boxes, saved.clock);
+        try {
+            if (row.deleteInsteadOfSave)
+                runs.DeleteSavedRun("10.0.0.1-254");
+            else
+                runs.SaveRun("10.0.0.1-254", {{"10.0.0.9", "1"}});
+            ADD_FAILURE() << "no failure";
+        } catch (const db::CompactionFailedAfterCommit& error) {
+            EXPECT_EQ(error.stored(), row.stored);
+            EXPECT_EQ(error.number(), EISDIR);
+            EXPECT_TRUE(error.text().contains(folder.file("KRDB.bak"))) << error.text().toStdString();
+        }
+        EXPECT_EQ(folder.count(row.check), row.expected);
+        EXPECT_EQ(folder.busy.depth, 0);
+        EXPECT_EQ(folder.bytes("KRDB.old"), saved.firstOld) << "the renewal stopped before KRDB.old";
     }
 }
