@@ -3,50 +3,16 @@
 #include "db/RunDatabase.h"
 #include "platform/AppTitle.h"
 #include "platform/DateText.h"
+#include "report/ReportFile.h"
 
 #include <QFile>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <optional>
-#include <unistd.h>
 
 namespace kestrion::report {
 
 namespace {
 
-const QString kReportName = QStringLiteral("/IPReport.txt");
 const QString kHyphens = QString(68, QLatin1Char('-'));
-
-// A file-system failure takes the program's one fatal path, with the system's error number and text.
-[[noreturn]] void fileFailure(const QString& what, const QString& path) {
-    const int number = errno;
-    throw db::DbError(number, what + QLatin1Char(' ') + path + QStringLiteral(": ") +
-                                  QString::fromLocal8Bit(std::strerror(number)));
-}
-
-void writeWhole(const QString& path, const QByteArray& content) {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        fileFailure(QStringLiteral("Cannot create"), path);
-    qsizetype done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.constData() + done, static_cast<size_t>(content.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            const int saved = errno;
-            ::close(fd);
-            errno = saved;
-            fileFailure(QStringLiteral("Cannot write"), path);
-        }
-        done += n;
-    }
-    // A full disk may only show when the data is flushed at close.
-    if (::close(fd) != 0)
-        fileFailure(QStringLiteral("Cannot write"), path);
-}
 
 QStringList readColumn(db::Database& db, const char* sql) {
     QStringList values;
@@ -142,13 +108,6 @@ std::optional<QByteArray> ReadFreeIPReport(const platform::AppPaths& paths, db::
     return FormatFreeIPReport(*heading, freeAddresses, usedAddresses);
 }
 
-void WriteReportFile(const QString& path, const QByteArray& content) {
-    const QByteArray name = QFile::encodeName(path);
-    if (canBeRead(path) && ::unlink(name.constData()) != 0)
-        fileFailure(QStringLiteral("Cannot delete"), path);
-    writeWhole(path, content);
-}
-
 bool WriteFreeIPReport(const platform::AppPaths& paths, db::DatabaseBusy& busy, platform::MessageBoxes& boxes,
                        platform::Shell& shell) {
     const std::optional<QByteArray> content = ReadFreeIPReport(paths, busy);
@@ -157,8 +116,8 @@ bool WriteFreeIPReport(const platform::AppPaths& paths, db::DatabaseBusy& busy, 
                    platform::MsgIcon::None);
         return false;
     }
-    const QString path = paths.dataFolder + kReportName;
-    WriteReportFile(path, *content);
+    const QString path = paths.reportFile();
+    ReplaceOwnFile(path, *content);
     platform::OpenWithShell(shell, 0, QStringLiteral("open"), path, QString(), QString(), 1);
     return true;
 }

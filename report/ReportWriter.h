@@ -38,13 +38,10 @@ QString noDataFoundText();
 // has no row. Database failures throw db::DbError.
 std::optional<QByteArray> ReadFreeIPReport(const platform::AppPaths& paths, db::DatabaseBusy& busy);
 
-// Deletes a file at `path` and writes `content` there anew; failures throw db::DbError with the
-// system's error number and text.
-void WriteReportFile(const QString& path, const QByteArray& content);
-
-// Writes IPReport.txt in the data folder from the work tables of the last BuildReportTables and
-// hands it to the shell. Without a tblCurrentRun row it shows "Data Not Found", writes nothing
-// and returns false. Database and file failures throw db::DbError.
+// Writes IPReport.txt in the data folder from the work tables of the last BuildReportTables (replacing
+// whatever has that name, never writing through a link: ReplaceOwnFile) and hands it to the shell. Without a
+// tblCurrentRun row it shows "Data Not Found", writes nothing and returns false. Database and file failures
+// throw db::DbError.
 bool WriteFreeIPReport(const platform::AppPaths& paths, db::DatabaseBusy& busy, platform::MessageBoxes& boxes,
                        platform::Shell& shell);
 

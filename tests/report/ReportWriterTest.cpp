@@ -6,6 +6,8 @@
 #include "tests/support/fakes/FakeServices.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <cerrno>
 #include <gtest/gtest.h>
 
@@ -126,6 +128,24 @@ TEST(WriteFreeIPReport, TwoReportsInARowAreIdenticalAndReplaceAnOlderFile) {
     EXPECT_TRUE(report.write());
     EXPECT_EQ(report.folder.reportBytes(), first);
     EXPECT_EQ(report.shell.opened.size(), 2);
+}
+
+// In an application folder others may write, a link planted at IPReport.txt must not carry the
+// report (with run texts anyone could have typed) into another user's file.
+TEST(WriteFreeIPReport, APlantedLinkIsReplacedNotFollowed) {
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath(".bash_login");
+    WrittenReport report({{"192.168.1.20"}});
+    const QByteArray expected = report.folder.reportBytes();
+    ASSERT_TRUE(QFile::remove(report.folder.reportPath()));
+    ASSERT_TRUE(QFile::link(target, report.folder.reportPath()));
+
+    EXPECT_TRUE(report.write());
+
+    EXPECT_FALSE(QFileInfo::exists(target));
+    EXPECT_FALSE(QFileInfo(report.folder.reportPath()).isSymLink());
+    EXPECT_EQ(report.folder.reportBytes(), expected);
+    EXPECT_EQ(report.shell.opened.last(), report.folder.reportPath());
 }
 
 TEST(WriteFreeIPReport, WithoutReportRowsSaysDataNotFoundAndWritesNothing) {
