@@ -47,7 +47,7 @@ bool Application::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const db::DbError& error) {
-        fail(error.number(), error.text());
+        fail(error);
     } catch (const std::exception& error) {
         fail(0, QString::fromLocal8Bit(error.what()));
     }
@@ -55,14 +55,18 @@ bool Application::notify(QObject* receiver, QEvent* event) {
 }
 
 void Application::fail(int number, const QString& text) {
+    fail(db::DbError(number, text));
+}
+
+// Takes the error itself: what kind of failure it is (one after a committed save) must reach the box.
+void Application::fail(const db::DbError& error) {
     if (fatal_.ending())
         return;
-    const db::DbError error(number, text);
     if (boxes_) {
         fatal_.showAndExit(*boxes_, error);
         return;
     }
-    std::fprintf(stderr, "%s\n", qPrintable(runTimeErrorText(error)));
+    std::fprintf(stderr, "%s\n", qPrintable(fatalBoxText(error)));
     exit(1);
 }
 

@@ -22,6 +22,7 @@ public:
 
 private:
     void fail(int number, const QString& text);
+    void fail(const db::DbError& error);
 
     platform::MessageBoxes* boxes_ = nullptr;
     FatalPath fatal_;

@@ -12,6 +12,10 @@ namespace kestrion::app {
 // "Run-time error '14':" and the failure's text, as the box shows it.
 QString runTimeErrorText(const db::DbError& error);
 
+// The fatal box's text: runTimeErrorText, and for a compaction that failed after its change was
+// committed a line that the change is stored.
+QString fatalBoxText(const db::DbError& error);
+
 // Whether the program is ending after a fatal failure. One per application object (Application holds
 // it; main() hands it to start-up and the window through Services): events still queued behind the
 // failure must not start new work.

@@ -5,6 +5,7 @@
 #include "cli/DataCommands.h"
 #include "cli/RunDue.h"
 #include "cli/SweepCommand.h"
+#include "db/CompactAndBackup.h"
 #include "db/Database.h"
 #include "platform/InstanceLock.h"
 
@@ -40,13 +41,25 @@ QString overview() {
         text += QStringLiteral("  ") + command.syntax.name.leftJustified(17) + command.syntax.summary +
                 QLatin1Char('\n');
     text += QStringLiteral("\n'kestrion-cli COMMAND --help' tells more of one command.\n"
-                           "Exit status: 0 done, 1 failure, 2 wrong arguments, 130 interrupted.\n");
+                           "Exit status: 0 done, 1 failure, 2 wrong arguments, 3 saved but not compacted\n"
+                           "(the sweep is stored; its compaction or backup failed), 130 interrupted.\n");
     return text;
 }
 
 void print(const Console& console, const QString& text) {
     console.out << text.toLocal8Bit().constData();
     console.out.flush();
+}
+
+QString runTimeErrorLine(const db::DbError& error) {
+    return QStringLiteral("Run-time error '%1': %2").arg(error.number()).arg(error.text());
+}
+
+QString storedChangeText(db::StoredChange stored) {
+    return (stored == db::StoredChange::Sweep ? QStringLiteral("the sweep was saved")
+                                              : QStringLiteral("the saved run was deleted")) +
+           QStringLiteral("; only the compaction of the database or the renewal of its backups failed, "
+                          "so do not repeat it");
 }
 
 int usage(const Console& console, const QString& command, const QString& text) {
@@ -105,10 +118,14 @@ int runCommandLine(const QStringList& arguments, const Services& services, const
             if (status == ExitUsage)
                 console.err << "Try 'kestrion-cli " << command.syntax.name.toStdString() << " --help'.\n";
             return status;
+        } catch (const db::CompactionFailedAfterCommit& error) {
+            console.message(runTimeErrorLine(error));
+            console.message(storedChangeText(error.stored()));
+            return ExitStoredNotCompacted;
         } catch (const db::DbError& error) {
             // As the window shows it, on one line; every change is one transaction, so what was
             // stored before stays stored.
-            console.message(QStringLiteral("Run-time error '%1': %2").arg(error.number()).arg(error.text()));
+            console.message(runTimeErrorLine(error));
             return ExitFailure;
         } catch (const std::exception& error) {
             console.message(QString::fromLocal8Bit(error.what()));

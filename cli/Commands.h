@@ -28,7 +28,8 @@ struct Services {
 };
 
 // Runs one command line (without the program name) and returns the exit status. Never throws: a
-// database or file failure is one line with its number and text and status 1.
+// database or file failure is one line with its number and text and status 1; a compaction that
+// failed after its sweep was stored adds a line saying so and gives status 3.
 int runCommandLine(const QStringList& arguments, const Services& services, const Console& console);
 
 } // namespace kestrion::cli

@@ -9,7 +9,15 @@
 
 namespace kestrion::cli {
 
-enum ExitCode : int { ExitDone = 0, ExitFailure = 1, ExitUsage = 2, ExitInterrupted = 130 };
+// ExitStoredNotCompacted: the change (a sweep) is stored, only the compaction or the backups after it
+// failed; a script must not repeat it.
+enum ExitCode : int {
+    ExitDone = 0,
+    ExitFailure = 1,
+    ExitUsage = 2,
+    ExitStoredNotCompacted = 3,
+    ExitInterrupted = 130
+};
 
 // Where a command writes: results on `out`, messages on `err`. `errIsTerminal` turns progress on;
 // `interrupted` tells whether Ctrl-C has been pressed since the command began. `in` is set when

@@ -6,6 +6,7 @@
 #include "db/ScheduleStore.h"
 #include "platform/DateText.h"
 #include "platform/InstanceLock.h"
+#include "report/ReportFile.h"
 #include "report/ReportTables.h"
 #include "report/ReportWriter.h"
 #include "schedule/ScheduleMessages.h"
@@ -59,13 +60,38 @@ CommandSpec reportSpec() {
         QStringLiteral("Write the Free IP Report of a saved run."),
         QStringLiteral("The report is the file the window's \"Print Report...\" writes, byte for byte, to\n"
                        "standard output or to FILE. RANGE is the saved run's range as 'runs' lists it.\n\n"
-                       "  -o FILE   write the report to FILE (replaced if it exists)"),
+                       "  -o FILE   write the report to FILE ('-': standard output). A file is replaced\n"
+                       "            whole (it keeps its mode); a device or a pipe is written to; a\n"
+                       "            symbolic link or a folder is refused"),
         {{QStringLiteral("-o"), QStringLiteral("FILE")}},
         1,
         1};
 }
 
+namespace {
+
+// A file the report may not go to, named before anything is built or written; empty when it may.
+QString refusedReportFile(const QString& file) {
+    switch (report::namedFileKind(file)) {
+    case report::NamedFileKind::Link:
+        return QStringLiteral("report: '") + file +
+               QStringLiteral("' is a symbolic link; give the file it names (nothing was written)");
+    case report::NamedFileKind::Folder:
+        return QStringLiteral("report: '") + file + QStringLiteral("' is a folder (nothing was written)");
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
 int runReport(CommandContext& context) {
+    const QString file = context.args.values.value(QStringLiteral("-o"), QStringLiteral("-"));
+    const bool toStandardOutput = file == QStringLiteral("-");
+    if (const QString refusal = toStandardOutput ? QString() : refusedReportFile(file); !refusal.isEmpty()) {
+        context.console.message(refusal);
+        return ExitFailure;
+    }
     // Building the report rewrites the database's work tables, which the window's report reads too.
     const auto lock = takeInstanceLock(context.services);
     if (!lock) {
@@ -83,11 +109,15 @@ int runReport(CommandContext& context) {
         context.console.message(QStringLiteral("Data Not Found: ") + report::noDataFoundText());
         return ExitFailure;
     }
-    if (context.args.values.contains(QStringLiteral("-o"))) {
-        report::WriteReportFile(context.args.values.value(QStringLiteral("-o")), *content);
-    } else {
-        context.console.out.write(content->constData(), content->size());
-        context.console.out.flush();
+    if (!toStandardOutput) {
+        report::WriteNamedFile(file, *content);
+        return ExitDone;
+    }
+    context.console.out.write(content->constData(), content->size());
+    context.console.out.flush();
+    if (!context.console.out) {
+        context.console.message(QStringLiteral("report: standard output could not be written"));
+        return ExitFailure;
     }
     return ExitDone;
 }

@@ -1,5 +1,6 @@
 #include "app/SavedRunsPanel.h"
 #include "app/FatalError.h"
+#include "db/CompactAndBackup.h"
 #include "db/SavedRuns.h"
 #include "platform/DateText.h"
 #include "tests/support/fakes/AppFolder.h"
@@ -7,10 +8,12 @@
 #include "tests/support/fakes/FakeServices.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace kestrion;
@@ -247,4 +250,56 @@ TEST_F(PanelFixture, AMissingDatabaseShowsTheRunTimeErrorAndEndsTheEventLoop) {
     EXPECT_TRUE(fatal.ending());
     EXPECT_FALSE(app::runEventGuarded(fatal, boxes, [] {})) << "queued events start no new work";
     EXPECT_FALSE(QFile::exists(folder.paths.database()));
+}
+
+// The fatal box after a save whose sweep is committed but whose backup could not be renewed (a folder
+// stands at its name): the run-time error as always, and a line that the sweep is stored.
+TEST_F(PanelFixture, ACompactionFailingAfterTheSaveSaysTheSweepIsStored) {
+    ASSERT_TRUE(QDir(folder.dir.path()).mkpath("KRDB.bak/inside"));
+    app::FatalPath fatal;
+    QTimer::singleShot(0, [&] {
+        app::runEventGuarded(fatal, boxes, [&] {
+            panel.cmdSaveRun_Click("10.0.0.1-254", {{"10.0.0.1", "1"}});
+        });
+    });
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    guard.start(10000);
+
+    EXPECT_EQ(QCoreApplication::exec(), 1);
+    ASSERT_EQ(boxes.shown.size(), 1u) << "no \"Run saved.\" box before the failure";
+    EXPECT_EQ(boxes.shown[0].title, "Kestrion");
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Critical);
+    const QString& text = boxes.shown[0].text;
+    EXPECT_TRUE(text.startsWith("Run-time error '21':\n\nIs a directory: " + folder.file("KRDB.bak")))
+        << text.toStdString();
+    EXPECT_TRUE(text.endsWith("\n\nThe sweep was saved.  Only the compaction of the database and the renewal "
+                              "of its backups failed."))
+        << text.toStdString();
+    EXPECT_EQ(folder.count("SELECT numberofruns FROM tblSavedRuns"), 1);
+}
+
+TEST(FatalBoxText, OnlyAFailureAfterACommitAddsWhatIsStored) {
+    const db::DbError plain(28, "No space left on device: /f/KRDB.bak");
+    struct Row {
+        const char* name;
+        std::function<QString()> text;
+        QString expected;
+    } rows[] = {
+        {"any other failure", [&] { return app::fatalBoxText(plain); },
+         "Run-time error '28':\n\nNo space left on device: /f/KRDB.bak"},
+        {"after a save",
+         [&] { return app::fatalBoxText(db::CompactionFailedAfterCommit(plain, db::StoredChange::Sweep)); },
+         "Run-time error '28':\n\nNo space left on device: /f/KRDB.bak\n\nThe sweep was saved.  Only the "
+         "compaction of the database and the renewal of its backups failed."},
+        {"after a deletion",
+         [&] {
+             return app::fatalBoxText(db::CompactionFailedAfterCommit(plain, db::StoredChange::Deletion));
+         },
+         "Run-time error '28':\n\nNo space left on device: /f/KRDB.bak\n\nThe saved run was deleted.  Only "
+         "the compaction of the database and the renewal of its backups failed."},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(row.text(), row.expected) << row.name;
 }

@@ -8,8 +8,15 @@
 #include "tests/support/WindowFixture.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <functional>
+#include <iostream>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace kestrion::test {
 namespace {
@@ -147,6 +154,67 @@ TEST_F(CliDataCommands, ReportOfAnUnknownRangeSaysSoAsTheWindowDoes) {
     EXPECT_EQ(errLines(),
               QStringList{"kestrion-cli: Kestrion error.: Error. No matching record in the database.  "
                           "Please make sure an IP is selected."});
+}
+
+// Where -o sends the report: "-" is standard output; a link is refused before anything is built;
+// a device stays a device (a node of the null device's numbers in the test's folder, as root).
+TEST_F(CliDataCommands, ReportOutputGoesWhereItIsNamedAndNeverThroughALink) {
+    addRun(1, "10.0.0.1-254");
+    world.folder.exec("INSERT INTO tblSuccess VALUES (1, '2026-03-01 08:00:00', '10.0.0.7', '1');");
+    ASSERT_EQ(run({"report", "10.0.0.1-254"}), cli::ExitDone);
+    const QByteArray report = QByteArray::fromStdString(out.str());
+    QTemporaryDir folder;
+    QTemporaryDir elsewhere;
+    // A file named "-" would land in the current folder.
+    struct CurrentFolder {
+        QString previous = QDir::currentPath();
+        ~CurrentFolder() { QDir::setCurrent(previous); }
+    } current;
+    ASSERT_TRUE(QDir::setCurrent(folder.path()));
+    struct Row {
+        const char* name;
+        const char* file;
+        std::function<bool(const QString& at)> prepare; // false: cannot be made here
+        int status;
+        bool toStandardOutput;
+        const char* error; // the start of the one line on standard error
+    };
+    const QString target = elsewhere.filePath("target");
+    const Row rows[] = {
+        {"'-': standard output, no file of that name", "-", [](const QString&) { return true; },
+         cli::ExitDone, true, nullptr},
+        {"a link: refused, its target neither made nor written", "link.txt",
+         [&](const QString& at) { return QFile::link(target, at); }, cli::ExitFailure, false,
+         "kestrion-cli: report: '"},
+        {"a device: written to, still a device", "null",
+         [](const QString& at) {
+             return ::mknod(QFile::encodeName(at).constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+         },
+         cli::ExitDone, false, nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString at = folder.filePath(row.file);
+        if (!row.prepare(at)) {
+            std::cout << "[ NOTE ] " << row.name << ": cannot be made here\n";
+            continue;
+        }
+        const QStringList before = QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        EXPECT_EQ(run({"report", "10.0.0.1-254", "-o", row.file}), row.status) << err.str();
+        EXPECT_EQ(QByteArray::fromStdString(out.str()), row.toStandardOutput ? report : QByteArray());
+        if (row.error) {
+            ASSERT_EQ(errLines().size(), 1);
+            EXPECT_TRUE(errLines()[0].startsWith(QLatin1String(row.error))) << errLines()[0].toStdString();
+        } else {
+            EXPECT_TRUE(errLines().isEmpty()) << err.str();
+        }
+        EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+        EXPECT_FALSE(QFileInfo::exists(target));
+    }
+    struct stat device {};
+    if (::lstat(QFile::encodeName(folder.filePath("null")).constData(), &device) == 0) {
+        EXPECT_TRUE(S_ISCHR(device.st_mode)) << std::oct << device.st_mode;
+    }
 }
 
 TEST_F(CliDataCommands, ADatabaseFailureIsOneLineWithNumberAndText) {

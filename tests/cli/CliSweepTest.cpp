@@ -5,6 +5,7 @@
 #include "platform/InstanceLock.h"
 #include "sweep/SweepRules.h"
 
+#include <QDir>
 #include <QFile>
 
 namespace kestrion::test {
@@ -107,6 +108,25 @@ TEST_F(CliSweep, SaveCountsTheSweepUnderTheSaveButtonsRangeAndCompacts) {
                            "10.0.0.2 3 2026-03-14 14:30:00", "10.0.0.3 4 2026-03-14 14:30:00"}));
     EXPECT_TRUE(QFile::exists(world.folder.file("KRDB.bak")));
     EXPECT_TRUE(QFile::exists(world.folder.file("KRDB.old")));
+}
+
+// A script must tell "saved, only the backups failed" from "not saved", or its retry counts the
+// sweep twice. Here a folder stands where the backup goes, so its renewal fails after the commit.
+TEST_F(CliSweep, ASaveWhoseCompactionFailsSaysTheSweepIsStored) {
+    world.echo.answer("10.0.0.2", 3);
+    ASSERT_TRUE(QDir(world.folder.dir.path()).mkpath("KRDB.bak/inside"));
+
+    EXPECT_EQ(run({"sweep", "10.0.0.1-3", "--save"}), cli::ExitStoredNotCompacted);
+    EXPECT_EQ(static_cast<int>(cli::ExitStoredNotCompacted), 3);
+
+    EXPECT_EQ(runs("10.0.0.1-3"), 1);
+    EXPECT_EQ(saved("10.0.0.1-3").size(), 1);
+    ASSERT_EQ(errLines().size(), 2) << err.str();
+    EXPECT_TRUE(errLines()[0].startsWith("kestrion-cli: Run-time error '21': "))
+        << errLines()[0].toStdString();
+    EXPECT_TRUE(errLines()[0].contains("KRDB.bak")) << errLines()[0].toStdString();
+    EXPECT_TRUE(errLines()[1].startsWith("kestrion-cli: the sweep was saved; only the compaction"))
+        << errLines()[1].toStdString();
 }
 
 TEST_F(CliSweep, CtrlCStopsBeforeTheNextAddressAndSavesNothing) {
