@@ -57,9 +57,13 @@ public:
         }
         if (!fd_)
             fileFailure(errno, QStringLiteral("Cannot create"), finalPath_);
+        if (mode && ::fchmod(fd_.get(), *mode) != 0) {
+            // No destructor runs for a constructor that throws.
+            const int error = errno;
+            ::unlink(nativePath(path_).constData());
+            fileFailure(error, QStringLiteral("Cannot create"), finalPath_);
+        }
         made_ = true;
-        if (mode && ::fchmod(fd_.get(), *mode) != 0)
-            fileFailure(errno, QStringLiteral("Cannot create"), finalPath_);
     }
     ~TemporaryFile() {
         if (made_)
