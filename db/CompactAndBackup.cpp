@@ -86,20 +86,21 @@ QString resolvedPath(const QString& path) {
 
 // Removes a work folder and the files in it; never follows a link (unlinkat removes the name only).
 void removeWorkFolder(const QString& path) noexcept {
-    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
+    platform::UniqueFd fd(
+        ::open(nativePath(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd)
         return;
     struct CloseDir {
         void operator()(DIR* d) const { ::closedir(d); }
     };
-    const std::unique_ptr<DIR, CloseDir> dir(::fdopendir(fd));
-    if (!dir) {
-        ::close(fd);
+    // On success the directory stream owns the descriptor and closes it.
+    const std::unique_ptr<DIR, CloseDir> dir(::fdopendir(fd.get()));
+    if (!dir)
         return;
-    }
+    const int folder = fd.release();
     while (const dirent* entry = ::readdir(dir.get())) {
         if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-            ::unlinkat(fd, entry->d_name, 0);
+            ::unlinkat(folder, entry->d_name, 0);
     }
     ::rmdir(nativePath(path).constData());
 }
