@@ -57,7 +57,8 @@ int carryOut(CommandContext& context, const db::StoredSchedule& due) {
     const platform::StoredOptions stored = platform::readStoredOptions(context.services.settings);
 
     sweep::SweepEngine engine(context.services.echo, &context.services.components);
-    ConsoleSweep observer(console, false);
+    // Whoever started it, a scheduled run asks nobody, as in the window.
+    ConsoleSweep observer(console, false, ConsoleSweep::Questions::NeverAsk);
     const sweep::SweepResult result =
         engine.run({range.octet1, range.octet2, range.octet3, range.firstHost, range.lastHost},
                    {stored.Timeout, stored.PacketSize}, observer);

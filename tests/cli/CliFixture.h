@@ -30,13 +30,14 @@ protected:
     std::ostringstream err;
     bool errIsTerminal = false;
     std::function<bool()> interrupted = [] { return false; };
+    std::istream* in = nullptr; // someone at a terminal who answers questions
 
     int run(const QStringList& arguments) {
         out.str(std::string());
         err.str(std::string());
         const cli::Services services{
             *echo, world.clock, *world.settings, world.components, world.folder.paths, lockFile};
-        const cli::Console console{out, err, errIsTerminal, interrupted};
+        const cli::Console console{out, err, errIsTerminal, interrupted, in};
         return cli::runCommandLine(arguments, services, console);
     }
 

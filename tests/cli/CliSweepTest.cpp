@@ -304,6 +304,26 @@ TEST_F(CliRunDue, WithoutAnEchoSocketTheScheduleIsUsedUpAndNothingSaved) {
     EXPECT_TRUE(schedules().isEmpty());
 }
 
+TEST_F(CliRunDue, FromATerminalItAsksNothingAndJudgesAsTheWindowsScheduledRun) {
+    world.echo.fail("10.0.0.2", DestNetUnreachable, 1, FakeEcho::value("10.0.0.254")); // a router's 3/0
+    world.echo.answerFrom("10.0.0.3", "10.0.0.77");                                    // someone else answers
+    world.echo.answer("10.0.0.7", 2);
+    addSchedule("2026-03-14 09:30:00", "10.0.0.1-254");
+    // Someone at the terminal who would cancel every question put to them.
+    std::istringstream answers("cancel\nn\ncancel\n");
+    in = &answers;
+
+    EXPECT_EQ(run({"run-due"}), cli::ExitDone) << err.str();
+
+    EXPECT_EQ(world.echo.sent.size(), 254u);
+    EXPECT_EQ(saved("10.0.0.1-254"), QStringList{"10.0.0.7 2 2026-03-14 09:30:00"});
+    EXPECT_EQ(runs("10.0.0.1-254"), 2);
+    EXPECT_TRUE(schedules().isEmpty()) << "used up";
+    EXPECT_EQ(answers.tellg(), 0) << "an answer was read";
+    EXPECT_FALSE(QString::fromStdString(err.str()).contains("[ok/cancel]")) << err.str();
+    EXPECT_FALSE(QString::fromStdString(err.str()).contains("[y/n]")) << err.str();
+}
+
 TEST_F(CliRunDue, CtrlCLeavesTheRunUnsaved) {
     addSchedule("2026-03-14 09:30:00", "10.0.0.1-254");
     bool pressed = false;
