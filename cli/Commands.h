@@ -24,7 +24,6 @@ struct Services {
     platform::SettingsStore& settings;
     com::ComponentFactory& components;
     platform::AppPaths paths;
-    QString lockFile; // empty: the window's own instance lock
 };
 
 // Runs one command line (without the program name) and returns the exit status. Never throws: a

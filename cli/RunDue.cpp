@@ -5,7 +5,7 @@
 #include "cli/DataCommands.h"
 #include "db/SavedRuns.h"
 #include "db/ScheduleStore.h"
-#include "platform/InstanceLock.h"
+#include "platform/DatabaseLock.h"
 #include "platform/Settings.h"
 #include "schedule/ScheduleTimer.h"
 #include "sweep/SweepEngine.h"
@@ -22,6 +22,7 @@ CommandSpec runDueSpec() {
             "swept (1 to 254 of its block, the stored Timeout and PacketSize, no questions), saved under\n"
             "its range and deleted; schedules whose minute has passed are deleted and named on standard\n"
             "error. While the window runs it carries schedules out itself, and this does nothing.\n"
+
             "The systemd user timer kestrion-schedules.timer runs this once a minute:\n"
             "  systemctl --user enable --now kestrion-schedules.timer"),
         {},
@@ -84,9 +85,14 @@ int carryOut(CommandContext& context, const db::StoredSchedule& due) {
 } // namespace
 
 int runRunDue(CommandContext& context) {
+    const platform::DatabaseLock lock(context.services.paths.database(), platform::LockHolder::Command);
+    if (lock.outcome() == platform::DatabaseLock::Outcome::NoLockFile) {
+        context.console.message(QStringLiteral("run-due: ") + noLockText(lock.detail()) +
+                                QStringLiteral("; the schedules stay stored"));
+        return ExitFailure;
+    }
     // The window carries schedules out while it runs; another run-due at work has taken this minute.
-    const auto lock = takeInstanceLock(context.services);
-    if (!lock)
+    if (!lock.acquired())
         return ExitDone;
 
     db::ScheduleStore store(context.services.paths, context.database);

@@ -24,8 +24,7 @@ int main(int argc, char** argv) {
         clock,
         settings,
         components,
-        kestrion::platform::AppPaths::forExecutable(QCoreApplication::applicationDirPath()),
-        QString()};
+        kestrion::platform::AppPaths::forExecutable(QCoreApplication::applicationDirPath())};
 
     const kestrion::cli::InterruptScope interrupt;
     const bool terminal = ::isatty(STDERR_FILENO) == 1;

@@ -5,7 +5,7 @@
 #include "db/Database.h"
 #include "platform/DateText.h"
 #include "platform/IcmpSocketEcho.h"
-#include "platform/InstanceLock.h"
+#include "platform/DatabaseLock.h"
 #include "platform/com/RegistryComponentFactory.h"
 #include "tests/support/Harness.h"
 #include "tests/support/ResolverRegistration.h"
@@ -166,13 +166,10 @@ TEST(CliNetwork, RunDueLeavesTheScheduleToARunningWindow) {
     const QByteArray before = file.readAll();
     file.close();
 
-    // The lock the window takes at its start, found where the window looks for it.
-    const QByteArray ownRuntime = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(cli.runtime()));
-    const platform::InstanceLock window;
-    qputenv("XDG_RUNTIME_DIR", ownRuntime);
+    // The lock the window takes at its start, beside the database.
+    const platform::DatabaseLock window(cli.database(), platform::LockHolder::Window);
     ASSERT_TRUE(window.acquired());
-    ASSERT_TRUE(QFile::exists(cli.runtime() + "/kestrion.lock"));
+    ASSERT_TRUE(QFile::exists(cli.database() + ".lock"));
 
     std::string output;
     EXPECT_EQ(cli.run(net.client(), {"run-due"}, &output), 0);

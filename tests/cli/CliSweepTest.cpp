@@ -2,7 +2,6 @@
 // saved and deleted, and what stops them.
 #include "CliFixture.h"
 
-#include "platform/InstanceLock.h"
 #include "sweep/SweepRules.h"
 
 #include <QDir>
@@ -156,8 +155,8 @@ TEST_F(CliSweep, NoEchoSocketSaysWhyAndSavesNothing) {
 }
 
 TEST_F(CliSweep, SaveWaitsForNobodyWhileTheLockIsHeld) {
-    const platform::InstanceLock window(lockFile);
-    ASSERT_TRUE(window.acquired());
+    const auto window = holdLock(platform::LockHolder::Window);
+    ASSERT_TRUE(window->acquired());
 
     EXPECT_EQ(run({"sweep", "10.0.0.1-3", "--save"}), cli::ExitFailure);
 
@@ -280,8 +279,8 @@ TEST_F(CliRunDue, ARunningWindowKeepsItsSchedules) {
     addSchedule("2026-03-14 09:30:00", "10.0.0.1-254");
     addSchedule("2026-03-14 09:00:00", "10.0.5.1-20");
     const QByteArray before = world.folder.bytes("KRdb.mdb");
-    const platform::InstanceLock window(lockFile);
-    ASSERT_TRUE(window.acquired());
+    const auto window = holdLock(platform::LockHolder::Window);
+    ASSERT_TRUE(window->acquired());
 
     EXPECT_EQ(run({"run-due"}), cli::ExitDone);
 
