@@ -153,9 +153,9 @@ CommandSpec scheduleAddSpec() {
             2};
 }
 
-void expirePastSchedules(CommandContext& context) {
+void expirePastSchedules(CommandContext& context, const std::optional<QDateTime>& before) {
     db::ScheduleStore store(context.services.paths, context.database);
-    store.refresh(context.services.clock.now(), std::nullopt, [&](const db::StoredSchedule& schedule) {
+    store.refresh(before.value_or(context.services.clock.now()), std::nullopt, [&](const db::StoredSchedule& schedule) {
         context.console.message(QStringLiteral("Schedule Expired: ") +
                                 schedule::expiredScheduleText(schedule));
     });

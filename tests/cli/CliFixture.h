@@ -24,6 +24,7 @@ namespace kestrion::test {
 class CliFixture : public ::testing::Test {
 protected:
     FakeWorld world;
+    std::chrono::milliseconds lockWait{2000}; // how long run-due waits for another command
     platform::EchoService* echo = &world.echo;
     std::ostringstream out;
     std::ostringstream err;
@@ -35,7 +36,7 @@ protected:
         out.str(std::string());
         err.str(std::string());
         const cli::Services services{
-            *echo, world.clock, *world.settings, world.components, world.folder.paths};
+            *echo, world.clock, *world.settings, world.components, world.folder.paths, lockWait};
         const cli::Console console{out, err, errIsTerminal, interrupted, in};
         return cli::runCommandLine(arguments, services, console);
     }
