@@ -4,8 +4,8 @@
 #include "db/Database.h"
 #include "db/SavedRuns.h"
 #include "db/ScheduleStore.h"
-#include "platform/DateText.h"
 #include "platform/DatabaseLock.h"
+#include "platform/DateText.h"
 #include "report/ReportFile.h"
 #include "report/ReportTables.h"
 #include "report/ReportWriter.h"
@@ -155,10 +155,11 @@ CommandSpec scheduleAddSpec() {
 
 void expirePastSchedules(CommandContext& context, const std::optional<QDateTime>& before) {
     db::ScheduleStore store(context.services.paths, context.database);
-    store.refresh(before.value_or(context.services.clock.now()), std::nullopt, [&](const db::StoredSchedule& schedule) {
-        context.console.message(QStringLiteral("Schedule Expired: ") +
-                                schedule::expiredScheduleText(schedule));
-    });
+    store.refresh(before.value_or(context.services.clock.now()), std::nullopt,
+                  [&](const db::StoredSchedule& schedule) {
+                      context.console.message(QStringLiteral("Schedule Expired: ") +
+                                              schedule::expiredScheduleText(schedule));
+                  });
 }
 
 namespace {

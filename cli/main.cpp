@@ -20,10 +20,7 @@ int main(int argc, char** argv) {
     kestrion::platform::SettingsStore settings;
     kestrion::com::RegistryComponentFactory components;
     const kestrion::cli::Services services{
-        echo,
-        clock,
-        settings,
-        components,
+        echo, clock, settings, components,
         kestrion::platform::AppPaths::forExecutable(QCoreApplication::applicationDirPath())};
 
     const kestrion::cli::InterruptScope interrupt;

@@ -29,7 +29,8 @@ LockHolder holderIn(int fd) {
     for (int attempt = 0; attempt < 20; ++attempt) {
         char text[64] = {};
         const ssize_t got = ::pread(fd, text, sizeof text - 1, 0);
-        const QList<QByteArray> words = QByteArray(text, got > 0 ? static_cast<int>(got) : 0).simplified().split(' ');
+        const QList<QByteArray> words =
+            QByteArray(text, got > 0 ? static_cast<int>(got) : 0).simplified().split(' ');
         if (words.size() == 2 && words[1] == "window")
             return LockHolder::Window;
         if (words.size() == 2 && words[1] == "command")

@@ -94,14 +94,16 @@ TEST(ScheduleDuringSweep, ExitDuringTheScheduledSweepSavesNothingAndKeepsTheSche
             return;
         exitPressedInScheduledRun = window.state().sweep.ScheduledRunActive;
         QPushButton* exit = control<QPushButton>(window, "cmdExit(2)");
-        QMetaObject::invokeMethod(exit, [exit] { exit->click(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            exit, [exit] { exit->click(); }, Qt::QueuedConnection);
     };
     window.timerSchedule_Timer();
 
     ASSERT_TRUE(exitPressedInScheduledRun);
     EXPECT_EQ(world.echo.sent.size(), 3u) << "the sweep ended at its next check";
     EXPECT_FALSE(window.isVisible());
-    EXPECT_NE(control<app::StatusBar>(window, "sbStatus")->panel(1), QStringLiteral("Scheduled run complete."));
+    EXPECT_NE(control<app::StatusBar>(window, "sbStatus")->panel(1),
+              QStringLiteral("Scheduled run complete."));
     EXPECT_TRUE(world.folder.bytes("KRdb.mdb") == before) << "the database changed";
     EXPECT_EQ(world.folder.count("SELECT count(*) FROM tblSuccess"), 0);
     EXPECT_EQ(world.folder.count("SELECT NumberOfRuns FROM tblSavedRuns WHERE RunNo = 2"), 1);

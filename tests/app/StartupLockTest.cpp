@@ -79,14 +79,17 @@ struct NoLockCase {
 
 TEST(StartupLock, NoLockFileMeansNoWindowAndABoxThatSaysWhy) {
     const NoLockCase cases[] = {
-        {"a folder", [](const QString& lock, const QString&) { return QDir().mkdir(lock); }, "Is a directory"},
+        {"a folder", [](const QString& lock, const QString&) { return QDir().mkdir(lock); },
+         "Is a directory"},
         {"a dangling link",
          [](const QString& lock, const QString& folder) {
              return QFile::link(folder + QStringLiteral("/elsewhere"), lock);
          },
          "Too many levels of symbolic links"},
         {"a pipe",
-         [](const QString& lock, const QString&) { return ::mkfifo(QFile::encodeName(lock).constData(), 0600) == 0; },
+         [](const QString& lock, const QString&) {
+             return ::mkfifo(QFile::encodeName(lock).constData(), 0600) == 0;
+         },
          "not a regular file"},
     };
     for (const NoLockCase& c : cases) {
@@ -103,7 +106,7 @@ TEST(StartupLock, NoLockFileMeansNoWindowAndABoxThatSaysWhy) {
         ASSERT_EQ(world.boxes.shown.size(), 1u);
         EXPECT_EQ(world.boxes.last().title, QStringLiteral("Kestrion Error"));
         EXPECT_EQ(world.boxes.last().text, app::noDatabaseLockText(lockFileOf(world) + QStringLiteral(": ") +
-                                                                     QLatin1String(c.reason)));
+                                                                   QLatin1String(c.reason)));
         EXPECT_EQ(world.boxes.last().icon, platform::MsgIcon::Critical);
         EXPECT_FALSE(world.boxes.last().text.contains(QLatin1String("already running")));
         EXPECT_EQ(world.folder.bytes("KRdb.mdb"), before);

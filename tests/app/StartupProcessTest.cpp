@@ -33,7 +33,8 @@ QString install(const QTemporaryDir& dir) {
     if (!QDir().mkpath(appFolder) || !QFile::copy(QStringLiteral(KESTRION_EXECUTABLE), program) ||
         !QFile::copy(built + QStringLiteral("/KRdb.mdb"), appFolder + QStringLiteral("/KRdb.mdb")))
         return {};
-    QFile(appFolder + QStringLiteral("/KRdb.mdb")).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QFile(appFolder + QStringLiteral("/KRdb.mdb"))
+        .setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return program;
 }
 

@@ -159,8 +159,8 @@ TEST_F(CliDataCommands, WithoutALockFileNothingIsWrittenAndNothingClaimsToBeRunn
         EXPECT_TRUE(outLines().isEmpty());
     }
     EXPECT_EQ(run({"run-due"}), cli::ExitFailure);
-    EXPECT_EQ(errLines(),
-              QStringList{QStringLiteral("kestrion-cli: run-due: ") + why + QStringLiteral("; the schedules stay stored")});
+    EXPECT_EQ(errLines(), QStringList{QStringLiteral("kestrion-cli: run-due: ") + why +
+                                      QStringLiteral("; the schedules stay stored")});
     EXPECT_TRUE(world.echo.sent.empty());
     EXPECT_EQ(world.folder.bytes("KRdb.mdb"), before);
     // Reading needs no lock.

@@ -4,9 +4,9 @@
 // sweep --save against the window's Save.
 #include "app/MainWindow.h"
 #include "db/Database.h"
+#include "platform/DatabaseLock.h"
 #include "platform/DateText.h"
 #include "platform/IcmpSocketEcho.h"
-#include "platform/DatabaseLock.h"
 #include "platform/com/RegistryComponentFactory.h"
 #include "tests/support/Harness.h"
 #include "tests/support/ResolverRegistration.h"
@@ -251,11 +251,12 @@ TEST(CliNetwork, RunDueWaitsForASweepThatHoldsTheDatabaseThenCarriesOutItsSchedu
             if (!sweep.waitForStarted(5000) ||
                 !QTest::qWaitFor([&] { return lockNote(cli).endsWith(" command\n"); }, 5000))
                 return -1;
-            refusedStatus = cli.run("", {"schedule", "add", "127.0.0.1-254", "2099-01-01 10:00"}, &refused,
-                                    otherSession);
+            refusedStatus =
+                cli.run("", {"schedule", "add", "127.0.0.1-254", "2099-01-01 10:00"}, &refused, otherSession);
             const int runDueStatus = cli.run(net.client(), {"run-due"}, runDue, otherSession);
             // The sweep's own save is there already: run-due went on only once the sweep had ended.
-            sweepEndedFirst = cli.count("SELECT count(*) FROM tblSavedRuns WHERE runip = '10.1.9.1-254';") == 1;
+            sweepEndedFirst =
+                cli.count("SELECT count(*) FROM tblSavedRuns WHERE runip = '10.1.9.1-254';") == 1;
             sweep.waitForFinished(30000);
             sweepStatus = sweep.exitCode();
             return runDueStatus;

@@ -89,7 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
                  Outcome::NoLockFile, LockHolder::Unknown, ": Is a directory"},
         LockCase{"ALinkInItsPlace",
                  [](const QString& folder) {
-                     QFile::link(folder + QStringLiteral("/elsewhere"), folder + QStringLiteral("/KRdb.mdb.lock"));
+                     QFile::link(folder + QStringLiteral("/elsewhere"),
+                                 folder + QStringLiteral("/KRdb.mdb.lock"));
                      return nullptr;
                  },
                  Outcome::NoLockFile, LockHolder::Unknown, ": Too many levels of symbolic links"},
