@@ -87,10 +87,6 @@ int carryOut(CommandContext& context, const db::StoredSchedule& due) {
     return ExitDone;
 }
 
-} // namespace
-
-namespace {
-
 // Waits while another command holds the database's lock: a schedule falling due meanwhile is carried
 // out once it ends, as the window does after the user's own sweep. The window's lock is not waited
 // for: the window carries out the schedules itself.
