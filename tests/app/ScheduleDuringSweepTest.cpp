@@ -93,7 +93,7 @@ TEST(ScheduleDuringSweep, ExitDuringTheScheduledSweepSavesNothingAndKeepsTheSche
         if (destination != FakeEcho::value("10.1.2.3"))
             return;
         exitPressedInScheduledRun = window.state().sweep.ScheduledRunActive;
-        QPushButton* exit = control<QPushButton>(window, "cmdExit(2)");
+        auto* exit = control<QPushButton>(window, "cmdExit(2)");
         QMetaObject::invokeMethod(
             exit, [exit] { exit->click(); }, Qt::QueuedConnection);
     };

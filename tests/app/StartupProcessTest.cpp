@@ -28,7 +28,7 @@ QProcessEnvironment isolated(const QTemporaryDir& dir) {
 // and so its lock, belong to this test alone. Returns the program's path.
 QString install(const QTemporaryDir& dir) {
     const QString appFolder = dir.filePath(QStringLiteral("app"));
-    const QString program = appFolder + QStringLiteral("/kestrion");
+    QString program = appFolder + QStringLiteral("/kestrion");
     const QString built = QFileInfo(QStringLiteral(KESTRION_EXECUTABLE)).path();
     if (!QDir().mkpath(appFolder) || !QFile::copy(QStringLiteral(KESTRION_EXECUTABLE), program) ||
         !QFile::copy(built + QStringLiteral("/KRdb.mdb"), appFolder + QStringLiteral("/KRdb.mdb")))
