@@ -29,6 +29,10 @@ void ScheduledRun::carryOut(const QDateTime& scheddate, const QString& schedip) 
     parts_.timerSchedule.stop();
     parts_.range.FillAddressBoxes(schedip);
     parts_.sweep.cmdPing_Click();
+    // Exit (or the close box) during the sweep ends the program as during the user's own sweep: the
+    // partial sweep is not saved or counted, the backups stay as they are and the schedule stays stored.
+    if (state_.StopRequest == QStringLiteral("Exit"))
+        return;
     if (const QString refusal = parts_.sweep.lastRefusal(); !refusal.isEmpty()) {
         endWithoutSweep(scheddate, schedip, refusal);
         return;

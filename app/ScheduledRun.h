@@ -31,7 +31,8 @@ struct ScheduledRunParts {
 };
 
 // Carries out a due schedule: the Ping tab, Reset, the range, Ping, then the save, the deletion of the
-// schedule and the refresh, with every question of the sweep and the save answered unasked.
+// schedule and the refresh, with every question of the sweep and the save answered unasked. Exit during
+// the sweep leaves all of it undone.
 class ScheduledRun final : public schedule::ScheduledRunner {
 public:
     ScheduledRun(const ScheduledRunParts& parts, sweep::SweepState& state);

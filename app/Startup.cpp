@@ -4,11 +4,11 @@
 #include "app/MainWindow.h"
 #include "app/Splash.h"
 #include "platform/AppTitle.h"
-#include "platform/InstanceLock.h"
+#include "platform/DatabaseLock.h"
 #include "platform/MessageBoxes.h"
 
 #include <QApplication>
-#include <cstdio>
+#include <QFileInfo>
 
 namespace kestrion::app {
 
@@ -17,14 +17,28 @@ Running::Running(Running&&) noexcept = default;
 Running& Running::operator=(Running&&) noexcept = default;
 Running::~Running() = default;
 
-Running StartUp(const Services& services, const QString& lockFile) {
+QString noDatabaseLockText(const QString& detail) {
+    return QStringLiteral("Kestrion cannot lock its database, so it does not start: another Kestrion "
+                          "writing the same file at the same time could lose or damage saved runs.") +
+           QLatin1Char('\r') + QLatin1Char('\r') + detail;
+}
+
+Running StartUp(const Services& services) {
     Running running;
-    running.lock = std::make_unique<platform::InstanceLock>(lockFile);
-    if (running.lock->outcome() == platform::InstanceLock::Outcome::NoLockFile)
-        std::fprintf(stderr,
-                     "Kestrion: no lock file could be made (%s); single-instance protection is off.\n",
-                     qPrintable(running.lock->detail()));
-    if (running.lock->outcome() == platform::InstanceLock::Outcome::HeldByAnother) {
+    running.lock =
+        std::make_unique<platform::DatabaseLock>(services.paths.database(), platform::LockHolder::Window);
+    // A data folder that does not exist holds no database to guard: start-up goes on to fail where it
+    // opens the database, with the error that names the missing folder.
+    if (running.lock->outcome() == platform::DatabaseLock::Outcome::NoLockFile &&
+        QFileInfo(services.paths.dataFolder).isDir()) {
+        services.boxes.show(platform::appTitle() + QStringLiteral(" Error"),
+                            noDatabaseLockText(running.lock->detail()), platform::MsgButtons::Ok,
+                            platform::MsgIcon::Critical);
+        running.lock.reset();
+        running.exitStatus = 1;
+        return running;
+    }
+    if (running.lock->outcome() == platform::DatabaseLock::Outcome::HeldByAnother) {
         services.boxes.show(platform::appTitle(), QStringLiteral("Kestrion is already running."),
                             platform::MsgButtons::Ok, platform::MsgIcon::None);
         running.lock.reset();
@@ -46,7 +60,7 @@ Running StartUp(const Services& services, const QString& lockFile) {
 int Main(const Services& services) {
     Running running = StartUp(services);
     if (!running.window)
-        return services.fatal.ending() ? 1 : 0;
+        return services.fatal.ending() ? 1 : running.exitStatus;
     return QApplication::exec();
 }
 

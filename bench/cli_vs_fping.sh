@@ -31,7 +31,7 @@ cleanup() {
 trap cleanup EXIT
 ip netns add "$ns"
 ip -n "$ns" link set lo up
-# Settings and instance lock of the bench's own; the sweep reads the stored options only.
+# Settings and runtime folder of the bench's own; the sweep reads the stored options only.
 mkdir -p "$scratch/home" "$scratch/runtime"
 chmod 700 "$scratch/runtime"
 export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config" XDG_RUNTIME_DIR="$scratch/runtime"

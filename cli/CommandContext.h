@@ -8,7 +8,7 @@
 #include <memory>
 
 namespace kestrion::platform {
-class InstanceLock;
+class DatabaseLock;
 }
 
 namespace kestrion::cli {
@@ -26,12 +26,14 @@ struct CommandContext {
     ConsoleBoxes boxes;
 };
 
-// The window's instance lock, taken for a command that changes the database: the window and another
-// command never work on the file meanwhile (a save ends by replacing the file with its compacted copy).
-// Null when it is held elsewhere.
-std::unique_ptr<platform::InstanceLock> takeInstanceLock(const Services& services);
+// The database's lock, the one the window holds, taken for a command that changes the database: the
+// window and another command never work on the file meanwhile (a save ends by replacing the file with
+// its compacted copy). Null after saying on standard error why it cannot be had.
+std::unique_ptr<platform::DatabaseLock> lockDatabase(const CommandContext& context);
 
 // The one line for a lock held elsewhere.
 QString lockHeldText();
+// The one line for a lock that cannot be had at all; `detail` names the lock file and the reason.
+QString noLockText(const QString& detail);
 
 } // namespace kestrion::cli

@@ -7,7 +7,7 @@
 #include "cli/SweepCommand.h"
 #include "db/CompactAndBackup.h"
 #include "db/Database.h"
-#include "platform/InstanceLock.h"
+#include "platform/DatabaseLock.h"
 
 #include <functional>
 
@@ -71,17 +71,31 @@ int usage(const Console& console, const QString& command, const QString& text) {
 
 } // namespace
 
-std::unique_ptr<platform::InstanceLock> takeInstanceLock(const Services& services) {
-    auto lock = std::make_unique<platform::InstanceLock>(services.lockFile);
-    if (!lock->acquired())
-        return nullptr;
-    return lock;
+std::unique_ptr<platform::DatabaseLock> lockDatabase(const CommandContext& context) {
+    auto lock = std::make_unique<platform::DatabaseLock>(context.services.paths.database(),
+                                                         platform::LockHolder::Command);
+    switch (lock->outcome()) {
+    case platform::DatabaseLock::Outcome::Acquired:
+        return lock;
+    case platform::DatabaseLock::Outcome::HeldByAnother:
+        context.console.message(lockHeldText());
+        break;
+    case platform::DatabaseLock::Outcome::NoLockFile:
+        context.console.message(noLockText(lock->detail()));
+        break;
+    }
+    return nullptr;
 }
 
 QString lockHeldText() {
     return QStringLiteral(
-        "Kestrion is already running (its window or another kestrion-cli holds the instance "
+        "Kestrion is already running (its window or another kestrion-cli holds the database's "
         "lock); try again when it has ended");
+}
+
+QString noLockText(const QString& detail) {
+    return QStringLiteral("the database cannot be locked (") + detail +
+           QStringLiteral("), so nothing was changed: another Kestrion could be writing it");
 }
 
 int runCommandLine(const QStringList& arguments, const Services& services, const Console& console) {

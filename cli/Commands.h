@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <chrono>
 
 namespace kestrion::platform {
 class EchoService;
@@ -24,7 +25,8 @@ struct Services {
     platform::SettingsStore& settings;
     com::ComponentFactory& components;
     platform::AppPaths paths;
-    QString lockFile; // empty: the window's own instance lock
+    // How long run-due waits for another command that holds the database's lock.
+    std::chrono::milliseconds lockWait = std::chrono::hours(1);
 };
 
 // Runs one command line (without the program name) and returns the exit status. Never throws: a

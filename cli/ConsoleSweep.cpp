@@ -4,8 +4,8 @@
 
 namespace kestrion::cli {
 
-ConsoleSweep::ConsoleSweep(const Console& console, bool printRows)
-    : console_(console), printRows_(printRows) {}
+ConsoleSweep::ConsoleSweep(const Console& console, bool printRows, Questions questions)
+    : console_(console), printRows_(printRows), questions_(questions) {}
 
 ConsoleSweep::~ConsoleSweep() {
     clearProgress();
@@ -48,15 +48,15 @@ int ConsoleSweep::ask(const sweep::SweepQuestion& question) {
     clearProgress();
     const bool yesNo = question.buttons == platform::MsgButtons::YesNo;
     const bool okCancel = question.buttons == platform::MsgButtons::OkCancel;
-    if (!console_.in || !(yesNo || okCancel)) {
+    if (questions_ == Questions::NeverAsk || !console_.in || !(yesNo || okCancel)) {
         console_.message(question.title + QStringLiteral(": ") + question.text);
-        return question.goOnAnswer;
+        return sweep::unaskedAnswer(question);
     }
     console_.message(question.title + QStringLiteral(": ") + question.text +
                      (yesNo ? QStringLiteral(" [y/n]") : QStringLiteral(" [ok/cancel]")));
     std::string answer;
     if (!std::getline(*console_.in, answer) || answer.empty())
-        return question.goOnAnswer;
+        return sweep::unaskedAnswer(question);
     const char first = static_cast<char>(std::tolower(static_cast<unsigned char>(answer.front())));
     if (yesNo)
         return first == 'n' ? platform::AnswerNo : platform::AnswerYes;

@@ -10,11 +10,12 @@ namespace kestrion::cli {
 
 // The sweep engine's observer for a command: answering addresses as rows (and, when asked for, lines
 // on standard output), progress on standard error while it is a terminal, Ctrl-C as Cancel at the next
-// address. A question is put to someone at a terminal when there is one; otherwise it gets the answer
-// that goes on, as in a scheduled run.
+// address. A question is put to someone at a terminal when there is one and the sweep is not a scheduled
+// one; otherwise it is said on standard error and gets the answer of the window's scheduled run.
 class ConsoleSweep final : public sweep::SweepObserver {
 public:
-    ConsoleSweep(const Console& console, bool printRows);
+    enum class Questions { AskAtTerminal, NeverAsk };
+    ConsoleSweep(const Console& console, bool printRows, Questions questions = Questions::AskAtTerminal);
     ~ConsoleSweep() override;
 
     const std::vector<db::ResultRow>& rows() const { return rows_; }
@@ -32,6 +33,7 @@ private:
 
     const Console& console_;
     bool printRows_;
+    Questions questions_;
     bool progressShown_ = false;
     bool interrupted_ = false;
     std::vector<db::ResultRow> rows_;

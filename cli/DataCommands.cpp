@@ -4,8 +4,8 @@
 #include "db/Database.h"
 #include "db/SavedRuns.h"
 #include "db/ScheduleStore.h"
+#include "platform/DatabaseLock.h"
 #include "platform/DateText.h"
-#include "platform/InstanceLock.h"
 #include "report/ReportFile.h"
 #include "report/ReportTables.h"
 #include "report/ReportWriter.h"
@@ -93,11 +93,9 @@ int runReport(CommandContext& context) {
         return ExitFailure;
     }
     // Building the report rewrites the database's work tables, which the window's report reads too.
-    const auto lock = takeInstanceLock(context.services);
-    if (!lock) {
-        context.console.message(lockHeldText());
+    const auto lock = lockDatabase(context);
+    if (!lock)
         return ExitFailure;
-    }
     const QString range = context.args.arguments.front();
     const int16_t runNo = savedRuns(context).FindRunNo(range);
     if (runNo == 0)
@@ -155,12 +153,13 @@ CommandSpec scheduleAddSpec() {
             2};
 }
 
-void expirePastSchedules(CommandContext& context) {
+void expirePastSchedules(CommandContext& context, const std::optional<QDateTime>& before) {
     db::ScheduleStore store(context.services.paths, context.database);
-    store.refresh(context.services.clock.now(), std::nullopt, [&](const db::StoredSchedule& schedule) {
-        context.console.message(QStringLiteral("Schedule Expired: ") +
-                                schedule::expiredScheduleText(schedule));
-    });
+    store.refresh(before.value_or(context.services.clock.now()), std::nullopt,
+                  [&](const db::StoredSchedule& schedule) {
+                      context.console.message(QStringLiteral("Schedule Expired: ") +
+                                              schedule::expiredScheduleText(schedule));
+                  });
 }
 
 namespace {
@@ -169,7 +168,7 @@ namespace {
 struct ScheduleChange {
     std::optional<ExitCode> refused; // set when the command cannot go on
     QDateTime when;
-    std::unique_ptr<platform::InstanceLock> lock;
+    std::unique_ptr<platform::DatabaseLock> lock;
 };
 
 // A minute argument that is not one is a usage error, whether or not the lock could be had.
@@ -183,11 +182,9 @@ ScheduleChange beginScheduleChange(CommandContext& context, const QString& comma
         return change;
     }
     change.when = *when;
-    change.lock = takeInstanceLock(context.services);
-    if (!change.lock) {
-        context.console.message(lockHeldText());
+    change.lock = lockDatabase(context);
+    if (!change.lock)
         change.refused = ExitFailure;
-    }
     return change;
 }
 

@@ -5,10 +5,14 @@
 #include "cli/DataCommands.h"
 #include "db/SavedRuns.h"
 #include "db/ScheduleStore.h"
-#include "platform/InstanceLock.h"
+#include "platform/DatabaseLock.h"
+#include "platform/DateText.h"
 #include "platform/Settings.h"
-#include "schedule/ScheduleTimer.h"
 #include "sweep/SweepEngine.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace kestrion::cli {
 
@@ -22,6 +26,8 @@ CommandSpec runDueSpec() {
             "swept (1 to 254 of its block, the stored Timeout and PacketSize, no questions), saved under\n"
             "its range and deleted; schedules whose minute has passed are deleted and named on standard\n"
             "error. While the window runs it carries schedules out itself, and this does nothing.\n"
+            "While another kestrion-cli command writes the database, this waits for it to end (up to\n"
+            "an hour), then carries out the schedules that fell due since it started.\n"
             "The systemd user timer kestrion-schedules.timer runs this once a minute:\n"
             "  systemctl --user enable --now kestrion-schedules.timer"),
         {},
@@ -57,7 +63,8 @@ int carryOut(CommandContext& context, const db::StoredSchedule& due) {
     const platform::StoredOptions stored = platform::readStoredOptions(context.services.settings);
 
     sweep::SweepEngine engine(context.services.echo, &context.services.components);
-    ConsoleSweep observer(console, false);
+    // Whoever started it, a scheduled run asks nobody, as in the window.
+    ConsoleSweep observer(console, false, ConsoleSweep::Questions::NeverAsk);
     const sweep::SweepResult result =
         engine.run({range.octet1, range.octet2, range.octet3, range.firstHost, range.lastHost},
                    {stored.Timeout, stored.PacketSize}, observer);
@@ -80,22 +87,53 @@ int carryOut(CommandContext& context, const db::StoredSchedule& due) {
     return ExitDone;
 }
 
+// Waits while another command holds the database's lock: a schedule falling due meanwhile is carried
+// out once it ends, as the window does after the user's own sweep. The window's lock is not waited
+// for: the window carries out the schedules itself.
+void waitForCommands(const CommandContext& context, platform::DatabaseLock& lock) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + context.services.lockWait;
+    while (lock.outcome() == platform::DatabaseLock::Outcome::HeldByAnother &&
+           lock.holder() != platform::LockHolder::Window && !context.console.interrupted()) {
+        const Clock::duration left = deadline - Clock::now();
+        if (left <= Clock::duration::zero())
+            return;
+        std::this_thread::sleep_for(std::min<Clock::duration>(left, std::chrono::milliseconds(100)));
+        lock.retry();
+    }
+}
+
 } // namespace
 
 int runRunDue(CommandContext& context) {
-    // The window carries schedules out while it runs; another run-due at work has taken this minute.
-    const auto lock = takeInstanceLock(context.services);
-    if (!lock)
-        return ExitDone;
+    const Console& console = context.console;
+    const QDateTime started = platform::toWholeMinute(context.services.clock.now());
+    platform::DatabaseLock lock(context.services.paths.database(), platform::LockHolder::Command);
+    waitForCommands(context, lock);
+    if (lock.outcome() == platform::DatabaseLock::Outcome::NoLockFile) {
+        console.message(QStringLiteral("run-due: ") + noLockText(lock.detail()) +
+                        QStringLiteral("; the schedules stay stored"));
+        return ExitFailure;
+    }
+    if (lock.outcome() == platform::DatabaseLock::Outcome::HeldByAnother) {
+        if (lock.holder() == platform::LockHolder::Window)
+            return ExitDone;
+        if (console.interrupted())
+            return ExitInterrupted;
+        console.message(QStringLiteral("run-due: another kestrion-cli held the database's lock for longer "
+                                       "than run-due waits; the schedules stay stored"));
+        return ExitFailure;
+    }
 
     db::ScheduleStore store(context.services.paths, context.database);
     int status = ExitDone;
-    // As at the window's start: schedules that passed unseen expire first.
-    expirePastSchedules(context);
+    // As at the window's start: schedules that passed unseen expire first; those that fell due while
+    // this waited are carried out.
+    expirePastSchedules(context, started);
     std::optional<QDateTime> last;
     for (;;) {
         const std::vector<db::StoredSchedule> stored = store.list();
-        if (stored.empty() || !schedule::isDue(stored.front().scheddate, context.services.clock.now()))
+        if (stored.empty() || db::isBeforeMinuteOf(context.services.clock.now(), stored.front().scheddate))
             break;
         // Each run deletes its schedule; one that is still there could not be deleted.
         if (last == stored.front().scheddate)
@@ -105,7 +143,7 @@ int runRunDue(CommandContext& context) {
         if (outcome == ExitInterrupted)
             return outcome;
         status = std::max(status, outcome);
-        expirePastSchedules(context);
+        expirePastSchedules(context, started);
     }
     return status;
 }

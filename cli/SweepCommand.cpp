@@ -3,7 +3,7 @@
 #include "cli/CommandContext.h"
 #include "cli/ConsoleSweep.h"
 #include "db/SavedRuns.h"
-#include "platform/InstanceLock.h"
+#include "platform/DatabaseLock.h"
 #include "platform/Settings.h"
 #include "sweep/SweepEngine.h"
 
@@ -124,13 +124,11 @@ int runSweep(CommandContext& context) {
     const bool save = args.has(QStringLiteral("--save"));
 
     // Taken before the sweep, so that a sweep is never made only to find that it cannot be saved.
-    std::unique_ptr<platform::InstanceLock> lock;
+    std::unique_ptr<platform::DatabaseLock> lock;
     if (save) {
-        lock = takeInstanceLock(context.services);
-        if (!lock) {
-            console.message(lockHeldText());
+        lock = lockDatabase(context);
+        if (!lock)
             return ExitFailure;
-        }
     }
 
     sweep::SweepEngine engine(context.services.echo, args.has(QStringLiteral("--no-names"))

@@ -20,12 +20,8 @@ int main(int argc, char** argv) {
     kestrion::platform::SettingsStore settings;
     kestrion::com::RegistryComponentFactory components;
     const kestrion::cli::Services services{
-        echo,
-        clock,
-        settings,
-        components,
-        kestrion::platform::AppPaths::forExecutable(QCoreApplication::applicationDirPath()),
-        QString()};
+        echo, clock, settings, components,
+        kestrion::platform::AppPaths::forExecutable(QCoreApplication::applicationDirPath())};
 
     const kestrion::cli::InterruptScope interrupt;
     const bool terminal = ::isatty(STDERR_FILENO) == 1;

@@ -33,6 +33,10 @@ SweepQuestion judgingQuestion(const JudgingRule& rule, const QString& address,
             platform::MsgIcon::Exclamation, rule.goOnAnswer};
 }
 
+int unaskedAnswer(const SweepQuestion& question) {
+    return question.goOnAnswer;
+}
+
 SweepQuestion stopMessage(const JudgingRule& rule) {
     return {platform::appTitle() + QStringLiteral(" Termination"), cancelledByBoxText(rule.verdict),
             platform::MsgButtons::Ok, platform::MsgIcon::None, platform::AnswerOk};

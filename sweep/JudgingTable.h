@@ -45,6 +45,10 @@ struct SweepQuestion {
     int goOnAnswer = platform::AnswerOk;
 };
 
+// What a run that asks nobody answers: a scheduled run, whether the window's timer or run-due started it,
+// and a command line without anyone at a terminal. The sweep goes on and is saved as far as it got.
+int unaskedAnswer(const SweepQuestion& question);
+
 // The question of a rule that asks, with its text for this address and reply.
 SweepQuestion judgingQuestion(const JudgingRule& rule, const QString& address,
                               const platform::EchoReply& reply, int32_t destination);

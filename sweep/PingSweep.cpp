@@ -181,9 +181,8 @@ void PingSweep::progress(const QString& address, int16_t percentDone) {
 }
 
 int PingSweep::ask(const SweepQuestion& question) {
-    // A scheduled run asks nobody: it takes the answer that goes on.
     if (state_.ScheduledRunActive)
-        return question.goOnAnswer;
+        return unaskedAnswer(question);
     return boxes_.show(question.title, question.text, question.buttons, question.icon);
 }
 

@@ -4,7 +4,7 @@
 #include "app/Splash.h"
 #include "app/StatusBar.h"
 #include "db/Database.h"
-#include "platform/InstanceLock.h"
+#include "platform/DatabaseLock.h"
 #include "sweep/PingTab.h"
 #include "tests/support/Harness.h"
 #include "tests/support/fakes/FakeWorld.h"
@@ -24,10 +24,9 @@ namespace {
 
 TEST(Startup, RefusesASecondInstance) {
     FakeWorld world;
-    const QString lockFile = world.folder.file("kestrion.lock");
-    platform::InstanceLock first(lockFile);
+    platform::DatabaseLock first(world.folder.paths.database(), platform::LockHolder::Window);
     ASSERT_TRUE(first.acquired());
-    app::Running second = app::StartUp(world.services(), lockFile);
+    app::Running second = app::StartUp(world.services());
     EXPECT_EQ(second.window, nullptr);
     EXPECT_EQ(second.splash, nullptr);
     ASSERT_EQ(world.boxes.shown.size(), 1u);
@@ -39,7 +38,7 @@ TEST(Startup, RefusesASecondInstance) {
 
 TEST(Startup, ShowsTheMainWindowInitialisedAndClosesTheSplash) {
     FakeWorld world;
-    app::Running running = app::StartUp(world.services(), world.folder.file("k.lock"));
+    app::Running running = app::StartUp(world.services());
     ASSERT_NE(running.window, nullptr);
     app::MainWindow& w = *running.window;
     EXPECT_TRUE(w.isVisible());

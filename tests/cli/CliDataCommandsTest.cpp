@@ -4,7 +4,6 @@
 
 #include "app/DatabaseTab.h"
 #include "app/MainWindow.h"
-#include "platform/InstanceLock.h"
 #include "tests/support/WindowFixture.h"
 
 #include <QComboBox>
@@ -117,8 +116,8 @@ TEST_F(CliDataCommands, ChangesWaitForNoOneWhileTheWindowHoldsTheLock) {
     addRun(1, "10.0.0.1-254");
     addSchedule("2026-03-20 12:00:00", "10.0.0.1-254");
     const QByteArray before = world.folder.bytes("KRdb.mdb");
-    const platform::InstanceLock window(lockFile);
-    ASSERT_TRUE(window.acquired());
+    const auto window = holdLock(platform::LockHolder::Window);
+    ASSERT_TRUE(window->acquired());
 
     const QStringList changes[] = {{"schedule", "add", "10.0.0.1-254", "2026-03-21 12:00"},
                                    {"schedule", "delete", "2026-03-20 12:00"},
@@ -134,6 +133,39 @@ TEST_F(CliDataCommands, ChangesWaitForNoOneWhileTheWindowHoldsTheLock) {
     // Reading needs no lock.
     EXPECT_EQ(run({"runs"}), cli::ExitDone);
     EXPECT_EQ(outLines().size(), 1);
+}
+
+TEST_F(CliDataCommands, WithoutALockFileNothingIsWrittenAndNothingClaimsToBeRunning) {
+    world.clock.time = QDateTime(QDate(2026, 3, 14), QTime(9, 30));
+    addRun(1, "10.0.0.1-254");
+    addSchedule("2026-03-14 09:00:00", "10.0.0.1-254"); // passed: run-due would expire it
+    addSchedule("2026-03-14 09:30:00", "10.0.0.1-254"); // due: run-due would sweep it
+    addSchedule("2026-03-20 12:00:00", "10.0.0.1-254");
+    const QString lockFile = world.folder.paths.database() + QStringLiteral(".lock");
+    ASSERT_TRUE(QDir().mkdir(lockFile));
+    const QByteArray before = world.folder.bytes("KRdb.mdb");
+    const QString why = QStringLiteral("the database cannot be locked (") + lockFile +
+                        QStringLiteral(": Is a directory), so nothing was changed: another Kestrion could be "
+                                       "writing it");
+
+    const QStringList changes[] = {{"schedule", "add", "10.0.0.1-254", "2026-03-21 12:00"},
+                                   {"schedule", "delete", "2026-03-20 12:00"},
+                                   {"report", "10.0.0.1-254"},
+                                   {"sweep", "10.0.0.1-3", "--save"}};
+    for (const QStringList& change : changes) {
+        SCOPED_TRACE(change.join(' ').toStdString());
+        EXPECT_EQ(run(change), cli::ExitFailure);
+        EXPECT_EQ(errLines(), QStringList{QStringLiteral("kestrion-cli: ") + why});
+        EXPECT_TRUE(outLines().isEmpty());
+    }
+    EXPECT_EQ(run({"run-due"}), cli::ExitFailure);
+    EXPECT_EQ(errLines(), QStringList{QStringLiteral("kestrion-cli: run-due: ") + why +
+                                      QStringLiteral("; the schedules stay stored")});
+    EXPECT_TRUE(world.echo.sent.empty());
+    EXPECT_EQ(world.folder.bytes("KRdb.mdb"), before);
+    // Reading needs no lock.
+    EXPECT_EQ(run({"schedules"}), cli::ExitDone);
+    EXPECT_EQ(outLines().size(), 3);
 }
 
 TEST_F(CliDataCommands, ReportOfARunWithoutAnswersIsDataNotFound) {
@@ -248,11 +280,10 @@ TEST_F(CliReportMatchesWindow, StandardOutputAndFileEqualTheWindowsReport) {
     window.reset();
 
     // Another run's report in between, so the work tables hold something else.
-    QTemporaryDir runtime;
     std::ostringstream out;
     std::ostringstream err;
-    const cli::Services services{world.echo,       world.clock,        *world.settings,
-                                 world.components, world.folder.paths, runtime.filePath("lock")};
+    const cli::Services services{world.echo, world.clock, *world.settings, world.components,
+                                 world.folder.paths};
     const cli::Console console{out, err};
     ASSERT_EQ(cli::runCommandLine({"report", "192.168.2.1-9"}, services, console), cli::ExitDone);
     out.str(std::string());

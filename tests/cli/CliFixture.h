@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/Commands.h"
+#include "platform/DatabaseLock.h"
 #include "tests/support/fakes/FakeWorld.h"
 
 #include <QByteArray>
@@ -19,24 +20,24 @@ inline void PrintTo(const QString& text, std::ostream* os) {
 namespace kestrion::test {
 
 // kestrion-cli's commands in this process, over the fakes of a FakeWorld: its temporary application
-// folder and settings, its clock, and an instance lock file of the test's own.
+// folder and settings, its clock, and the database's lock beside the database of that folder.
 class CliFixture : public ::testing::Test {
 protected:
     FakeWorld world;
-    QTemporaryDir runtime;
-    QString lockFile = runtime.filePath(QStringLiteral("kestrion.lock"));
+    std::chrono::milliseconds lockWait{2000}; // how long run-due waits for another command
     platform::EchoService* echo = &world.echo;
     std::ostringstream out;
     std::ostringstream err;
     bool errIsTerminal = false;
     std::function<bool()> interrupted = [] { return false; };
+    std::istream* in = nullptr; // someone at a terminal who answers questions
 
     int run(const QStringList& arguments) {
         out.str(std::string());
         err.str(std::string());
         const cli::Services services{
-            *echo, world.clock, *world.settings, world.components, world.folder.paths, lockFile};
-        const cli::Console console{out, err, errIsTerminal, interrupted};
+            *echo, world.clock, *world.settings, world.components, world.folder.paths, lockWait};
+        const cli::Console console{out, err, errIsTerminal, interrupted, in};
         return cli::runCommandLine(arguments, services, console);
     }
 
@@ -58,6 +59,10 @@ protected:
     void addSchedule(const char* when, const char* range) {
         world.folder.exec(QStringLiteral("INSERT INTO tblSchedules VALUES ('%1', '%2');")
                               .arg(QLatin1String(when), QLatin1String(range)));
+    }
+    // The lock as a window (or another command) that is running holds it.
+    std::unique_ptr<platform::DatabaseLock> holdLock(platform::LockHolder as) const {
+        return std::make_unique<platform::DatabaseLock>(world.folder.paths.database(), as);
     }
     QStringList schedules() const {
         return world.folder.column(QStringLiteral("SELECT scheddate || ' ' || schedip FROM qrySchedules;"));

@@ -1,11 +1,12 @@
 // kestrion-cli as a process in a network of the test's own, with the real echo service, the Resolver
 // and a temporary application folder, configuration and runtime folder: run-due end to end, against
-// a running window's lock and against itself, and sweep --save against the window's Save.
+// a running window's lock, against itself and against a sweep --save that holds the database, and
+// sweep --save against the window's Save.
 #include "app/MainWindow.h"
 #include "db/Database.h"
+#include "platform/DatabaseLock.h"
 #include "platform/DateText.h"
 #include "platform/IcmpSocketEcho.h"
-#include "platform/InstanceLock.h"
 #include "platform/com/RegistryComponentFactory.h"
 #include "tests/support/Harness.h"
 #include "tests/support/ResolverRegistration.h"
@@ -16,6 +17,7 @@
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -85,13 +87,17 @@ public:
     }
 
     // Runs it inside `ns` (empty: here) with its folders; `output` gets standard output and error.
-    int run(const std::string& ns, const std::vector<std::string>& arguments, std::string* output) const {
+    // `environment` adds to or replaces entries of its environment.
+    int run(const std::string& ns, const std::vector<std::string>& arguments, std::string* output,
+            const std::vector<std::string>& environment = {}) const {
         std::vector<std::string> argv;
         if (!ns.empty())
             argv = {"ip", "netns", "exec", ns};
         argv.push_back(exe());
         argv.insert(argv.end(), arguments.begin(), arguments.end());
-        return testsupport::runCommand(argv, output, environment_);
+        std::vector<std::string> env = environment_;
+        env.insert(env.end(), environment.begin(), environment.end());
+        return testsupport::runCommand(argv, output, env);
     }
 
 private:
@@ -166,13 +172,10 @@ TEST(CliNetwork, RunDueLeavesTheScheduleToARunningWindow) {
     const QByteArray before = file.readAll();
     file.close();
 
-    // The lock the window takes at its start, found where the window looks for it.
-    const QByteArray ownRuntime = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(cli.runtime()));
-    const platform::InstanceLock window;
-    qputenv("XDG_RUNTIME_DIR", ownRuntime);
+    // The lock the window takes at its start, beside the database.
+    const platform::DatabaseLock window(cli.database(), platform::LockHolder::Window);
     ASSERT_TRUE(window.acquired());
-    ASSERT_TRUE(QFile::exists(cli.runtime() + "/kestrion.lock"));
+    ASSERT_TRUE(QFile::exists(cli.database() + ".lock"));
 
     std::string output;
     EXPECT_EQ(cli.run(net.client(), {"run-due"}, &output), 0);
@@ -209,6 +212,66 @@ TEST(CliNetwork, TwoRunDueAtOnceSweepTheScheduleOnce) {
     EXPECT_EQ(otherStatus, 0) << other;
     EXPECT_EQ(occurrences(output + other, "Scheduled run complete"), 1) << output << "\n---\n" << other;
     EXPECT_EQ(cli.count("SELECT numberofruns FROM tblSavedRuns WHERE RunNo = 7;"), 2);
+    EXPECT_EQ(cli.count("SELECT count(*) FROM tblSchedules;"), 0);
+}
+
+// What the lock file's note says, once someone holds it.
+QByteArray lockNote(const CliInstall& cli) {
+    QFile note(cli.database() + ".lock");
+    return note.open(QIODevice::ReadOnly) ? note.readAll() : QByteArray();
+}
+
+// A sweep --save holds the database; commands started in another runtime folder meet its lock all the
+// same, and run-due waits for it to end, then carries out the schedule that fell due meanwhile.
+TEST(CliNetwork, RunDueWaitsForASweepThatHoldsTheDatabaseThenCarriesOutItsSchedule) {
+    KESTRION_REQUIRE_NETNS();
+    TestNetwork net("kcliw");
+    // Silent time-outs behind the router: the sweep takes about 254 x 10 ms.
+    net.addRouterRoute(TestNetwork::RouteKind::Blackhole, "10.1.9.0/24");
+    const testsupport::ResolverRegistration registry;
+    ASSERT_TRUE(registry.ok()) << registry.output;
+    const CliInstall cli(registry.environment);
+    ASSERT_TRUE(cli.ok());
+    cli.exec("INSERT INTO tblSavedRuns VALUES (4, '127.0.0.1-254', '2026-03-01 08:00:00', 1);");
+    QTemporaryDir otherRuntime;
+    const std::vector<std::string> otherSession = {"XDG_RUNTIME_DIR=" + otherRuntime.path().toStdString()};
+
+    int status = -1;
+    bool sweepEndedFirst = false;
+    int sweepStatus = -1;
+    std::string refused;
+    int refusedStatus = -1;
+    const std::string output =
+        runDueInThisMinute(cli, net.client(), "127.0.0.1-254", &status, [&](std::string* runDue) {
+            QProcess sweep;
+            sweep.setProcessEnvironment(cli.processEnvironment());
+            sweep.start("ip", {"netns", "exec", QString::fromStdString(net.client()),
+                               QString::fromStdString(cli.exe()), "sweep", "10.1.9.1-254", "--timeout", "10",
+                               "--save", "--no-names"});
+            if (!sweep.waitForStarted(5000) ||
+                !QTest::qWaitFor([&] { return lockNote(cli).endsWith(" command\n"); }, 5000))
+                return -1;
+            refusedStatus =
+                cli.run("", {"schedule", "add", "127.0.0.1-254", "2099-01-01 10:00"}, &refused, otherSession);
+            const int runDueStatus = cli.run(net.client(), {"run-due"}, runDue, otherSession);
+            // The sweep's own save is there already: run-due went on only once the sweep had ended.
+            sweepEndedFirst =
+                cli.count("SELECT count(*) FROM tblSavedRuns WHERE runip = '10.1.9.1-254';") == 1;
+            sweep.waitForFinished(30000);
+            sweepStatus = sweep.exitCode();
+            return runDueStatus;
+        });
+
+    EXPECT_EQ(refusedStatus, 1) << refused;
+    EXPECT_NE(refused.find("Kestrion is already running"), std::string::npos) << refused;
+    EXPECT_EQ(sweepStatus, 0);
+    EXPECT_TRUE(sweepEndedFirst) << "run-due did not wait for the sweep";
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(output.find(" 127.0.0.1-254, 254 addresses answered"), std::string::npos) << output;
+    EXPECT_EQ(output.find("Schedule Expired"), std::string::npos) << output;
+    EXPECT_EQ(cli.count("SELECT numberofruns FROM tblSavedRuns WHERE RunNo = 4;"), 2);
+    EXPECT_EQ(cli.count("SELECT count(*) FROM tblSavedRuns WHERE runip = '10.1.9.1-254';"), 1)
+        << "the sweep's own save";
     EXPECT_EQ(cli.count("SELECT count(*) FROM tblSchedules;"), 0);
 }
 

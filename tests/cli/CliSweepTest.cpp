@@ -2,7 +2,6 @@
 // saved and deleted, and what stops them.
 #include "CliFixture.h"
 
-#include "platform/InstanceLock.h"
 #include "sweep/SweepRules.h"
 
 #include <QDir>
@@ -156,8 +155,8 @@ TEST_F(CliSweep, NoEchoSocketSaysWhyAndSavesNothing) {
 }
 
 TEST_F(CliSweep, SaveWaitsForNobodyWhileTheLockIsHeld) {
-    const platform::InstanceLock window(lockFile);
-    ASSERT_TRUE(window.acquired());
+    const auto window = holdLock(platform::LockHolder::Window);
+    ASSERT_TRUE(window->acquired());
 
     EXPECT_EQ(run({"sweep", "10.0.0.1-3", "--save"}), cli::ExitFailure);
 
@@ -280,8 +279,8 @@ TEST_F(CliRunDue, ARunningWindowKeepsItsSchedules) {
     addSchedule("2026-03-14 09:30:00", "10.0.0.1-254");
     addSchedule("2026-03-14 09:00:00", "10.0.5.1-20");
     const QByteArray before = world.folder.bytes("KRdb.mdb");
-    const platform::InstanceLock window(lockFile);
-    ASSERT_TRUE(window.acquired());
+    const auto window = holdLock(platform::LockHolder::Window);
+    ASSERT_TRUE(window->acquired());
 
     EXPECT_EQ(run({"run-due"}), cli::ExitDone);
 
@@ -289,6 +288,52 @@ TEST_F(CliRunDue, ARunningWindowKeepsItsSchedules) {
     EXPECT_EQ(world.folder.bytes("KRdb.mdb"), before) << "not even the past schedule is expired";
     EXPECT_TRUE(out.str().empty());
     EXPECT_TRUE(err.str().empty());
+}
+
+TEST_F(CliRunDue, WaitsForACommandAtWorkThenCarriesOutWhatFellDueMeanwhile) {
+    world.clock.time = QDateTime(QDate(2026, 3, 14), QTime(9, 30, 50));
+    addSchedule("2026-03-14 09:29:00", "10.0.5.1-20");  // passed before run-due started
+    addSchedule("2026-03-14 09:30:00", "10.0.0.1-254"); // due at the start
+    addSchedule("2026-03-14 09:31:00", "10.0.5.1-20");  // falls due while run-due waits
+    addSchedule("2026-03-14 09:40:00", "10.0.0.1-254"); // not yet due when the command has ended
+    auto command = holdLock(platform::LockHolder::Command);
+    ASSERT_TRUE(command->acquired());
+    // run-due looks for Ctrl-C while it waits: the third look finds the command ended, two minutes on.
+    int looks = 0;
+    interrupted = [&] {
+        if (++looks == 3) {
+            world.clock.time = QDateTime(QDate(2026, 3, 14), QTime(9, 32, 10));
+            command.reset();
+        }
+        return false;
+    };
+
+    EXPECT_EQ(run({"run-due"}), cli::ExitDone) << err.str();
+
+    EXPECT_GE(looks, 3);
+    EXPECT_EQ(runs("10.0.0.1-254"), 2);
+    EXPECT_EQ(runs("10.0.5.1-20"), 2);
+    EXPECT_EQ(schedules(), QStringList{"2026-03-14 09:40:00 10.0.0.1-254"});
+    ASSERT_EQ(errLines().size(), 1) << err.str();
+    EXPECT_TRUE(errLines()[0].startsWith("kestrion-cli: Schedule Expired: ")) << errLines()[0].toStdString();
+    EXPECT_TRUE(errLines()[0].endsWith("Address: 10.0.5.1-20"));
+    EXPECT_EQ(outLines().size(), 2);
+}
+
+TEST_F(CliRunDue, ACommandThatHoldsTheLockTooLongLeavesTheSchedulesStored) {
+    addSchedule("2026-03-14 09:00:00", "10.0.5.1-20");
+    addSchedule("2026-03-14 09:30:00", "10.0.0.1-254");
+    const QByteArray before = world.folder.bytes("KRdb.mdb");
+    const auto command = holdLock(platform::LockHolder::Command);
+    ASSERT_TRUE(command->acquired());
+    lockWait = std::chrono::milliseconds(300);
+
+    EXPECT_EQ(run({"run-due"}), cli::ExitFailure);
+
+    EXPECT_TRUE(world.echo.sent.empty());
+    EXPECT_EQ(world.folder.bytes("KRdb.mdb"), before);
+    EXPECT_EQ(errLines(), QStringList{"kestrion-cli: run-due: another kestrion-cli held the database's lock "
+                                      "for longer than run-due waits; the schedules stay stored"});
 }
 
 TEST_F(CliRunDue, WithoutAnEchoSocketTheScheduleIsUsedUpAndNothingSaved) {
@@ -302,6 +347,26 @@ TEST_F(CliRunDue, WithoutAnEchoSocketTheScheduleIsUsedUpAndNothingSaved) {
                           "echo requests. Remedy."});
     EXPECT_EQ(runs("10.0.0.1-254"), 1);
     EXPECT_TRUE(schedules().isEmpty());
+}
+
+TEST_F(CliRunDue, FromATerminalItAsksNothingAndJudgesAsTheWindowsScheduledRun) {
+    world.echo.fail("10.0.0.2", DestNetUnreachable, 1, FakeEcho::value("10.0.0.254")); // a router's 3/0
+    world.echo.answerFrom("10.0.0.3", "10.0.0.77");                                    // someone else answers
+    world.echo.answer("10.0.0.7", 2);
+    addSchedule("2026-03-14 09:30:00", "10.0.0.1-254");
+    // Someone at the terminal who would cancel every question put to them.
+    std::istringstream answers("cancel\nn\ncancel\n");
+    in = &answers;
+
+    EXPECT_EQ(run({"run-due"}), cli::ExitDone) << err.str();
+
+    EXPECT_EQ(world.echo.sent.size(), 254u);
+    EXPECT_EQ(saved("10.0.0.1-254"), QStringList{"10.0.0.7 2 2026-03-14 09:30:00"});
+    EXPECT_EQ(runs("10.0.0.1-254"), 2);
+    EXPECT_TRUE(schedules().isEmpty()) << "used up";
+    EXPECT_EQ(answers.tellg(), 0) << "an answer was read";
+    EXPECT_FALSE(QString::fromStdString(err.str()).contains("[ok/cancel]")) << err.str();
+    EXPECT_FALSE(QString::fromStdString(err.str()).contains("[y/n]")) << err.str();
 }
 
 TEST_F(CliRunDue, CtrlCLeavesTheRunUnsaved) {
