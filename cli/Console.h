@@ -33,6 +33,11 @@ struct Console {
     void message(const QString& text) const;
 };
 
+// Whether the progress line is shown: it rewrites one line of standard error, so only where standard
+// error and standard output are both terminals; where the output goes elsewhere the line would be mixed
+// into a terminal that also shows the piped result, or into the result itself.
+bool showsProgress(int outFd, int errFd);
+
 // A message of the program's boxes as one line: carriage returns and line feeds become blanks.
 QString oneLine(const QString& text);
 
