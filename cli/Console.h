@@ -19,7 +19,8 @@ enum ExitCode : int {
     ExitInterrupted = 130
 };
 
-// Where a command writes: results on `out`, messages on `err`. `errIsTerminal` turns progress on;
+// Where a command writes: results on `out`, messages on `err`. `errIsTerminal` turns progress on
+// (kestrion-cli sets it from showsProgress, below);
 // `interrupted` tells whether Ctrl-C has been pressed since the command began. `in` is set when
 // someone at a terminal can answer the sweep's questions.
 struct Console {
