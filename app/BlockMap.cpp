@@ -15,6 +15,8 @@ namespace {
 const QColor kFree(0xF4, 0xE2, 0x7C);
 const QColor kSome(0x21, 0x91, 0x8C);
 const QColor kEvery(0x2E, 0x1F, 0x66);
+// A neutral grey, between the light and middle fills in lightness, for addresses the run never asked.
+const QColor kNotInRange(0xA0, 0xA0, 0xA0);
 const QColor kGridLine(Qt::white);
 const QColor kFocus(Qt::black);
 constexpr int kSpacing = 4;
@@ -33,7 +35,10 @@ QFont legendFont(const QFont& base) {
     return f;
 }
 
-const char* const kLegendWords[3] = {"never", "some", "every"};
+constexpr int kLegendEntries = 4;
+const char* const kLegendWords[kLegendEntries] = {"never", "some", "every", "not in range"};
+const db::CellFill kLegendFills[kLegendEntries] = {db::CellFill::Free, db::CellFill::Some,
+                                                   db::CellFill::Every, db::CellFill::NotInRange};
 } // namespace
 
 BlockMap::BlockMap(QWidget* parent) : QWidget(parent) {
@@ -54,6 +59,8 @@ QColor BlockMap::fillColour(db::CellFill fill) {
         return kSome;
     case db::CellFill::Every:
         return kEvery;
+    case db::CellFill::NotInRange:
+        return kNotInRange;
     case db::CellFill::Free:
         break;
     }
@@ -68,13 +75,15 @@ void BlockMap::showPicture(db::BlockPicture picture) {
     picture_ = std::move(picture);
     setAccessibleDescription(
         QStringLiteral("The addresses of %1.0 to %1.255 over %2 saved sweeps: %3 answered in every sweep, "
-                       "%4 in some, %5 never. The arrow keys move from address to address; Ctrl+C copies "
+                       "%4 in some, %5 never, %6 not in this run's range. The arrow keys move from address "
+                       "to address; Ctrl+C copies "
                        "the address.")
             .arg(picture_->block)
             .arg(picture_->sweeps)
             .arg(picture_->count(db::CellFill::Every))
             .arg(picture_->count(db::CellFill::Some))
-            .arg(picture_->count(db::CellFill::Free)));
+            .arg(picture_->count(db::CellFill::Free))
+            .arg(picture_->count(db::CellFill::NotInRange)));
     update();
 }
 
@@ -156,7 +165,7 @@ void BlockMap::paintLegend(QPainter& painter, const QRect& where) const {
         int w = 0;
         for (const char* word : kLegendWords)
             w += swatch + 3 + fm.horizontalAdvance(QLatin1String(word));
-        return w + 2 * fm.horizontalAdvance(QStringLiteral("  "));
+        return w + (kLegendEntries - 1) * fm.horizontalAdvance(QStringLiteral("  "));
     };
     // The legend keeps to one line: a narrow map gets a smaller font.
     while (widthAt(font) > where.width() && font.pointSizeF() > 6)
@@ -165,10 +174,9 @@ void BlockMap::paintLegend(QPainter& painter, const QRect& where) const {
     painter.setFont(font);
     painter.setPen(palette().color(QPalette::WindowText));
     int x = where.left() + std::max(0, (where.width() - widthAt(font)) / 2);
-    const db::CellFill fills[3] = {db::CellFill::Free, db::CellFill::Some, db::CellFill::Every};
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < kLegendEntries; ++i) {
         const QRect box(x, where.top() + (where.height() - swatch) / 2, swatch, swatch);
-        painter.fillRect(box, fillColour(fills[i]));
+        painter.fillRect(box, fillColour(kLegendFills[i]));
         ring(painter, box, palette().color(QPalette::Mid));
         x += swatch + 3;
         const QString word = QLatin1String(kLegendWords[i]);

@@ -58,6 +58,7 @@ MainWindow::MainWindow(Services services, QWidget* parent)
     createScheduledRun();
     connectTabsAndOptions();
     createFramePacing();
+    services_.boxes.setOwnerWindow(this);
 }
 
 void MainWindow::createTabs() {
@@ -156,6 +157,7 @@ void MainWindow::SSTab1_Click(int tab) {
 }
 
 MainWindow::~MainWindow() {
+    services_.boxes.setOwnerWindow(nullptr);
     delete frmSchedule_.data();
 }
 

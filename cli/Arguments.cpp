@@ -1,6 +1,9 @@
 #include "cli/Arguments.h"
 
+#include "schedule/Calendar.h"
+
 #include <QRegularExpression>
+#include <array>
 
 namespace kestrion::cli {
 
@@ -90,15 +93,19 @@ std::optional<int> wholeNumber(const QString& text, int lowest, int highest) {
     return value;
 }
 
-std::variant<SweepRange, UsageError> sweepRange(const QString& text) {
+namespace {
+
+const QRegularExpression& rangeForm() {
     static const QRegularExpression form(
         QStringLiteral("^([0-9]+)\\.([0-9]+)\\.([0-9]+)\\.([0-9]+)(?:-([0-9]+))?$"));
-    const QRegularExpressionMatch match = form.match(text);
-    if (!match.hasMatch())
-        return UsageError{quoted(text) + QStringLiteral(" is not a range such as 192.168.1.1-254")};
-    // The bounds of the window's five address boxes.
+    return form;
+}
+
+// The five numbers of a range of the form, each within the bounds of its address box.
+std::variant<std::array<int, 5>, UsageError> rangeNumbers(const QString& text,
+                                                          const QRegularExpressionMatch& match) {
     const int lowest[5] = {1, 0, 0, 1, 1};
-    int values[5] = {};
+    std::array<int, 5> values{};
     for (int part = 0; part < 5; ++part) {
         const QString captured =
             part == 4 && match.captured(5).isEmpty() ? match.captured(4) : match.captured(part + 1);
@@ -107,8 +114,32 @@ std::variant<SweepRange, UsageError> sweepRange(const QString& text) {
             return UsageError{quoted(text) + QStringLiteral(": ") + captured +
                               QStringLiteral(" must be a number between ") + QString::number(lowest[part]) +
                               QStringLiteral(" and 254")};
-        values[part] = *value;
+        values[static_cast<size_t>(part)] = *value;
     }
+    return values;
+}
+
+} // namespace
+
+std::optional<UsageError> savedRangeBoundsError(const QString& text) {
+    const QRegularExpressionMatch match = rangeForm().match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const auto numbers = rangeNumbers(text, match);
+    if (const auto* error = std::get_if<UsageError>(&numbers))
+        return *error;
+    return std::nullopt;
+}
+
+std::variant<SweepRange, UsageError> sweepRange(const QString& text) {
+    const QRegularExpressionMatch match = rangeForm().match(text);
+    if (!match.hasMatch())
+        return UsageError{quoted(text) + QStringLiteral(" is not a range such as 192.168.1.1-254")};
+    // The bounds of the window's five address boxes.
+    const auto numbers = rangeNumbers(text, match);
+    if (const auto* error = std::get_if<UsageError>(&numbers))
+        return *error;
+    const std::array<int, 5>& values = std::get<std::array<int, 5>>(numbers);
     if (values[3] > values[4])
         return UsageError{quoted(text) + QStringLiteral(": the first host is above the last")};
     return SweepRange{QString::number(values[0]), QString::number(values[1]), QString::number(values[2]),
@@ -119,10 +150,12 @@ std::optional<QDateTime> scheduleTime(const QString& text) {
     static const QRegularExpression form(QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}$"));
     if (!form.match(text).hasMatch())
         return std::nullopt;
-    const QDateTime value = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm"));
-    if (!value.isValid())
+    const QDateTime typed = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm"));
+    if (!typed.isValid())
         return std::nullopt;
-    return value;
+    // fromString moves a minute the clock skips on by the gap; it does not exist, so it is refused.
+    return schedule::localMinute(QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd")),
+                                 QTime::fromString(text.mid(11), QStringLiteral("HH:mm")));
 }
 
 } // namespace kestrion::cli

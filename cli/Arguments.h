@@ -60,6 +60,11 @@ struct SweepRange {
 };
 std::variant<SweepRange, UsageError> sweepRange(const QString& text);
 
+// A saved run's range given to a command: one of the form "A.B.C.D-E" whose numbers lie outside the
+// address boxes' bounds names no run there can be, so it is a wrong argument. Any other text is
+// looked up as it is (a first host above the last is a range the window saves too).
+std::optional<UsageError> savedRangeBoundsError(const QString& text);
+
 // "YYYY-MM-DD HH:MM", local time, a date and time that exist.
 std::optional<QDateTime> scheduleTime(const QString& text);
 

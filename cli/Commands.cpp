@@ -127,6 +127,7 @@ int runCommandLine(const QStringList& arguments, const Services& services, const
             print(console, commandHelp(command.syntax));
             return ExitDone;
         }
+        services.paths.prepare();
         try {
             const int status = command.run(context);
             if (status == ExitUsage)

@@ -1,6 +1,12 @@
 #include "cli/Console.h"
 
+#include <unistd.h>
+
 namespace kestrion::cli {
+
+bool showsProgress(int outFd, int errFd) {
+    return ::isatty(outFd) == 1 && ::isatty(errFd) == 1;
+}
 
 void Console::message(const QString& text) const {
     err << "kestrion-cli: " << oneLine(text).toLocal8Bit().constData() << '\n';

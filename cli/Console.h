@@ -19,7 +19,8 @@ enum ExitCode : int {
     ExitInterrupted = 130
 };
 
-// Where a command writes: results on `out`, messages on `err`. `errIsTerminal` turns progress on;
+// Where a command writes: results on `out`, messages on `err`. `errIsTerminal` turns progress on
+// (kestrion-cli sets it from showsProgress, below);
 // `interrupted` tells whether Ctrl-C has been pressed since the command began. `in` is set when
 // someone at a terminal can answer the sweep's questions.
 struct Console {
@@ -32,6 +33,11 @@ struct Console {
     // "kestrion-cli: <text>" as one line on `err`.
     void message(const QString& text) const;
 };
+
+// Whether the progress line is shown: it rewrites one line of standard error, so only where standard
+// error and standard output are both terminals; where the output goes elsewhere the line would be mixed
+// into a terminal that also shows the piped result, or into the result itself.
+bool showsProgress(int outFd, int errFd);
 
 // A message of the program's boxes as one line: carriage returns and line feeds become blanks.
 QString oneLine(const QString& text);

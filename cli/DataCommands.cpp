@@ -1,6 +1,7 @@
 #include "cli/DataCommands.h"
 
 #include "cli/CommandContext.h"
+#include "db/BlockUsage.h"
 #include "db/Database.h"
 #include "db/SavedRuns.h"
 #include "db/ScheduleStore.h"
@@ -21,6 +22,11 @@ void printLine(const Console& console, const QString& line) {
 
 QString minuteForm(const QDateTime& value) {
     return value.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+QString noSavedRunText(const QString& command, const QString& range) {
+    return command + QStringLiteral(": no saved run has the range '") + range +
+           QStringLiteral("' ('kestrion-cli runs' lists them)");
 }
 
 db::SavedRuns savedRuns(CommandContext& context) {
@@ -86,6 +92,11 @@ QString refusedReportFile(const QString& file) {
 } // namespace
 
 int runReport(CommandContext& context) {
+    const QString range = context.args.arguments.front();
+    if (const auto error = savedRangeBoundsError(range)) {
+        context.console.message(QStringLiteral("report: ") + error->message);
+        return ExitUsage;
+    }
     const QString file = context.args.values.value(QStringLiteral("-o"), QStringLiteral("-"));
     const bool toStandardOutput = file == QStringLiteral("-");
     if (const QString refusal = toStandardOutput ? QString() : refusedReportFile(file); !refusal.isEmpty()) {
@@ -96,8 +107,20 @@ int runReport(CommandContext& context) {
     const auto lock = lockDatabase(context);
     if (!lock)
         return ExitFailure;
-    const QString range = context.args.arguments.front();
-    const int16_t runNo = savedRuns(context).FindRunNo(range);
+    db::SavedRuns runs = savedRuns(context);
+    if (!runs.find(range)) {
+        context.console.message(noSavedRunText(QStringLiteral("report"), range));
+        return ExitFailure;
+    }
+    // A run without answers has no report; the work tables, which the window's report reads too,
+    // are left as they are rather than emptied for nothing.
+    const std::optional<db::RunUsage> usage =
+        db::readRunUsage(context.services.paths, context.database, range);
+    if (!usage || usage->addresses.empty()) {
+        context.console.message(QStringLiteral("Data Not Found: ") + report::noDataFoundText());
+        return ExitFailure;
+    }
+    const int16_t runNo = runs.FindRunNo(range);
     if (runNo == 0)
         return ExitFailure;
     report::BuildReportTables(context.services.paths, context.database, runNo);
@@ -192,13 +215,16 @@ ScheduleChange beginScheduleChange(CommandContext& context, const QString& comma
 
 int runScheduleAdd(CommandContext& context) {
     const QString range = context.args.arguments[0];
+    if (const auto error = savedRangeBoundsError(range)) {
+        context.console.message(QStringLiteral("schedule add: ") + error->message);
+        return ExitUsage;
+    }
     const ScheduleChange change =
         beginScheduleChange(context, QStringLiteral("schedule add"), context.args.arguments[1]);
     if (change.refused)
         return *change.refused;
     if (!savedRuns(context).find(range)) {
-        context.console.message(QStringLiteral("schedule add: no saved run has the range '") + range +
-                                QStringLiteral("' ('kestrion-cli runs' lists them)"));
+        context.console.message(noSavedRunText(QStringLiteral("schedule add"), range));
         return ExitFailure;
     }
     if (db::isBeforeMinuteOf(change.when, context.services.clock.now())) {

@@ -21,11 +21,13 @@ int main(int argc, char** argv) {
     kestrion::com::RegistryComponentFactory components;
     const kestrion::cli::Services services{
         echo, clock, settings, components,
-        kestrion::platform::AppPaths::forExecutable(QCoreApplication::applicationDirPath())};
+        // Located only: a command prepares the data folder when it needs it, --help never does.
+        kestrion::platform::AppPaths::locate(QCoreApplication::applicationDirPath())};
 
     const kestrion::cli::InterruptScope interrupt;
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
-    const kestrion::cli::Console console{std::cout, std::cerr, terminal,
+    const kestrion::cli::Console console{std::cout, std::cerr,
+                                         kestrion::cli::showsProgress(STDOUT_FILENO, STDERR_FILENO),
                                          [&interrupt] { return interrupt.raised(); },
                                          terminal && ::isatty(STDIN_FILENO) == 1 ? &std::cin : nullptr};
     QStringList arguments = QCoreApplication::arguments();

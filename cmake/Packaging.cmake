@@ -8,21 +8,23 @@ set(KESTRION_APPSTREAM_ID org.quillfen.Kestrion)
 set(KESTRION_PACKAGE_WORK ${CMAKE_BINARY_DIR}/packaging)
 file(MAKE_DIRECTORY ${KESTRION_PACKAGE_WORK})
 
-# Menus that do not scale SVG icons look for a PNG of the size they draw.
+# Menus that do not scale SVG icons look for a PNG of the size they draw. An install without it would
+# show no icon there, so a build without the tool to draw it stops here.
 find_program(RSVG_CONVERT rsvg-convert)
-if(RSVG_CONVERT)
-  add_custom_command(
-    OUTPUT ${KESTRION_PACKAGE_WORK}/kestrion.png
-    COMMAND ${RSVG_CONVERT} -w 128 -h 128 -o ${KESTRION_PACKAGE_WORK}/kestrion.png
-            ${CMAKE_SOURCE_DIR}/app/install/kestrion.svg
-    DEPENDS ${CMAKE_SOURCE_DIR}/app/install/kestrion.svg
-    COMMENT "Drawing the 128 px icon")
-  add_custom_target(icon_png ALL DEPENDS ${KESTRION_PACKAGE_WORK}/kestrion.png)
-  install(FILES ${KESTRION_PACKAGE_WORK}/kestrion.png
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/128x128/apps)
-else()
-  message(STATUS "rsvg-convert not found (package librsvg2-bin): no 128 px icon is installed")
+if(NOT RSVG_CONVERT OR NOT EXISTS "${RSVG_CONVERT}")
+  message(FATAL_ERROR "rsvg-convert was not found (${RSVG_CONVERT}); it draws the 128 px icon that menus show. "
+                      "Install it (Debian: sudo apt-get install librsvg2-bin) or name it with "
+                      "-DRSVG_CONVERT=/path/to/rsvg-convert.")
 endif()
+add_custom_command(
+  OUTPUT ${KESTRION_PACKAGE_WORK}/kestrion.png
+  COMMAND ${RSVG_CONVERT} -w 128 -h 128 -o ${KESTRION_PACKAGE_WORK}/kestrion.png
+          ${CMAKE_SOURCE_DIR}/app/install/kestrion.svg
+  DEPENDS ${CMAKE_SOURCE_DIR}/app/install/kestrion.svg
+  COMMENT "Drawing the 128 px icon")
+add_custom_target(icon_png ALL DEPENDS ${KESTRION_PACKAGE_WORK}/kestrion.png)
+install(FILES ${KESTRION_PACKAGE_WORK}/kestrion.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/128x128/apps)
 
 install(FILES ${CMAKE_SOURCE_DIR}/app/install/${KESTRION_APPSTREAM_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)

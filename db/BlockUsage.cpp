@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QStringList>
 #include <algorithm>
+#include <utility>
 
 namespace kestrion::db {
 
@@ -48,6 +49,22 @@ int BlockPicture::count(CellFill fill) const {
         std::count_if(cells.begin(), cells.end(), [fill](const BlockCell& c) { return c.fill == fill; }));
 }
 
+namespace {
+
+// The first and last host of a range text "a.b.c.first-last"; the whole block when the text does not
+// say, so that no address is wrongly shown as left out.
+std::pair<int, int> hostsOfRange(const QString& rangeText) {
+    const QStringList ends = rangeText.section(QLatin1Char('.'), 3).split(QLatin1Char('-'));
+    bool firstOk = false, lastOk = false;
+    const int first = ends.value(0).toInt(&firstOk);
+    const int last = ends.value(1).toInt(&lastOk);
+    if (ends.size() != 2 || !firstOk || !lastOk)
+        return {0, 255};
+    return {first, last};
+}
+
+} // namespace
+
 BlockPicture blockPicture(const QString& rangeText, const RunUsage& usage) {
     BlockPicture picture;
     picture.block = rangeText.split(QLatin1Char('.')).mid(0, 3).join(QLatin1Char('.'));
@@ -71,9 +88,11 @@ BlockPicture blockPicture(const QString& rangeText, const RunUsage& usage) {
         if (!cell.lastAnswered.isValid() || a.lastAnswered > cell.lastAnswered)
             cell.lastAnswered = a.lastAnswered;
     }
-    for (BlockCell& cell : picture.cells) {
+    const auto [firstHost, lastHost] = hostsOfRange(rangeText);
+    for (int i = 0; i < 256; ++i) {
+        BlockCell& cell = picture.cells[static_cast<size_t>(i)];
         if (cell.answered == 0)
-            cell.fill = CellFill::Free;
+            cell.fill = i >= firstHost && i <= lastHost ? CellFill::Free : CellFill::NotInRange;
         else
             cell.fill = cell.answered >= usage.sweeps ? CellFill::Every : CellFill::Some;
         cell.inLatestSweep =
@@ -84,12 +103,14 @@ BlockPicture blockPicture(const QString& rangeText, const RunUsage& usage) {
 
 QString cellText(const BlockPicture& picture, int octet, const QLocale& locale) {
     const BlockCell& cell = picture.cells[static_cast<size_t>(std::clamp(octet, 0, 255))];
-    QString text = cell.answered == 0 ? QStringLiteral("%1: never answered").arg(cell.address)
-                                      : QStringLiteral("%1: answered in %2 of %3 sweeps, last on %4")
-                                            .arg(cell.address)
-                                            .arg(cell.answered)
-                                            .arg(picture.sweeps)
-                                            .arg(platform::generalDateText(cell.lastAnswered, locale));
+    QString text = cell.fill == CellFill::NotInRange
+                       ? QStringLiteral("%1: not in this run's range").arg(cell.address)
+                   : cell.answered == 0 ? QStringLiteral("%1: never answered").arg(cell.address)
+                                        : QStringLiteral("%1: answered in %2 of %3 sweeps, last on %4")
+                                              .arg(cell.address)
+                                              .arg(cell.answered)
+                                              .arg(picture.sweeps)
+                                              .arg(platform::generalDateText(cell.lastAnswered, locale));
     if (octet == 0)
         text += QStringLiteral(" (the network's own address, not a host address)");
     else if (octet == 255)

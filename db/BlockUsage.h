@@ -32,7 +32,9 @@ struct RunUsage {
 std::optional<RunUsage> readRunUsage(const platform::AppPaths& paths, DatabaseBusy& busy,
                                      const QString& rangeText);
 
-enum class CellFill { Free, Some, Every };
+// NotInRange: the run's range leaves the address out, so its sweeps never asked it. The report still
+// counts such an address as free; only the map tells it apart from one that was asked and was silent.
+enum class CellFill { Free, Some, Every, NotInRange };
 
 struct BlockCell {
     QString address;
@@ -52,10 +54,12 @@ struct BlockPicture {
 };
 
 // The block is taken from the range text's first three parts; answers from outside it are left out.
+// Addresses outside the range's first and last host that never answered are NotInRange.
 BlockPicture blockPicture(const QString& rangeText, const RunUsage& usage);
 
 // "192.168.1.20: answered in 3 of 5 sweeps, last on <general date text>" or
-// "192.168.1.21: never answered"; .0 and .255 say that they are not host addresses.
+// "192.168.1.21: never answered" or "192.168.1.22: not in this run's range"; .0 and .255 say that
+// they are not host addresses.
 QString cellText(const BlockPicture& picture, int octet, const QLocale& locale = QLocale::system());
 
 } // namespace kestrion::db

@@ -1,5 +1,7 @@
 #include "db/RunDatabase.h"
 
+#include <sqlite3.h>
+
 namespace kestrion::db {
 
 RunDatabase::RunDatabase(const platform::AppPaths& paths, db::DatabaseBusy& busy,
@@ -9,9 +11,22 @@ RunDatabase::RunDatabase(const platform::AppPaths& paths, db::DatabaseBusy& busy
     counted_ = true;
     try {
         db_.emplace(paths.database(), busyTimeout);
+        requireOwnTables(paths.database());
     } catch (...) {
         --busy_.depth;
         throw;
+    }
+}
+
+void RunDatabase::requireOwnTables(const QString& path) {
+    // SQLite takes an empty file, or another program's database, as a database of its own; without
+    // this the first query would end with "no such table", which tells the user nothing.
+    Statement tables = db_->prepare(
+        "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('tblSavedRuns', 'tblSuccess', "
+        "'tblSchedules', 'tblDistinctSuccesses', 'tblFreeIPReport', 'tblCurrentRun');");
+    if (!tables.step() || tables.intAt(0) != 6) {
+        db_.reset();
+        throw DbError(SQLITE_NOTADB, QStringLiteral("not a Kestrion database: ") + path);
     }
 }
 

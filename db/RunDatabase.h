@@ -23,6 +23,9 @@ public:
     void close();
 
 private:
+    // Throws DbError "not a Kestrion database: PATH" for a file without the program's tables.
+    void requireOwnTables(const QString& path);
+
     db::DatabaseBusy& busy_;
     std::optional<Database> db_;
     bool counted_ = false;

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QWidget;
+
 namespace kestrion::platform {
 
 enum class MsgButtons { Ok, OkCancel, YesNo };
@@ -29,6 +31,11 @@ public:
 
     // True while a box is open (a modal box runs its own event loop, so timers still tick).
     bool isShowing() const { return openBoxes_ > 0; }
+
+    // The main window, which boxes belong to while it is on screen (null when it goes). Without an
+    // owner a window manager places a box by a hidden window of its own, away from the program. Boxes
+    // that are no windows have nothing to do with it.
+    virtual void setOwnerWindow(QWidget* /*window*/) {}
 
 protected:
     virtual int present(const QString& title, const QString& text, MsgButtons buttons, MsgIcon icon,

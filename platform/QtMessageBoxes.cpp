@@ -4,9 +4,13 @@
 
 namespace kestrion::platform {
 
+QWidget* QtMessageBoxes::boxParent() const {
+    return owner_ && owner_->isVisible() ? owner_.data() : parent_;
+}
+
 int QtMessageBoxes::present(const QString& title, const QString& text, MsgButtons buttons, MsgIcon icon,
                             int defaultAnswer) {
-    QMessageBox box(parent_);
+    QMessageBox box(boxParent());
     box.setWindowTitle(title);
     // The texts break lines with a lone carriage return; Qt breaks only on line feeds.
     QString shown = text;

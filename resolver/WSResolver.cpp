@@ -123,7 +123,7 @@ uint32_t WSResolver::Release() {
 HRESULT WSResolver::GetHostByAddr(const char* IPAddr, char* HostName) {
     if (!HostName)
         return E_POINTER;
-    copyCut(hostNameForAddress(IPAddr), HostName, kHostNameChars);
+    copyCut(hostNameForAddress(IPAddr), HostName, kHostNameBuffer);
     return S_OK;
 }
 

@@ -65,6 +65,14 @@ std::array<QString, 42> dayCaptions(const QDate& first) {
     return captions;
 }
 
+std::optional<QDateTime> localMinute(const QDate& date, const QTime& time) {
+    const QTime minute(time.hour(), time.minute());
+    const QDateTime value(date, minute);
+    if (!value.isValid() || value.date() != date || value.time() != minute)
+        return std::nullopt;
+    return value;
+}
+
 std::optional<QTime> parseTimeText(const QString& text) {
     static const QRegularExpression form(
         QStringLiteral("^(\\d{1,2})(?::(\\d{2}))?(?::(\\d{2}))?\\s*([AaPp][Mm])?$"));

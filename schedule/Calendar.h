@@ -31,6 +31,9 @@ std::array<QString, 42> dayCaptions(const QDate& firstOfMonth);
 
 // A time of day typed as "HH:MM" (24-hour, seconds allowed) or "h:mm AM/PM" (also "h AM/PM").
 std::optional<QTime> parseTimeText(const QString& text);
+// The local date-time of a typed minute; nothing when the clock skips it (the hour of a change to
+// summer time): Qt would move it on by the gap, to a minute the user did not type.
+std::optional<QDateTime> localMinute(const QDate& date, const QTime& time);
 // The time box's first text: an hour from now, "HH:MM".
 QString initialTimeText(const QDateTime& now);
 

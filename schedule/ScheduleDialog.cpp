@@ -164,7 +164,9 @@ void ScheduleDialog::Command1_Click(int index) {
 
 void ScheduleDialog::cmdDone_Click() {
     const auto time = parseTimeText(tbSchedTime->text());
-    if (!time) {
+    // A minute the clock skips on the chosen day is refused like a time of a wrong form.
+    const bool skipped = time && SelectedDate && !localMinute(*SelectedDate, *time);
+    if (!time || skipped) {
         boxes_.show(platform::appTitle() + QStringLiteral(" Time Error"),
                     QStringLiteral("Invalid time.  Please enter a time in 24 hour format.  ") +
                         QLatin1Char('\r') + QStringLiteral("For example:  11:30 PM = 23:30"),
@@ -176,7 +178,7 @@ void ScheduleDialog::cmdDone_Click() {
         return;
     // Schedules are carried out by the minute; seconds typed into the box would only let two schedules
     // share a minute past the unique date index.
-    state_.NewSchedDate = QDateTime(*SelectedDate, QTime(time->hour(), time->minute()));
+    state_.NewSchedDate = *localMinute(*SelectedDate, *time);
     if (db::isBeforeMinuteOf(state_.NewSchedDate, clock_.now())) {
         boxes_.show(platform::appTitle() + QStringLiteral(" Schedule Expired"), pastNewScheduleText(),
                     platform::MsgButtons::Ok, platform::MsgIcon::None);

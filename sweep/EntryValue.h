@@ -18,20 +18,13 @@ QString canonicalText(double value);
 // Rounds to the nearest integer, halves to the even neighbour (2.5 gives 2, 3.5 gives 4).
 int64_t roundHalfEven(double value);
 
-// The longest text an address box takes as a value: a three-digit octet, a point and more fraction
-// digits than a double tells apart, with room for blanks, a sign or trailing letters. A box holds one
-// character more, so that a longer text cut down to fit it is still seen as too long.
-constexpr int kLongestEntryText = 24;
-constexpr int kEntryMaxLength = kLongestEntryText + 1;
-
-// The value of a box's text when it lies between lowerBound and 254; nothing when it does not, or when
-// the text or the value's canonical text is longer than a value needs.
+// The value of a box's text when it lies between lowerBound and 254; nothing when it does not. Texts of
+// any length are judged by their value alone, in one pass over the text.
 std::optional<double> checkedEntryValue(const QString& text, double lowerBound);
 
 // What the change rule of an address box leaves of its text: the rule removes a final "." and runs
 // again on the shorter text, and moves the focus on for three characters or a removed dot. Worked out
-// in one pass, so no depth grows with the text. A box filled to its limit is left alone: its text
-// may have been cut, and the range check refuses it.
+// in one pass, so no depth grows with the text.
 struct ChangeRuleOutcome {
     qsizetype keep = 0; // characters of the text that stay
     bool moveFocus = false;

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QTimer>
+#include <limits>
 
 namespace kestrion::sweep {
 
@@ -22,8 +23,11 @@ RangeEntry::RangeEntry(PingTab& tab, SweepState& state, const SweepOptions& opti
         // textChanged fires for typing, pasting and assignment alike, as the change rule requires.
         connect(box, &QLineEdit::textChanged, this, [this, i] { changeRule(i); });
         box->installEventFilter(this);
-        // No value needs more; a pasted page of text would otherwise be carried through every rule.
-        box->setMaxLength(kEntryMaxLength);
+        // Qt cuts a text at 32767 characters unless told otherwise; a box takes any text and judges
+        // it by its value.
+        box->setMaxLength(std::numeric_limits<int>::max());
+        if (i <= 3)
+            tab_.txEchoAddr[i - 1]->setMaxLength(std::numeric_limits<int>::max()); // the copy follows whole
     }
 }
 

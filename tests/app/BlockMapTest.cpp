@@ -113,7 +113,8 @@ TEST(BlockMap, FillsOutlineAndNonHostMarksShowHowEachAddressAnswered) {
         {"answered in both sweeps", 15, CellFill::Every, true, true},
         {"answered in the latest sweep only", 16, CellFill::Some, true, true},
         {"never answered", 20, CellFill::Free, false, true},
-        {"broadcast address, never answered", 255, CellFill::Free, false, false},
+        {"outside the run's range", 22, CellFill::NotInRange, false, true},
+        {"broadcast address, outside the range", 255, CellFill::NotInRange, false, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -129,9 +130,21 @@ TEST(BlockMap, FillsOutlineAndNonHostMarksShowHowEachAddressAnswered) {
     const int every = qGray(app::BlockMap::fillColour(CellFill::Every).rgb());
     EXPECT_GT(free - some, 50);
     EXPECT_GT(some - every, 50);
+    const int notInRange = qGray(app::BlockMap::fillColour(CellFill::NotInRange).rgb());
+    EXPECT_GT(free - notInRange, 40);
+    EXPECT_GT(notInRange - some, 40);
+    // The legend, below the grid, has a swatch of the grey too.
+    const QImage image = w.map()->grab().toImage();
+    const qreal scale = image.devicePixelRatio();
+    int greyInLegend = 0;
+    for (int y = qRound((w.map()->cellRect(255).bottom() + 2) * scale); y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            greyInLegend += image.pixelColor(x, y) == app::BlockMap::fillColour(CellFill::NotInRange);
+    EXPECT_GT(greyInLegend, 4);
 
     EXPECT_EQ(w.map()->accessibleName(), "Block map");
-    EXPECT_TRUE(w.map()->accessibleDescription().contains("1 answered in every sweep, 2 in some, 253 never"))
+    EXPECT_TRUE(w.map()->accessibleDescription().contains(
+        "1 answered in every sweep, 2 in some, 5 never, 248 not in this run's range"))
         << w.map()->accessibleDescription().toStdString();
 
     // Choosing the other run draws that one.
@@ -148,6 +161,9 @@ TEST(BlockMap, TooltipsSayHowOftenAndWhenAnAddressAnswered) {
     EXPECT_EQ(w.toolTipAt(15), answered(15, 2, 2, kSecond));
     EXPECT_EQ(w.toolTipAt(0), answered(0, 1, 2, kFirst) + " (the network's own address, not a host address)");
     EXPECT_EQ(w.toolTipAt(21), "192.168.1.21: never answered");
+    EXPECT_EQ(w.toolTipAt(22), "192.168.1.22: not in this run's range");
+    EXPECT_EQ(w.toolTipAt(255),
+              "192.168.1.255: not in this run's range (the broadcast address, not a host address)");
 }
 
 TEST(BlockMap, TabReachesTheMapArrowsMoveAndCtrlCCopies) {

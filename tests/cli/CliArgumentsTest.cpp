@@ -3,6 +3,14 @@
 #include "CliFixture.h"
 
 #include "cli/Arguments.h"
+#include "cli/Console.h"
+#include "tests/support/LocalZone.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 namespace kestrion::test {
 namespace {
@@ -10,6 +18,8 @@ namespace {
 using CliArguments = CliFixture;
 
 TEST_F(CliArguments, WrongCommandLinesNameTheArgumentAndChangeNothing) {
+    // Berlin's clock skips 02:00 to 03:00 on 29 March 2026.
+    const LocalZone berlin("Europe/Berlin");
     struct Row {
         const char* name;
         QStringList arguments;
@@ -43,6 +53,19 @@ TEST_F(CliArguments, WrongCommandLinesNameTheArgumentAndChangeNothing) {
          "kestrion-cli: schedule delete: '2026-03-20 12:00:00' is not a date and time of the form "
          "\"YYYY-MM-DD "
          "HH:MM\""},
+        {"a minute the clock skips",
+         {"schedule", "add", "10.0.0.1-254", "2026-03-29 02:30"},
+         "kestrion-cli: schedule add: '2026-03-29 02:30' is not a date and time of the form \"YYYY-MM-DD "
+         "HH:MM\""},
+        {"report of a range with an octet above 254",
+         {"report", "10.0.300.1-254"},
+         "kestrion-cli: report: '10.0.300.1-254': 300 must be a number between 0 and 254"},
+        {"report of a range ending past 254",
+         {"report", "10.0.0.1-255", "-o", "r.txt"},
+         "kestrion-cli: report: '10.0.0.1-255': 255 must be a number between 1 and 254"},
+        {"schedule add of a range starting at host 0",
+         {"schedule", "add", "10.0.0.0-254", "2026-03-21 12:00"},
+         "kestrion-cli: schedule add: '10.0.0.0-254': 0 must be a number between 1 and 254"},
         {"schedule add with one argument",
          {"schedule", "add", "10.0.0.1-254"},
          "kestrion-cli: schedule add: missing argument; usage: schedule add RANGE \"YYYY-MM-DD HH:MM\""},
@@ -59,6 +82,46 @@ TEST_F(CliArguments, WrongCommandLinesNameTheArgumentAndChangeNothing) {
         EXPECT_TRUE(errLines()[1].startsWith("Try 'kestrion-cli ")) << errLines()[1].toStdString();
     }
     EXPECT_EQ(world.folder.bytes("KRdb.mdb"), before);
+}
+
+// A system-wide install keeps its data in a folder of the user's own, made and seeded on first use;
+// help and usage texts use no data, so they make nothing.
+TEST_F(CliArguments, HelpAndUsageTextsMakeNoDataFolder) {
+    const QString userData = world.folder.file("user/Kestrion");
+    world.folder.paths.dataFolder = userData;
+    const QStringList lines[] = {{"--help"},
+                                 {"--version"},
+                                 {"report", "--help"},
+                                 {"sweep", "--help"},
+                                 {"schedule", "--help"},
+                                 {"run-due", "--help"},
+                                 {"runs", "extra"},
+                                 {"nothing"}};
+    for (const QStringList& line : lines) {
+        SCOPED_TRACE(line.join(' ').toStdString());
+        run(line);
+        EXPECT_FALSE(QFileInfo::exists(world.folder.file("user"))) << err.str();
+    }
+    EXPECT_EQ(run({"runs"}), cli::ExitDone) << err.str();
+    EXPECT_TRUE(QFileInfo(QDir(userData).filePath("KRdb.mdb")).isFile()) << "seeded at the first use";
+}
+
+// The progress line rewrites a line of standard error: only where standard output is a terminal too,
+// so that it never lands among the lines a pipe or file takes.
+TEST(CliConsole, ProgressOnlyWhereOutputAndErrorsAreTerminals) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    EXPECT_TRUE(cli::showsProgress(terminal, terminal));
+    EXPECT_FALSE(cli::showsProgress(pipeEnds[1], terminal)) << "output piped, errors on the terminal";
+    EXPECT_FALSE(cli::showsProgress(terminal, pipeEnds[1])) << "errors piped";
+    for (const int fd : {terminal, master, pipeEnds[0], pipeEnds[1]})
+        close(fd);
 }
 
 TEST_F(CliArguments, EveryCommandHasItsHelp) {

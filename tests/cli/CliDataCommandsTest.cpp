@@ -170,6 +170,11 @@ TEST_F(CliDataCommands, WithoutALockFileNothingIsWrittenAndNothingClaimsToBeRunn
 
 TEST_F(CliDataCommands, ReportOfARunWithoutAnswersIsDataNotFound) {
     addRun(1, "10.0.0.1-254");
+    // The work tables as an earlier report of another run left them; the window's report reads them.
+    world.folder.exec("INSERT INTO tblCurrentRun VALUES (2, '10.0.9.1-254', '2026-03-01 08:00:00', 2);"
+                      "INSERT INTO tblFreeIPReport VALUES ('10.0.9.1', 2, 'Free');");
+    const QStringList workTables =
+        world.folder.column("SELECT RunIP FROM tblCurrentRun UNION ALL SELECT count(*) FROM tblFreeIPReport");
 
     EXPECT_EQ(run({"report", "10.0.0.1-254"}), cli::ExitFailure);
 
@@ -178,14 +183,20 @@ TEST_F(CliDataCommands, ReportOfARunWithoutAnswersIsDataNotFound) {
               QStringList{"kestrion-cli: Data Not Found: No data found.  Please make sure there are "
                           "valid saved runs for this IP."});
     EXPECT_FALSE(QFile::exists(world.folder.file("IPReport.txt")));
+    EXPECT_EQ(
+        world.folder.column("SELECT RunIP FROM tblCurrentRun UNION ALL SELECT count(*) FROM tblFreeIPReport"),
+        workTables);
 }
 
-TEST_F(CliDataCommands, ReportOfAnUnknownRangeSaysSoAsTheWindowDoes) {
+// The window's wording asks the user to select an IP, which a command line cannot: it says which
+// range has no run, as 'schedule add' does.
+TEST_F(CliDataCommands, ReportOfAnUnknownRangeSaysWhichRangeHasNoRun) {
+    addRun(1, "10.0.9.1-254");
     EXPECT_EQ(run({"report", "10.0.0.1-254"}), cli::ExitFailure);
 
-    EXPECT_EQ(errLines(),
-              QStringList{"kestrion-cli: Kestrion error.: Error. No matching record in the database.  "
-                          "Please make sure an IP is selected."});
+    EXPECT_TRUE(out.str().empty());
+    EXPECT_EQ(errLines(), QStringList{"kestrion-cli: report: no saved run has the range '10.0.0.1-254' "
+                                      "('kestrion-cli runs' lists them)"});
 }
 
 // Where -o sends the report: "-" is standard output; a link is refused before anything is built;

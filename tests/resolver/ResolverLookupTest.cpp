@@ -126,18 +126,18 @@ TEST_F(ResolverLookup, AMissSaysWhyAtOnce) {
 }
 
 TEST_F(ResolverLookup, LongNamesAreCutAtTheCallersBuffer) {
-    // The buffer is exactly the 200 characters the sweep gives, the terminator included.
+    // The buffer is exactly what the sweep gives: 200 characters and the terminator.
     constexpr size_t kGuard = 64;
     for (const auto& row : kLongNames) {
-        unsigned char buffer[kHostNameChars + kGuard];
+        unsigned char buffer[kHostNameBuffer + kGuard];
         std::memset(buffer, ' ', kHostNameChars);
-        std::memset(buffer + kHostNameChars, 0xA5, kGuard);
+        std::memset(buffer + kHostNameChars, 0xA5, kGuard + 1);
         ASSERT_EQ(resolver_->GetHostByAddr(row.address, reinterpret_cast<char*>(buffer)), S_OK);
         const std::string name(reinterpret_cast<const char*>(buffer),
-                               strnlen(reinterpret_cast<const char*>(buffer), kHostNameChars));
-        EXPECT_EQ(name, longName(std::min(row.length, kHostNameChars - 1))) << row.length;
+                               strnlen(reinterpret_cast<const char*>(buffer), kHostNameBuffer));
+        EXPECT_EQ(name, longName(std::min(row.length, kHostNameChars))) << row.length;
         EXPECT_EQ(buffer[name.size()], '\0') << row.length << ": terminated inside the buffer";
-        for (size_t i = kHostNameChars; i < sizeof buffer; ++i)
+        for (size_t i = kHostNameBuffer; i < sizeof buffer; ++i)
             ASSERT_EQ(buffer[i], 0xA5) << row.length << ": written past the buffer at " << i;
     }
 }

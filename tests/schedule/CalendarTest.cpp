@@ -1,6 +1,7 @@
 #include "schedule/Calendar.h"
 #include "schedule/ScheduleTimer.h"
 
+#include "tests/support/LocalZone.h"
 #include "tests/support/ScheduleTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -89,6 +90,34 @@ TEST(Calendar, TimeTexts) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(parseTimeText(QLatin1String(c.text)).value_or(QTime()), c.expected);
     }
+}
+
+// In Berlin the clock goes from 02:00 to 03:00 on 29 March 2026 and from 03:00 back to 02:00 on
+// 25 October: a minute of the gap does not exist, one of the doubled hour does.
+TEST(Calendar, MinutesTheClockSkipsDoNotExist) {
+    const kestrion::test::LocalZone berlin("Europe/Berlin");
+    struct Case {
+        const char* name;
+        QDate date;
+        QTime time;
+        bool exists;
+    } cases[] = {
+        {"the last minute before the gap", QDate(2026, 3, 29), QTime(1, 59), true},
+        {"the gap's first minute", QDate(2026, 3, 29), QTime(2, 0), false},
+        {"inside the gap", QDate(2026, 3, 29), QTime(2, 30), false},
+        {"the first minute after it", QDate(2026, 3, 29), QTime(3, 0), true},
+        {"the same time a day later", QDate(2026, 3, 30), QTime(2, 30), true},
+        {"the doubled hour in autumn", QDate(2026, 10, 25), QTime(2, 30), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto minute = localMinute(c.date, c.time);
+        ASSERT_EQ(minute.has_value(), c.exists);
+        if (minute) {
+            EXPECT_EQ(*minute, QDateTime(c.date, c.time));
+        }
+    }
+    EXPECT_EQ(localMinute(QDate(2026, 3, 30), QTime(2, 30, 45))->time(), QTime(2, 30)) << "seconds go";
 }
 
 TEST(Calendar, TimeBoxStartsAnHourAhead) {

@@ -1,5 +1,6 @@
 #include "schedule/ScheduleDialog.h"
 
+#include "tests/support/LocalZone.h"
 #include "tests/support/ScheduleTestSupport.h"
 #include "tests/support/fakes/FakeMessageBoxes.h"
 #include "tests/support/fakes/FakeServices.h"
@@ -129,6 +130,8 @@ TEST_F(ScheduleDialogTest, TypedYearAndMonthShowThatMonth) {
 }
 
 TEST_F(ScheduleDialogTest, DoneRefusals) {
+    // Berlin's clock skips 02:00 to 03:00 on 29 March 2026.
+    const test::LocalZone berlin("Europe/Berlin");
     struct Case {
         const char* name;
         QDateTime now;
@@ -140,6 +143,11 @@ TEST_F(ScheduleDialogTest, DoneRefusals) {
         {"not a time", at(2026, 3, 17, 10, 20), 20, "half past", QStringLiteral("Kestrion Time Error"),
          QStringLiteral(
              "Invalid time.  Please enter a time in 24 hour format.  \rFor example:  11:30 PM = 23:30")},
+        {"a minute the clock skips", at(2026, 3, 17, 10, 20), 29, "02:30",
+         QStringLiteral("Kestrion Time Error"),
+         QStringLiteral(
+             "Invalid time.  Please enter a time in 24 hour format.  \rFor example:  11:30 PM = 23:30")},
+        {"the next hour that day is accepted", at(2026, 3, 17, 10, 20), 29, "03:30", QString(), QString()},
         {"opened at 23:30, today at 00:30 is past", at(2026, 3, 17, 23, 30), 17, nullptr,
          QStringLiteral("Kestrion Schedule Expired"),
          QStringLiteral("The scheduled time for this run is past.  This schedule will not be saved. ")},

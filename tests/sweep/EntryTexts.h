@@ -4,42 +4,46 @@
 
 #include <QString>
 
-#include <array>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <functional>
 #include <optional>
 #include <random>
-#include <regex>
 #include <string>
+#include <string_view>
 
 // Adversarial texts for the address boxes, and what each must come to, worked out apart from the
-// program's code: a regular expression finds the number a text starts with, std::from_chars reads
-// it and std::to_chars gives its shortest plain form.
+// program's code: std::from_chars in its fixed format reads the number a text starts with (it stops
+// where the number stops, as the boxes' reading does) and anything beyond a double's range is settled
+// by where the first significant digit lies.
 namespace kestrion::test::entry {
 
 // The value a box accepts for this text, or nothing when the box must show its message.
 inline std::optional<double> expectedValue(const QString& text, double lowerBound) {
-    if (text.size() > sweep::kLongestEntryText)
-        return std::nullopt;
-    static const std::regex leadingNumber(R"(^[ \t]*([+-]?)([0-9]*(\.[0-9]*)?))");
     const std::string bytes = text.toStdString();
-    std::smatch m;
-    std::regex_search(bytes, m, leadingNumber);
-    const std::string digits = m[2].str();
+    std::string_view rest(bytes);
+    rest.remove_prefix(std::min(rest.size(), rest.find_first_not_of(" \t")));
+    const bool negative = !rest.empty() && rest.front() == '-';
+    if (!rest.empty() && (rest.front() == '-' || rest.front() == '+'))
+        rest.remove_prefix(1);
+    auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    // from_chars also reads "inf" and "nan"; the boxes read only digits and a point.
+    const bool number = !rest.empty() && (isDigit(rest.front()) ||
+                                          (rest.size() > 1 && rest.front() == '.' && isDigit(rest[1])));
     double value = 0;
-    if (digits.find_first_of("0123456789") != std::string::npos)
-        std::from_chars(digits.data(), digits.data() + digits.size(), value, std::chars_format::fixed);
-    if (m[1].str() == "-")
+    if (number) {
+        const auto read =
+            std::from_chars(rest.data(), rest.data() + rest.size(), value, std::chars_format::fixed);
+        if (read.ec == std::errc::result_out_of_range) {
+            const std::string_view whole = rest.substr(0, rest.find_first_not_of("0123456789"));
+            value = whole.find_first_not_of('0') != std::string_view::npos ? HUGE_VAL : 0.0;
+        }
+    }
+    if (negative)
         value = -value;
     if (value < lowerBound || value > 254)
         return std::nullopt;
-    std::array<char, 400> plain{};
-    const auto end = std::to_chars(plain.data(), plain.data() + plain.size(), value == 0 ? 0.0 : value,
-                                   std::chars_format::fixed)
-                         .ptr;
-    if (end - plain.data() > sweep::kLongestEntryText)
-        return std::nullopt; // its shortest form would not fit the box
     return value;
 }
 

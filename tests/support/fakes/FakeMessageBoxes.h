@@ -29,6 +29,9 @@ public:
 
     const Box& last() const { return shown.back(); }
 
+    QWidget* owner = nullptr;
+    void setOwnerWindow(QWidget* window) override { owner = window; }
+
 protected:
     int present(const QString& title, const QString& text, platform::MsgButtons buttons,
                 platform::MsgIcon icon, int defaultAnswer) override {

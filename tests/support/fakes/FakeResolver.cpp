@@ -41,8 +41,8 @@ public:
         auto it = factory_.names.find(IPAddr);
         std::string answer =
             it != factory_.names.end() ? it->second : std::string("Error code 11004 occurred.");
-        if (answer.size() >= resolver::kHostNameChars)
-            answer.resize(resolver::kHostNameChars - 1);
+        if (answer.size() > resolver::kHostNameChars)
+            answer.resize(resolver::kHostNameChars);
         std::memcpy(HostName, answer.c_str(), answer.size() + 1);
         return com::S_OK;
     }
