@@ -3,22 +3,30 @@
 #include "platform/AppTitle.h"
 #include "platform/Clock.h"
 #include "platform/IcmpSocketEcho.h"
+#include "platform/PrivilegeDrop.h"
 #include "platform/Settings.h"
 #include "platform/com/RegistryComponentFactory.h"
+#include "resolver/FirstUseRegistration.h"
 
 #include <QCoreApplication>
 #include <iostream>
 #include <unistd.h>
 
 int main(int argc, char** argv) {
+    // Before Qt: whatever cap_net_raw is for is opened now, and the capability is gone.
+    kestrion::platform::UniqueFd raw = kestrion::platform::startWithoutPrivileges(argc, argv, "kestrion-cli");
     QCoreApplication app(argc, argv);
     // The window's name: the per-user data folder of a system-wide install is named after it.
     QCoreApplication::setApplicationName(kestrion::platform::appTitle());
 
-    kestrion::platform::IcmpSocketEcho echo;
+    kestrion::platform::IcmpSocketEcho echo(std::move(raw),
+                                            kestrion::platform::IcmpSocketEcho::SocketKind::Auto);
     kestrion::platform::SystemClock clock;
     kestrion::platform::SettingsStore settings;
-    kestrion::com::RegistryComponentFactory components;
+    kestrion::com::RegistryComponentFactory runtime;
+    // The first sweep that wants host names registers the Resolver for a user who has none.
+    kestrion::resolver::RegisteringComponentFactory components(runtime,
+                                                               QCoreApplication::applicationDirPath());
     const kestrion::cli::Services services{
         echo, clock, settings, components,
         // Located only: a command prepares the data folder when it needs it, --help never does.

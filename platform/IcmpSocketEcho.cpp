@@ -1,12 +1,14 @@
 #include "platform/IcmpSocketEcho.h"
 
 #include "platform/IcmpStatus.h"
+#include "platform/ProgramPath.h"
 
 #include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fcntl.h>
 #include <ifaddrs.h>
 #include <linux/errqueue.h>
 #include <linux/icmp.h>
@@ -257,7 +259,9 @@ UniqueFd openDatagram(int& error) {
     return fd;
 }
 
-UniqueFd openRaw(int& error) {
+} // namespace
+
+UniqueFd IcmpSocketEcho::openRawSocket(int& error) {
     UniqueFd fd(::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_ICMP));
     if (!fd) {
         error = errno;
@@ -274,10 +278,12 @@ UniqueFd openRaw(int& error) {
     return fd;
 }
 
-std::string programPath() {
-    char path[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    return n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string("kestrion");
+namespace {
+
+void drainQueue(int fd) {
+    uint8_t scratch[1024];
+    while (::recv(fd, scratch, sizeof scratch, MSG_DONTWAIT) >= 0) {
+    }
 }
 
 bool isPermissionError(int error) {
@@ -296,7 +302,15 @@ EchoOpenResult IcmpSocketEcho::open() {
         }
     }
     if (kind_ != SocketKind::DatagramOnly) {
-        if (UniqueFd fd = openRaw(rawError)) {
+        UniqueFd fd = openRawSocket(rawError);
+        // Without the capability now, the raw socket opened with it at start serves: a copy of it, with
+        // whatever came in since the last sweep thrown away.
+        if (!fd && keptRaw_) {
+            fd = UniqueFd(::fcntl(keptRaw_.get(), F_DUPFD_CLOEXEC, 0));
+            if (fd)
+                drainQueue(fd.get());
+        }
+        if (fd) {
             lastOpened_ = SocketKind::RawOnly;
             return {std::make_unique<IcmpSocketChannel>(std::move(fd), true, nextSequence_), {}};
         }

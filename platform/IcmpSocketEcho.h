@@ -19,6 +19,9 @@ public:
     enum class SocketKind { Auto, DatagramOnly, RawOnly };
 
     explicit IcmpSocketEcho(SocketKind kind = SocketKind::Auto) : kind_(kind) {}
+    // keptRaw: a raw ICMP socket opened while the process still held cap_net_raw (PrivilegeDrop); used,
+    // through a copy per handle, where a raw socket can no longer be opened.
+    IcmpSocketEcho(UniqueFd keptRaw, SocketKind kind) : kind_(kind), keptRaw_(std::move(keptRaw)) {}
 
     EchoOpenResult open() override;
 
@@ -29,8 +32,12 @@ public:
     // (0 where that kind was not tried).
     static std::string refusalText(int datagramError, int rawError);
 
+    // A raw ICMP socket filtered to echo replies and errors, or none with errno in `error`.
+    static UniqueFd openRawSocket(int& error);
+
 private:
     SocketKind kind_;
+    UniqueFd keptRaw_;
     SocketKind lastOpened_ = SocketKind::Auto;
     // Shared by every channel this service opens (and kept by those that outlive it), so that a reply
     // meant for an earlier request (a late or duplicated answer) never matches a later one, whichever

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake make pkg-config ccache clang-format clang-tidy
+  g++ cmake make pkg-config ccache mold clang-format clang-tidy
   qt6-base-dev qt6-base-dev-tools qt6-base-private-dev
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev

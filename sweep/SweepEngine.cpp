@@ -2,6 +2,7 @@
 
 #include "platform/AppTitle.h"
 #include "platform/EchoService.h"
+#include "platform/ProgramPath.h"
 #include "platform/com/Com.h"
 #include "resolver/IWSResolver.h"
 
@@ -61,9 +62,9 @@ private:
             {platform::appTitle() + QStringLiteral(" Error"),
              QStringLiteral("Host names are not available: the name resolver component could not be "
                             "created (error %1). Answering addresses are listed with \"Not "
-                            "available\". Registering the Resolver library with kregsvr makes the "
-                            "names available.")
-                 .arg(hresultText(hr)),
+                            "available\". Registering the Resolver library makes the names "
+                            "available:\n    %2/kregsvr %2/libResolver.so")
+                 .arg(hresultText(hr), QString::fromStdString(platform::programFolder())),
              platform::MsgButtons::Ok, platform::MsgIcon::Exclamation, platform::AnswerOk});
     }
 

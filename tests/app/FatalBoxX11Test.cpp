@@ -1,6 +1,8 @@
 // The real program in a real X server (Xvfb) with real input (XTEST through xdotool): the box that shows
 // a fatal database failure takes the user's key or click and the program ends. The offscreen platform
 // delivers input to the widgets directly and cannot show what happens on the way through the window system.
+#include "tests/support/XServer.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -13,34 +15,7 @@
 
 namespace {
 
-// An Xvfb of this test alone, on a display number it picks itself. An X server resets itself whenever
-// its last client leaves and refuses connections meanwhile; the test's tools come and go while the
-// program is still connecting, so this one never resets.
-class XServer {
-public:
-    XServer() {
-        process_.start(QStringLiteral("Xvfb"),
-                       {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                        QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                        QStringLiteral("tcp"), QStringLiteral("-noreset")});
-        QByteArray out;
-        while (!out.contains('\n') && process_.waitForReadyRead(10000))
-            out += process_.readAllStandardOutput();
-        if (out.contains('\n'))
-            display_ = QStringLiteral(":") + QString::fromLatin1(out.trimmed());
-    }
-    ~XServer() {
-        process_.terminate();
-        if (!process_.waitForFinished(5000))
-            process_.kill();
-        process_.waitForFinished(5000);
-    }
-    const QString& display() const { return display_; } // empty: it did not start
-
-private:
-    QProcess process_;
-    QString display_;
-};
+using kestrion::testsupport::XServer;
 
 class FatalBoxX11 : public ::testing::TestWithParam<const char*> {
 protected:

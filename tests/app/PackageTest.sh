@@ -66,9 +66,11 @@ awk '$1 ~ /[sS]/ {print $6}' <<<"$contents" | grep . && fail "setuid or setgid f
 #   maintainer-script-empty [postrm]: the postrm has nothing to do (user data stays); shipping it
 #     keeps CPack from adding an ldconfig call for the private Resolver library in /usr/lib/kestrion.
 accepted='maintainer-script-empty \[postrm\]'
-lint=$(lintian --tag-display-limit 0 "$deb" 2>&1 | grep -v 'running with root privileges')
+lint=$(lintian --display-info --tag-display-limit 0 "$deb" 2>&1 | grep -v 'running with root privileges')
 echo "$lint"
 grep -q '^E: ' <<<"$lint" && fail "lintian reports errors"
+# The programs carry cap_net_raw: built with every hardening flag Debian uses, none may be missing.
+grep -q 'hardening-' <<<"$lint" && fail "lintian finds a hardening flag missing"
 grep '^W: ' <<<"$lint" | grep -Ev "^W: kestrion: ($accepted)\$" | grep -q . && fail "lintian warnings not accepted here"
 
 # The extracted files: desktop entry, metainfo, manual pages.

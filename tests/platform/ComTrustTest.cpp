@@ -276,7 +276,7 @@ TEST(ComTrust, ACapabilityBearingProgramRunByAUserLoadsNoLibraryTheUserNamed) {
                                       resolverAt(row.registered)),
                   S_OK);
         for (const auto& entry : fs::recursive_directory_iterator(home))
-            ::lchown(entry.path().c_str(), kUser, kGroup);
+            ASSERT_EQ(::lchown(entry.path().c_str(), kUser, kGroup), 0) << entry.path();
         giveTo(home, kUser, kGroup);
 
         output.clear();

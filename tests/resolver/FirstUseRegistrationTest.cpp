@@ -1,6 +1,6 @@
 // The Resolver registered for a user on the first start without a registration, from the program's
 // own application folder; a working registration of the user's is left alone.
-#include "app/ResolverFirstStart.h"
+#include "resolver/FirstUseRegistration.h"
 #include "platform/com/ClassRegistration.h"
 #include "resolver/IWSResolver.h"
 
@@ -14,7 +14,7 @@
 namespace kestrion::test {
 namespace {
 
-using app::FirstStartRegistration;
+using resolver::FirstUseRegistration;
 
 const std::string kServerKey = com::classKeyPath(resolver::CLSID_WSResolver) + "\\InprocServer32";
 
@@ -37,7 +37,7 @@ struct Row {
     const char* name;
     Before before;
     InAppFolder appFolder;
-    FirstStartRegistration expected;
+    FirstUseRegistration expected;
     // What the registry names afterwards: "app" the application folder's library, "other" the
     // registration made before, "" nothing.
     const char* namesAfter;
@@ -45,15 +45,15 @@ struct Row {
 
 const Row kRows[] = {
     {"new user, library beside the program", Before::Nothing, InAppFolder::Resolver,
-     FirstStartRegistration::Registered, "app"},
+     FirstUseRegistration::Registered, "app"},
     {"user's own registration is kept", Before::ExistingLibrary, InAppFolder::Resolver,
-     FirstStartRegistration::AlreadyRegistered, "other"},
+     FirstUseRegistration::AlreadyRegistered, "other"},
     {"registration of a removed library is renewed", Before::VanishedLibrary, InAppFolder::Resolver,
-     FirstStartRegistration::Registered, "app"},
+     FirstUseRegistration::Registered, "app"},
     {"no library beside the program", Before::Nothing, InAppFolder::NoLibrary,
-     FirstStartRegistration::NoLibrary, ""},
+     FirstUseRegistration::NoLibrary, ""},
     {"a file that is no component library", Before::Nothing, InAppFolder::NotAComponent,
-     FirstStartRegistration::Failed, ""},
+     FirstUseRegistration::Failed, ""},
 };
 
 TEST(ResolverFirstStart, RegistersOnlyWhereTheUserHasNoWorkingRegistration) {
@@ -79,7 +79,7 @@ TEST(ResolverFirstStart, RegistersOnlyWhereTheUserHasNoWorkingRegistration) {
             ASSERT_EQ(registry.setValue(kServerKey, "", other), com::S_OK);
         }
 
-        EXPECT_EQ(app::registerResolverOnFirstStart(appFolder), row.expected);
+        EXPECT_EQ(resolver::registerOnFirstUse(appFolder), row.expected);
 
         const std::optional<std::string> after = registry.value(kServerKey);
         const std::string names = row.namesAfter;
@@ -87,7 +87,7 @@ TEST(ResolverFirstStart, RegistersOnlyWhereTheUserHasNoWorkingRegistration) {
             ASSERT_TRUE(after.has_value());
             EXPECT_EQ(*after, QFileInfo(appLibrary).canonicalFilePath().toStdString());
             EXPECT_EQ(registry.value("WSResolver.WSResolver\\CurVer"), "WSResolver.WSResolver.1");
-            EXPECT_EQ(app::registerResolverOnFirstStart(appFolder), FirstStartRegistration::AlreadyRegistered)
+            EXPECT_EQ(resolver::registerOnFirstUse(appFolder), FirstUseRegistration::AlreadyRegistered)
                 << "the second start finds the first start's registration";
         } else if (names == "other") {
             EXPECT_EQ(after, other);
