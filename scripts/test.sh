@@ -8,8 +8,14 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${KESTRION_BUILD_DIR:-$top/build}
+# Each step says when it starts, so that a slow run shows where its time went.
+started=$(date +%s)
+step() { echo "== $(($(date +%s) - started)) s: $*"; }
+step "set-up"
 "$top/scripts/setup.sh"
+step "build"
 KESTRION_WERROR=ON "$top/scripts/build.sh"
+step "format check"
 cmake --build "$build" --target format-check
 
 # The suite spends most of its time waiting (time-outs, timers, name look-ups), so clang-tidy and the
@@ -38,10 +44,12 @@ if [ "${KESTRION_SKIP_SANITIZE:-0}" != "1" ]; then
 fi
 
 status=0
+step "tests (clang-tidy and the sanitizer build beside them)"
 (cd "$build" && ctest --output-on-failure -j"$(nproc)" "$@") || status=1
 
 if [ -n "$asan_pid" ]; then
   if wait "$asan_pid"; then
+    step "tests under the sanitizers"
     KESTRION_SANITIZE_STEP=test "$top/scripts/sanitize.sh" "$@" || status=1
   else
     echo "The sanitizer build failed:" >&2
@@ -50,6 +58,7 @@ if [ -n "$asan_pid" ]; then
   fi
 fi
 if [ -n "$tidy_pid" ]; then
+  step "waiting for clang-tidy"
   if wait "$tidy_pid"; then
     echo "clang-tidy: no findings"
   else
@@ -60,4 +69,5 @@ if [ -n "$tidy_pid" ]; then
 fi
 jobs_started=()
 rm -rf "$logs"
+step "done (status $status)"
 exit $status
