@@ -139,7 +139,7 @@ std::variant<SweepRange, UsageError> sweepRange(const QString& text) {
     const auto numbers = rangeNumbers(text, match);
     if (const auto* error = std::get_if<UsageError>(&numbers))
         return *error;
-    const std::array<int, 5>& values = std::get<std::array<int, 5>>(numbers);
+    const auto& values = std::get<std::array<int, 5>>(numbers);
     if (values[3] > values[4])
         return UsageError{quoted(text) + QStringLiteral(": the first host is above the last")};
     return SweepRange{QString::number(values[0]), QString::number(values[1]), QString::number(values[2]),

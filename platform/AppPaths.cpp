@@ -29,7 +29,7 @@ void AppPaths::prepare() const {
 }
 
 AppPaths AppPaths::forExecutable(const QString& executableFolder) {
-    const AppPaths paths = locate(executableFolder);
+    AppPaths paths = locate(executableFolder);
     paths.prepare();
     return paths;
 }

@@ -8,8 +8,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <cstdlib>
 #include <fcntl.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 namespace kestrion::test {

@@ -13,6 +13,7 @@ namespace {
 
 std::vector<std::string> keptArguments(std::vector<std::string> args) {
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
