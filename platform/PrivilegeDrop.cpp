@@ -3,12 +3,12 @@
 #include "platform/IcmpSocketEcho.h"
 #include "platform/PluginChoice.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-
-#include <cerrno>
 #include <cstring>
 #include <linux/capability.h>
+#include <string>
 #include <sys/auxv.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
@@ -18,18 +18,17 @@ namespace kestrion::platform {
 
 namespace {
 
-bool readCapabilities(__user_cap_data_struct (&data)[_LINUX_CAPABILITY_U32S_3]) {
+// The effective capability set of this process, as a bit mask; all bits where it cannot be read.
+unsigned long long effectiveCapabilities() {
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    return ::syscall(SYS_capget, &header, data) == 0;
-}
-
-bool holdsNetRaw() {
     __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
-    if (!readCapabilities(data))
-        return false;
-    return (data[CAP_NET_RAW / 32].effective & (1u << (CAP_NET_RAW % 32))) != 0;
+    if (::syscall(SYS_capget, &header, data) != 0)
+        return ~0ULL;
+    return static_cast<unsigned long long>(data[0].effective) |
+           (static_cast<unsigned long long>(data[1].effective) << 32);
 }
 
+// Empty on success, otherwise why not.
 std::string dropEveryCapability() {
     // Ambient capabilities would come back in a program this one starts (the desktop's "open").
     if (::prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0) != 0 && errno != EINVAL)
@@ -45,48 +44,27 @@ std::string dropEveryCapability() {
 
 } // namespace
 
-unsigned long long effectiveCapabilities() {
-    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
-    if (!readCapabilities(data))
-        return ~0ULL;
-    return static_cast<unsigned long long>(data[0].effective) |
-           (static_cast<unsigned long long>(data[1].effective) << 32);
-}
-
-bool startedInSecureMode() {
-    return ::getauxval(AT_SECURE) != 0;
-}
-
-PrivilegedStart openRawSocketAndDropCapabilities() {
-    PrivilegedStart start;
-    if (::getuid() == 0)
-        return start;
-    if (holdsNetRaw()) {
-        int error = 0;
-        start.rawIcmp = IcmpSocketEcho::openRawSocket(error);
-    }
-    start.error = dropEveryCapability();
-    start.dropped = start.error.empty();
-    if (!start.dropped)
-        start.rawIcmp.reset();
-    return start;
-}
-
 UniqueFd startWithoutPrivileges(int& argc, char** argv, const char* programName) {
-    PrivilegedStart start = openRawSocketAndDropCapabilities();
-    if (!start.error.empty()) {
-        std::fprintf(stderr, "%s: %s\n", programName, start.error.c_str());
-        std::exit(1);
+    UniqueFd raw;
+    // Root keeps its own rights: a root user's environment is root's own choice.
+    if (::getuid() != 0) {
+        if (effectiveCapabilities() & (1ULL << CAP_NET_RAW)) {
+            int error = 0;
+            raw = IcmpSocketEcho::openRawSocket(error);
+        }
+        if (const std::string error = dropEveryCapability(); !error.empty()) {
+            std::fprintf(stderr, "%s: %s\n", programName, error.c_str());
+            std::exit(1);
+        }
     }
-    if (startedInSecureMode()) {
-        const std::vector<std::string> removed = keepOnlyInstalledPlugins(argc, argv);
-        for (const std::string& choice : removed)
+    if (::getauxval(AT_SECURE) != 0) {
+        for (const std::string& choice : keepOnlyInstalledPlugins(argc, argv))
             std::fprintf(stderr,
                          "%s: started with the right to open raw sockets, so only the plugins installed "
                          "with Qt are used; ignoring %s\n",
                          programName, choice.c_str());
     }
-    return std::move(start.rawIcmp);
+    return raw;
 }
 
 } // namespace kestrion::platform
