@@ -9,7 +9,6 @@ namespace kestrion::app {
 // The program-wide values, owned by the main window; each module is handed only its part.
 struct AppState {
     sweep::SweepOptions options;
-    sweep::SweepState sweep;
     schedule::ScheduleState schedule;
     db::DatabaseBusy database;
 };

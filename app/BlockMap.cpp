@@ -204,8 +204,8 @@ bool BlockMap::event(QEvent* event) {
 void BlockMap::moveFocus(int octet) {
     focus_ = std::clamp(octet, 0, 255);
     update();
-    if (picture_ && statusText)
-        statusText(db::cellText(*picture_, focus_));
+    if (picture_)
+        emit statusText(db::cellText(*picture_, focus_));
 }
 
 void BlockMap::keyPressEvent(QKeyEvent* event) {
@@ -261,9 +261,9 @@ void BlockMap::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
 }
 
-bool drawBlockMap(BlockMap& map, const platform::AppPaths& paths, const sweep::SweepState& sweep,
-                  db::DatabaseBusy& busy, const QString& rangeText) {
-    if (sweep.SweepRunning || busy.depth > 0)
+bool drawBlockMap(BlockMap& map, const platform::AppPaths& paths, bool sweepRunning, db::DatabaseBusy& busy,
+                  const QString& rangeText) {
+    if (sweepRunning || busy.depth > 0)
         return false;
     // As for Delete and Print Report: a text under 7 characters names no run.
     const std::optional<db::RunUsage> usage =

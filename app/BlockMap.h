@@ -2,11 +2,9 @@
 
 #include "db/BlockUsage.h"
 #include "platform/AppPaths.h"
-#include "sweep/SweepState.h"
 
 #include <QColor>
 #include <QWidget>
-#include <functional>
 #include <optional>
 
 namespace kestrion::app {
@@ -34,10 +32,11 @@ public:
     // Dark on the light and middle fills, light on the dark one.
     static QColor latestSweepOutline(db::CellFill fill);
 
-    // The focus cell's text as the arrow keys move it (the status bar's first panel).
-    std::function<void(const QString&)> statusText;
-
     QSize sizeHint() const override;
+
+signals:
+    // The focus cell's text as the arrow keys move it (the status bar's first panel).
+    void statusText(const QString& text);
 
 protected:
     bool event(QEvent* event) override;
@@ -65,7 +64,7 @@ private:
 // Shows the run of this range text, or "No run chosen" for a text too short to name one or a run
 // that is not saved. While a sweep or another database operation runs it leaves the map as it is and
 // returns false: the database serves one operation at a time.
-bool drawBlockMap(BlockMap& map, const platform::AppPaths& paths, const sweep::SweepState& sweep,
-                  db::DatabaseBusy& busy, const QString& rangeText);
+bool drawBlockMap(BlockMap& map, const platform::AppPaths& paths, bool sweepRunning, db::DatabaseBusy& busy,
+                  const QString& rangeText);
 
 } // namespace kestrion::app

@@ -20,20 +20,20 @@
 #include "report/ReportCommand.h"
 #include "schedule/ScheduleDialog.h"
 #include "schedule/ScheduleTimer.h"
+#include "schedule/ScheduledRunDriver.h"
 #include "schedule/SchedulesPanel.h"
+#include "sweep/PingSweep.h"
 #include "sweep/PingTab.h"
 #include "sweep/RangeEntry.h"
+#include "sweep/SweepSession.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTableWidget>
 #include <QTimer>
 #include <QWindow>
 #include <utility>
@@ -45,20 +45,24 @@ MainWindow::MainWindow(Services services, QWidget* parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(platform::appTitle());
     createTabs();
-    createStatusBar();
-    createTimer();
     // Client area 6945 x 5595 twips: the tab control above, the status bar below.
     setFixedSize(platform::twips(6945), platform::twips(5295) + sbStatus->sizeHint().height());
     createSweep();
-    connectExitButtons();
-    createSchedules();
-    createSavedRuns();
-    createBlockMap();
-    createReport();
+    createDatabaseTab();
     createScheduledRun();
-    connectTabsAndOptions();
+    connectTabsAndExits();
     createFramePacing();
     services_.boxes.setOwnerWindow(this);
+}
+
+MainWindow::~MainWindow() {
+    services_.boxes.setOwnerWindow(nullptr);
+    delete frmSchedule_.data();
+}
+
+void MainWindow::guarded(const std::function<void()>& work) {
+    // A database failure inside an event ends the program after showing it (FatalError.h).
+    runEventGuarded(services_.fatal, services_.boxes, work);
 }
 
 void MainWindow::createTabs() {
@@ -73,23 +77,32 @@ void MainWindow::createTabs() {
     SSTab1->addTab(databaseTab, QStringLiteral("Database"));
     SSTab1->addTab(aboutTab, QStringLiteral("About"));
     setCentralWidget(SSTab1);
-}
-
-void MainWindow::createStatusBar() {
     sbStatus = new StatusBar(this);
     setStatusBar(sbStatus);
-}
-
-void MainWindow::createTimer() {
     timerSchedule = new QTimer(this);
     timerSchedule->setObjectName(QStringLiteral("timerSchedule"));
     timerSchedule->setInterval(45000);
 }
 
 void MainWindow::createSweep() {
-    rangeEntry = new sweep::RangeEntry(*pingTab, state_.sweep, state_.options, services_.boxes);
-    pingSweep = new sweep::PingSweep(*pingTab, *rangeEntry, state_.sweep, state_.options, services_.echo,
-                                     services_.boxes, services_.components, *this);
+    session_ = new sweep::SweepSession(services_.echo, &services_.components,
+                                       sweep::SweepSession::Waiting::KeepPainting, this);
+    rangeEntry = new sweep::RangeEntry(*pingTab, state_.options, services_.boxes);
+    pingSweep = new sweep::PingSweep(*pingTab, *rangeEntry, *session_, state_.options, services_.boxes);
+    connect(pingSweep, &sweep::PingSweep::statusText, sbStatus, &StatusBar::setPanelAndRepaint);
+    connect(pingSweep, &sweep::PingSweep::captionChanged, this, &QWidget::setWindowTitle);
+    connect(pingSweep, &sweep::PingSweep::initialisationRequested, this, &MainWindow::Form_Load);
+    connect(session_, &sweep::SweepSession::runningChanged, this, &MainWindow::showSweepRunning);
+}
+
+void MainWindow::showSweepRunning(bool running) {
+    // Exit is closing the window: nothing of it is touched any more.
+    if (!running && session_->stopRequest() == sweep::StopRequest::Exit)
+        return;
+    for (int i = 1; i <= 3; ++i)
+        SSTab1->setTabEnabled(i, !running);
+    for (int i = 1; i <= 5; ++i)
+        pingTab->entryBox(i)->setEnabled(!running);
 }
 
 void MainWindow::createFramePacing() {
@@ -108,7 +121,7 @@ bool MainWindow::event(QEvent* event) {
     // A sweep changes the status bar, the grid and the lists for every address, often faster than a
     // screen shows frames; painting each change would cost more than the echo itself. What is left
     // unpainted stays marked dirty and is painted with the next frame.
-    if (event->type() == QEvent::UpdateRequest && state_.sweep.SweepRunning) {
+    if (event->type() == QEvent::UpdateRequest && session_ && session_->isRunning()) {
         if (lastPaint_.isValid() && lastPaint_.elapsed() < kFrameMs) {
             if (!deferredPaint_->isActive())
                 deferredPaint_->start(kFrameMs - static_cast<int>(lastPaint_.elapsed()));
@@ -119,17 +132,95 @@ bool MainWindow::event(QEvent* event) {
     return QMainWindow::event(event);
 }
 
-void MainWindow::connectTabsAndOptions() {
+void MainWindow::createDatabaseTab() {
+    scheduleStore_ = std::make_unique<db::ScheduleStore>(services_.paths, state_.database);
+    schedulesPanel_ = std::make_unique<schedule::SchedulesPanel>(
+        databaseTab->lbCurrentSchedules,
+        [this](const QString& text) { sbStatus->setPanelAndRepaint(2, text); }, *scheduleStore_,
+        state_.schedule, services_.boxes, services_.clock);
+    connect(databaseTab->cmdSchedNow, &QPushButton::clicked, this,
+            [this] { guarded([this] { cmdSchedNow_Click(); }); });
+    connect(databaseTab->cmdDeleteSchedule, &QPushButton::clicked, this,
+            [this] { guarded([this] { schedulesPanel_->cmdDeleteSchedule_Click(); }); });
+
+    savedRuns_ =
+        std::make_unique<db::SavedRuns>(services_.paths, state_.database, services_.boxes, services_.clock);
+    savedRunsPanel_ =
+        new SavedRunsPanel(SavedRunsControls{databaseTab->comboChooseRun, databaseTab->lblAdvDateCreated[1],
+                                             databaseTab->lblAdvNumRuns[1], databaseTab->cmdDelSavedRun,
+                                             databaseTab->cmdFreeIPReport, pingTab->cmdSaveRun},
+                           *savedRuns_, services_.boxes, this);
+    savedRunsPanel_->connectControls();
+    // Deleting a saved run deletes its schedules with it.
+    connect(savedRunsPanel_, &SavedRunsPanel::schedulesChanged, this, &MainWindow::RefreshSchedules);
+    connect(pingTab->cmdSaveRun, &QPushButton::clicked, this, [this] {
+        guarded([this] {
+            const sweep::SweepRange& range = session_->range();
+            savedRunsPanel_->cmdSaveRun_Click(
+                rangeTextForSweep(range.octet1, range.octet2, range.octet3, range.firstHost, range.lastHost),
+                schedule::resultRows(session_->hosts()));
+        });
+    });
+    connect(databaseTab->cmdDelSavedRun, &QPushButton::clicked, this,
+            [this] { guarded([this] { savedRunsPanel_->cmdDelSavedRun_Click(); }); });
+
+    // The free space right of the "Saved Run Database" frame, as high as the frame; the grid's right
+    // edge lines up with the buttons of the right-hand column.
+    blockMap_ = new BlockMap(databaseTab);
+    blockMap_->setGeometry(platform::twipRect(5160, 600 - 360, 1575, 2280));
+    connect(blockMap_, &BlockMap::statusText, this,
+            [this](const QString& text) { sbStatus->setPanel(1, text); });
+    // Tab reaches it after the frame beside it.
+    setTabOrder(databaseTab->cmdFreeIPReport, blockMap_);
+    connect(savedRunsPanel_, &SavedRunsPanel::shownRunChanged, this, [this] {
+        drawBlockMap(*blockMap_, services_.paths, session_->isRunning(), state_.database,
+                     databaseTab->comboChooseRun->currentText());
+    });
+
+    freeIPReport_ = std::make_unique<report::FreeIPReportCommand>(
+        services_.paths, state_.database, services_.boxes, services_.shell,
+        [this](const QString& range) { return savedRuns_->FindRunNo(range); },
+        [this](const QString& text) { sbStatus->setPanelAndRepaint(1, text); });
+    connect(databaseTab->cmdFreeIPReport, &QPushButton::clicked, this,
+            [this] { guarded([this] { freeIPReport_->run(databaseTab->comboChooseRun->currentText()); }); });
+}
+
+void MainWindow::createScheduledRun() {
+    scheduledRunDriver_ = new schedule::ScheduledRunDriver(*session_, *savedRuns_, *scheduleStore_, this);
+    scheduledRun_ = new ScheduledRun(ScheduledRunParts{*SSTab1, *sbStatus, *timerSchedule, *pingSweep,
+                                                       *rangeEntry, *savedRunsPanel_, *schedulesPanel_},
+                                     *scheduledRunDriver_, state_.options, this);
+    scheduleTimer_ = new schedule::ScheduleTimer(*scheduledRun_, state_.schedule, state_.database,
+                                                 services_.clock, services_.boxes, this);
+    connect(session_, &sweep::SweepSession::runningChanged, scheduleTimer_,
+            &schedule::ScheduleTimer::setSweepRunning);
+    scheduleTimer_->setEventBoundary([this](const std::function<void()>& work) { guarded(work); });
+    scheduleTimer_->setWindowHeld([this] {
+        // The dialog closes before it is deleted; until then a visible one still holds the window.
+        return (frmSchedule_ && frmSchedule_->isVisible()) || QApplication::activeModalWidget() != nullptr;
+    });
+    connect(timerSchedule, &QTimer::timeout, this, [this] { guarded([this] { timerSchedule_Timer(); }); });
+    timerSchedule->start();
+}
+
+void MainWindow::RefreshSchedules() {
+    schedulesPanel_->RefreshSchedules();
+}
+
+void MainWindow::timerSchedule_Timer() {
+    scheduleTimer_->timerSchedule_Timer();
+}
+
+void MainWindow::connectTabsAndExits() {
     options = new OptionsController(state_.options, services_.settings, services_.boxes, *optionsTab, this);
     about = new About(*aboutTab, services_.host, services_.shell, services_.paths, this);
     QPushButton* help[3] = {aboutTab->cmdLaunchHelp0, pingTab->cmdLaunchHelp1, databaseTab->cmdLaunchHelp2};
     for (int i = 0; i < 3; ++i)
         connect(help[i], &QPushButton::clicked, about, [this, i] { about->cmdLaunchHelp_Click(i); });
     connect(SSTab1, &QTabWidget::currentChanged, this, &MainWindow::SSTab1_Click);
-}
-
-void MainWindow::SetUpWindowAbout() {
-    about->SetUpAbout();
+    for (QPushButton* exit :
+         {aboutTab->cmdExit0, optionsTab->cmdExit1, pingTab->cmdExit2, databaseTab->cmdExit3})
+        connect(exit, &QPushButton::clicked, this, &MainWindow::cmdExit_Click);
 }
 
 void MainWindow::SSTab1_Click(int tab) {
@@ -144,7 +235,7 @@ void MainWindow::SSTab1_Click(int tab) {
         break;
     case 2:
         // The list must hold the saved runs before the user chooses one.
-        FillSavedRunList();
+        savedRunsPanel_->FillSavedRunList();
         sbStatus->setPanel(1, QStringLiteral("Select a Run from the Saved Run box to begin."));
         break;
     case 3:
@@ -156,117 +247,8 @@ void MainWindow::SSTab1_Click(int tab) {
     }
 }
 
-MainWindow::~MainWindow() {
-    services_.boxes.setOwnerWindow(nullptr);
-    delete frmSchedule_.data();
-}
-
-void MainWindow::createSchedules() {
-    scheduleStore_ = std::make_unique<db::ScheduleStore>(services_.paths, state_.database);
-    schedulesPanel_ = std::make_unique<schedule::SchedulesPanel>(
-        databaseTab->lbCurrentSchedules,
-        [this](const QString& text) { sbStatus->setPanelAndRepaint(2, text); }, *scheduleStore_,
-        state_.schedule, services_.boxes, services_.clock);
-    // A database failure inside these events ends the program after showing it (FatalError.h).
-    connect(timerSchedule, &QTimer::timeout, this,
-            [this] { runEventGuarded(services_.fatal, services_.boxes, [this] { timerSchedule_Timer(); }); });
-    connect(databaseTab->cmdSchedNow, &QPushButton::clicked, this,
-            [this] { runEventGuarded(services_.fatal, services_.boxes, [this] { cmdSchedNow_Click(); }); });
-    connect(databaseTab->cmdDeleteSchedule, &QPushButton::clicked, this, [this] {
-        runEventGuarded(services_.fatal, services_.boxes, [this] { cmdDeleteSchedule_Click(); });
-    });
-}
-
-void MainWindow::createScheduledRun() {
-    scheduledRun_ =
-        std::make_unique<ScheduledRun>(ScheduledRunParts{*SSTab1, *sbStatus, *timerSchedule, *pingSweep,
-                                                         *rangeEntry, *savedRunsPanel_, *schedulesPanel_},
-                                       state_.sweep);
-    scheduleTimer_ = new schedule::ScheduleTimer(*scheduledRun_, state_.schedule, state_.sweep.SweepRunning,
-                                                 state_.database, services_.clock, services_.boxes, this);
-    scheduleTimer_->setEventBoundary([this](const std::function<void()>& work) {
-        runEventGuarded(services_.fatal, services_.boxes, work);
-    });
-    scheduleTimer_->setWindowHeld([this] { return windowHeld(); });
-    timerSchedule->start();
-}
-
-void MainWindow::RefreshSchedules() {
-    schedulesPanel_->RefreshSchedules();
-}
-
-void MainWindow::FillSavedRunList() {
-    savedRunsPanel_->FillSavedRunList();
-}
-
-void MainWindow::createSavedRuns() {
-    savedRuns_ =
-        std::make_unique<db::SavedRuns>(services_.paths, state_.database, services_.boxes, services_.clock);
-    savedRunsPanel_ = std::make_unique<SavedRunsPanel>(
-        SavedRunsControls{databaseTab->comboChooseRun, databaseTab->lblAdvDateCreated[1],
-                          databaseTab->lblAdvNumRuns[1], databaseTab->cmdDelSavedRun,
-                          databaseTab->cmdFreeIPReport, pingTab->cmdSaveRun},
-        *savedRuns_, state_.sweep, services_.boxes);
-    savedRunsPanel_->connectControls();
-    // Deleting a saved run deletes its schedules with it.
-    savedRunsPanel_->schedulesChanged = [this] { RefreshSchedules(); };
-    connect(pingTab->cmdSaveRun, &QPushButton::clicked, this, [this] {
-        runEventGuarded(services_.fatal, services_.boxes, [this] {
-            savedRunsPanel_->cmdSaveRun_Click(rangeTextForSweep(state_.sweep.Octet1, state_.sweep.Octet2,
-                                                                state_.sweep.Octet3, state_.sweep.FirstHost,
-                                                                state_.sweep.LastHost),
-                                              pingSweep->resultRows());
-        });
-    });
-    connect(databaseTab->cmdDelSavedRun, &QPushButton::clicked, this, [this] {
-        runEventGuarded(services_.fatal, services_.boxes,
-                        [this] { savedRunsPanel_->cmdDelSavedRun_Click(); });
-    });
-}
-
-void MainWindow::createBlockMap() {
-    // The free space right of the "Saved Run Database" frame, as high as the frame; the grid's right
-    // edge lines up with the buttons of the right-hand column.
-    auto* map = new BlockMap(databaseTab);
-    map->setGeometry(platform::twipRect(5160, 600 - 360, 1575, 2280));
-    map->statusText = [this](const QString& text) { sbStatus->setPanel(1, text); };
-    // Tab reaches it after the frame beside it.
-    setTabOrder(databaseTab->cmdFreeIPReport, map);
-    savedRunsPanel_->shownRunChanged = [this, map] {
-        drawBlockMap(*map, services_.paths, state_.sweep, state_.database,
-                     databaseTab->comboChooseRun->currentText());
-    };
-}
-
-void MainWindow::createReport() {
-    freeIPReport_ = std::make_unique<report::FreeIPReportCommand>(
-        services_.paths, state_.database, services_.boxes, services_.shell,
-        [this](const QString& range) { return savedRuns_->FindRunNo(range); },
-        [this](const QString& text) { sbStatus->setPanelAndRepaint(1, text); });
-    connect(databaseTab->cmdFreeIPReport, &QPushButton::clicked, this, [this] {
-        runEventGuarded(services_.fatal, services_.boxes, [this] { cmdFreeIPReport_Click(); });
-    });
-}
-
-void MainWindow::cmdFreeIPReport_Click() {
-    freeIPReport_->run(databaseTab->comboChooseRun->currentText());
-}
-
 schedule::ScheduleDialog* MainWindow::frmSchedule() const {
     return frmSchedule_.data();
-}
-
-void MainWindow::cmdDeleteSchedule_Click() {
-    schedulesPanel_->cmdDeleteSchedule_Click();
-}
-
-bool MainWindow::windowHeld() const {
-    // The dialog closes before it is deleted; until then a visible one still holds the window.
-    return (frmSchedule_ && frmSchedule_->isVisible()) || QApplication::activeModalWidget() != nullptr;
-}
-
-void MainWindow::timerSchedule_Timer() {
-    scheduleTimer_->timerSchedule_Timer();
 }
 
 void MainWindow::cmdSchedNow_Click() {
@@ -279,9 +261,10 @@ void MainWindow::cmdSchedNow_Click() {
     }
     state_.schedule.NewSchedIP = range;
     // A window of its own rather than a child: disabling the main window would disable a child too.
-    frmSchedule_ = new schedule::ScheduleDialog(
-        state_.schedule, services_.clock, services_.boxes,
-        {[this] { schedulesPanel_->AddSchedule(); }, [this] { setEnabled(true); }});
+    frmSchedule_ = new schedule::ScheduleDialog(state_.schedule, services_.clock, services_.boxes);
+    connect(frmSchedule_, &schedule::ScheduleDialog::releasesMainWindow, this, [this] { setEnabled(true); });
+    connect(frmSchedule_, &schedule::ScheduleDialog::scheduleChosen, this,
+            [this] { schedulesPanel_->AddSchedule(); });
     frmSchedule_->show();
     if (frmSchedule_->windowHandle() && windowHandle())
         frmSchedule_->windowHandle()->setTransientParent(windowHandle());
@@ -295,9 +278,10 @@ void MainWindow::Form_Load() {
     sbStatus->setPanel(1, QStringLiteral("Welcome."));
     pingTab->cmdReset->setEnabled(false);
     pingTab->cmdSaveRun->setEnabled(false);
-    state_.sweep.StopRequest = QStringLiteral("False");
-    state_.sweep.ScheduledRunActive = false;
-    SetUpWindow();
+    session_->clearStop();
+    session_->setUnattended(false);
+    about->SetUpAbout();
+    pingSweep->ApplyGridFormat();
     show();
     rangeEntry->applyStartupRule(services_.host.localAddress());
     if (splash_)
@@ -310,23 +294,11 @@ void MainWindow::Form_Load() {
     sbStatus->setPanelAndRepaint(1, QStringLiteral("Welcome."));
 }
 
-void MainWindow::SetUpWindow() {
-    SetUpWindowAbout();
-    pingSweep->ApplyGridFormat();
-}
-
-void MainWindow::connectExitButtons() {
-    QPushButton* exits[4] = {aboutTab->cmdExit0, optionsTab->cmdExit1, pingTab->cmdExit2,
-                             databaseTab->cmdExit3};
-    for (int i = 0; i < 4; ++i)
-        connect(exits[i], &QPushButton::clicked, this, [this, i] { cmdExit_Click(i); });
-}
-
-void MainWindow::cmdExit_Click(int /*index*/) {
+void MainWindow::cmdExit_Click() {
     if (!platform::isOwnEnabled(pingTab->Text1)) {
         pingTab->cmdPing->setEnabled(false);
         pingTab->cmdReset->setEnabled(true);
-        state_.sweep.StopRequest = QStringLiteral("Exit");
+        session_->requestStop(sweep::StopRequest::Exit);
     }
     close();
 }
@@ -334,44 +306,12 @@ void MainWindow::cmdExit_Click(int /*index*/) {
 void MainWindow::closeEvent(QCloseEvent* event) {
     // The close box during a sweep ends the program like Exit: the sweep returns at its next check
     // without touching the window.
-    if (state_.sweep.SweepRunning)
-        state_.sweep.StopRequest = QStringLiteral("Exit");
+    if (session_->isRunning())
+        session_->requestStop(sweep::StopRequest::Exit);
     if (splash_)
         splash_->close();
     event->accept();
     QCoreApplication::quit();
-}
-
-void MainWindow::setStatusPanel(int panel, const QString& text) {
-    sbStatus->setPanel(panel, text);
-}
-
-void MainWindow::repaintStatus() {
-    sbStatus->update();
-}
-
-void MainWindow::setCaption(const QString& caption) {
-    setWindowTitle(caption);
-}
-
-bool MainWindow::isMinimised() const {
-    return isMinimized();
-}
-
-void MainWindow::DisableDuringSweep() {
-    for (int i = 1; i <= 3; ++i)
-        SSTab1->setTabEnabled(i, false);
-    for (int i = 1; i <= 5; ++i)
-        pingTab->entryBox(i)->setEnabled(false);
-}
-
-void MainWindow::EnableAfterSweep() {
-    if (state_.sweep.StopRequest == QStringLiteral("Exit"))
-        return;
-    for (int i = 1; i <= 3; ++i)
-        SSTab1->setTabEnabled(i, true);
-    for (int i = 1; i <= 5; ++i)
-        pingTab->entryBox(i)->setEnabled(true);
 }
 
 } // namespace kestrion::app

@@ -2,7 +2,6 @@
 
 #include "app/AppState.h"
 #include "app/Services.h"
-#include "sweep/PingSweep.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -13,8 +12,10 @@ class QTabWidget;
 class QTimer;
 
 namespace kestrion::sweep {
+class PingSweep;
 class PingTab;
 class RangeEntry;
+class SweepSession;
 } // namespace kestrion::sweep
 namespace kestrion::db {
 class SavedRuns;
@@ -25,6 +26,7 @@ class FreeIPReportCommand;
 }
 namespace kestrion::schedule {
 class ScheduleDialog;
+class ScheduledRunDriver;
 class SchedulesPanel;
 class ScheduleTimer;
 } // namespace kestrion::schedule
@@ -33,6 +35,7 @@ namespace kestrion::app {
 
 class About;
 class AboutTab;
+class BlockMap;
 class DatabaseTab;
 class OptionsController;
 class SavedRunsPanel;
@@ -42,47 +45,23 @@ class StatusBar;
 
 // frmMain: assembles the four tabs and the status bar and routes their events to the modules. Its
 // controls are its own; tests find them by their names.
-class MainWindow : public QMainWindow, public sweep::SweepWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     explicit MainWindow(Services services, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    AppState& state() { return state_; }
-    const Services& services() const { return services_; }
-
     // The main window's initialisation: run when the window is first loaded, by Reset and after an
     // entry error.
-    void Form_Load() override;
-    void SetUpWindow();
-    void cmdExit_Click(int index);
-
-    // Step 13 of the initialisation: the schedule store's refresh. Also run after DeleteSavedRun.
-    void RefreshSchedules();
-    void cmdSchedNow_Click();
-    void cmdDeleteSchedule_Click();
-    void timerSchedule_Timer();
-    schedule::ScheduleDialog* frmSchedule() const;
-    schedule::ScheduleTimer* scheduleTimer() const { return scheduleTimer_; }
+    void Form_Load();
     // The splash window that the initialisation closes once the main window is up.
     void setSplash(QWidget* splash) { splash_ = splash; }
-
-    // SweepWindow
-    void setStatusPanel(int panel, const QString& text) override;
-    void repaintStatus() override;
-    void setCaption(const QString& caption) override;
-    bool isMinimised() const override;
-    void DisableDuringSweep() override;
-    void EnableAfterSweep() override;
-
-    // Steps 1-2 of the set-up: the About contents, the hand cursor and WebAddress.
-    void SetUpWindowAbout();
-    // The tab control's click: the caption back to plain, pending options stored, the new tab's text.
-    void SSTab1_Click(int tab);
-    // Fills the Database tab's saved-run list on entry.
-    void FillSavedRunList();
-    // "Print Report...": the Free IP Report of the run chosen in the saved-run list.
-    void cmdFreeIPReport_Click();
+    // Step 13 of the initialisation, also run after a saved run is deleted: the schedule list refreshed.
+    void RefreshSchedules();
+    // The schedule timer's tick (timerSchedule fires it every 45 seconds).
+    void timerSchedule_Timer();
+    // The schedule dialog while it is open.
+    schedule::ScheduleDialog* frmSchedule() const;
 
 protected:
     // Form_Unload: closing the window ends the program.
@@ -91,19 +70,17 @@ protected:
 
 private:
     void createTabs();
-    void createStatusBar();
-    void createTimer();
     void createSweep();
-    void connectExitButtons();
-    void createSchedules();
-    void createSavedRuns();
-    void createBlockMap();
-    void createReport();
+    void createDatabaseTab();
     void createScheduledRun();
-    void connectTabsAndOptions();
+    void connectTabsAndExits();
     void createFramePacing();
 
-    bool windowHeld() const;
+    void SSTab1_Click(int tab);
+    void cmdExit_Click();
+    void cmdSchedNow_Click();
+    void showSweepRunning(bool running);
+    void guarded(const std::function<void()>& work);
 
     Services services_;
     AppState state_;
@@ -116,21 +93,24 @@ private:
     DatabaseTab* databaseTab = nullptr;
     AboutTab* aboutTab = nullptr;
 
+    sweep::SweepSession* session_ = nullptr;
     sweep::RangeEntry* rangeEntry = nullptr;
     sweep::PingSweep* pingSweep = nullptr;
     OptionsController* options = nullptr;
     About* about = nullptr;
+    BlockMap* blockMap_ = nullptr;
 
     QPointer<QWidget> splash_;
     // During a sweep the window paints at most once a frame (see event()).
     QElapsedTimer lastPaint_;
     QTimer* deferredPaint_ = nullptr;
     std::unique_ptr<db::SavedRuns> savedRuns_;
-    std::unique_ptr<SavedRunsPanel> savedRunsPanel_;
+    SavedRunsPanel* savedRunsPanel_ = nullptr;
     std::unique_ptr<report::FreeIPReportCommand> freeIPReport_;
     std::unique_ptr<db::ScheduleStore> scheduleStore_;
     std::unique_ptr<schedule::SchedulesPanel> schedulesPanel_;
-    std::unique_ptr<ScheduledRun> scheduledRun_;
+    schedule::ScheduledRunDriver* scheduledRunDriver_ = nullptr;
+    ScheduledRun* scheduledRun_ = nullptr;
     schedule::ScheduleTimer* scheduleTimer_ = nullptr;
     QPointer<schedule::ScheduleDialog> frmSchedule_;
 };

@@ -33,6 +33,8 @@ public:
     // Puts the in-memory values on the controls; values outside the offered sets become 3000 / 64.
     void ShowSettings();
     bool changesPending() const;
+    // The values in effect (in memory), as the sweep takes them.
+    const sweep::SweepOptions& values() const { return state_; }
 
     void optTimeout_Click(int index);
     void optPacket_Click(int index);

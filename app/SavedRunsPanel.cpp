@@ -14,8 +14,8 @@ using platform::MsgButtons;
 using platform::MsgIcon;
 
 SavedRunsPanel::SavedRunsPanel(const SavedRunsControls& controls, db::SavedRuns& savedRuns,
-                               const sweep::SweepState& state, platform::MessageBoxes& boxes)
-    : controls_(controls), savedRuns_(savedRuns), state_(state), boxes_(boxes) {}
+                               platform::MessageBoxes& boxes, QObject* parent)
+    : QObject(parent), controls_(controls), savedRuns_(savedRuns), boxes_(boxes) {}
 
 void SavedRunsPanel::connectControls() {
     // `activated` is the user's choice (mouse or keys), also of the entry already shown; choices made
@@ -40,8 +40,7 @@ void SavedRunsPanel::FillSavedRunList() {
     } else {
         controls_.cmdFreeIPReport->setEnabled(false);
         controls_.cmdDelSavedRun->setEnabled(false);
-        if (shownRunChanged)
-            shownRunChanged();
+        emit shownRunChanged();
     }
 }
 
@@ -50,8 +49,7 @@ void SavedRunsPanel::comboChooseRun_Click() {
     controls_.cmdDelSavedRun->setEnabled(chosen);
     controls_.cmdFreeIPReport->setEnabled(chosen);
     ShowSavedRunInfo();
-    if (shownRunChanged)
-        shownRunChanged();
+    emit shownRunChanged();
 }
 
 void SavedRunsPanel::ShowSavedRunInfo() {
@@ -65,22 +63,25 @@ void SavedRunsPanel::ShowSavedRunInfo() {
 
 db::SaveOutcome SavedRunsPanel::SaveRun(const QString& rangeText, const std::vector<db::ResultRow>& rows) {
     const db::SaveOutcome outcome = savedRuns_.SaveRun(rangeText, rows);
+    showSaved(outcome);
     if (outcome == db::SaveOutcome::NoRunNumberLeft) {
         // Save stays enabled: once a saved run is deleted, this sweep can still be saved.
-        if (!state_.ScheduledRunActive)
-            boxes_.show(platform::appTitle() + QStringLiteral(" Error"),
-                        QStringLiteral("The database already holds 32767 saved runs, the most it can hold.  "
-                                       "Please delete a saved run, then save again."),
-                        MsgButtons::Ok, MsgIcon::Exclamation);
+        boxes_.show(platform::appTitle() + QStringLiteral(" Error"),
+                    QStringLiteral("The database already holds 32767 saved runs, the most it can hold.  "
+                                   "Please delete a saved run, then save again."),
+                    MsgButtons::Ok, MsgIcon::Exclamation);
         return outcome;
     }
-    controls_.cmdSaveRun->setEnabled(false);
-    if (shownRunChanged)
-        shownRunChanged();
-    if (!state_.ScheduledRunActive)
-        boxes_.show(platform::appTitle() + QStringLiteral(" Save Notification"),
-                    QStringLiteral("Run saved.  "), MsgButtons::Ok, MsgIcon::Information);
+    boxes_.show(platform::appTitle() + QStringLiteral(" Save Notification"), QStringLiteral("Run saved.  "),
+                MsgButtons::Ok, MsgIcon::Information);
     return outcome;
+}
+
+void SavedRunsPanel::showSaved(db::SaveOutcome outcome) {
+    if (outcome == db::SaveOutcome::NoRunNumberLeft)
+        return;
+    controls_.cmdSaveRun->setEnabled(false);
+    emit shownRunChanged();
 }
 
 void SavedRunsPanel::cmdSaveRun_Click(const QString& rangeText, const std::vector<db::ResultRow>& rows) {
@@ -98,8 +99,7 @@ void SavedRunsPanel::cmdDelSavedRun_Click() {
     if (!savedRuns_.DeleteSavedRun(controls_.comboChooseRun->currentText()))
         return;
     FillSavedRunList();
-    if (schedulesChanged)
-        schedulesChanged();
+    emit schedulesChanged();
 }
 
 } // namespace kestrion::app

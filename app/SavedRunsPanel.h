@@ -2,11 +2,10 @@
 
 #include "db/SavedRuns.h"
 #include "platform/MessageBoxes.h"
-#include "sweep/SweepState.h"
 
+#include <QObject>
 #include <QString>
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 class QComboBox;
@@ -30,33 +29,36 @@ using db::rangeTextForSweep;
 
 // The event handlers of the saved-run controls. Database failures (DbError) pass through to the
 // application's event boundary.
-class SavedRunsPanel {
+class SavedRunsPanel : public QObject {
+    Q_OBJECT
 public:
-    SavedRunsPanel(const SavedRunsControls& controls, db::SavedRuns& savedRuns,
-                   const sweep::SweepState& state, platform::MessageBoxes& boxes);
+    SavedRunsPanel(const SavedRunsControls& controls, db::SavedRuns& savedRuns, platform::MessageBoxes& boxes,
+                   QObject* parent = nullptr);
 
     // Routes the user's choice of an entry in comboChooseRun to comboChooseRun_Click.
     void connectControls();
 
-    // Called after a saved run was deleted, since its schedules went with it (RefreshSchedules).
-    std::function<void()> schedulesChanged;
-    // Called whenever what the frame shows of the chosen run may have changed: a choice, a fill that
-    // leaves the list empty, a save.
-    std::function<void()> shownRunChanged;
-
     void FillSavedRunList();
     void comboChooseRun_Click();
     void ShowSavedRunInfo();
-    // Saves the grid's result rows under the range: disables Save and, unless a scheduled run is
-    // active, confirms with "Run saved.  ". The scheduled run timer calls this too.
+    // Saves the sweep's rows under the range, then shows it (showSaved) and confirms with "Run saved.  ".
     db::SaveOutcome SaveRun(const QString& rangeText, const std::vector<db::ResultRow>& rows);
     void cmdSaveRun_Click(const QString& rangeText, const std::vector<db::ResultRow>& rows);
+    // What a save changes on the controls, whoever saved (the Save button or a scheduled run): Save is
+    // disabled once the sweep is stored.
+    void showSaved(db::SaveOutcome outcome);
     void cmdDelSavedRun_Click();
+
+signals:
+    // After a saved run was deleted, since its schedules went with it (RefreshSchedules).
+    void schedulesChanged();
+    // Whenever what the frame shows of the chosen run may have changed: a choice, a fill that leaves
+    // the list empty, a save.
+    void shownRunChanged();
 
 private:
     SavedRunsControls controls_;
     db::SavedRuns& savedRuns_;
-    const sweep::SweepState& state_;
     platform::MessageBoxes& boxes_;
 };
 

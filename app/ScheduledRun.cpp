@@ -2,7 +2,7 @@
 
 #include "app/SavedRunsPanel.h"
 #include "app/StatusBar.h"
-#include "db/ScheduleStore.h"
+#include "schedule/ScheduledRunDriver.h"
 #include "schedule/SchedulesPanel.h"
 #include "sweep/PingSweep.h"
 #include "sweep/RangeEntry.h"
@@ -13,57 +13,55 @@
 
 namespace kestrion::app {
 
-ScheduledRun::ScheduledRun(const ScheduledRunParts& parts, sweep::SweepState& state)
-    : parts_(parts), state_(state) {}
+using Outcome = schedule::ScheduledRunOutcome;
+
+ScheduledRun::ScheduledRun(const ScheduledRunParts& parts, schedule::ScheduledRunDriver& driver,
+                           const sweep::SweepOptions& options, QObject* parent)
+    : QObject(parent), parts_(parts), driver_(driver), options_(options) {
+    connect(&driver_, &schedule::ScheduledRunDriver::sweeping, this, [this](const sweep::SweepRange& range) {
+        parts_.range.FillAddressBoxes(range.address(range.firstHost));
+    });
+    connect(&driver_, &schedule::ScheduledRunDriver::saving, this,
+            [this] { showStep(QStringLiteral("Saving run...")); });
+    connect(&driver_, &schedule::ScheduledRunDriver::saved, this,
+            [this](db::SaveOutcome outcome) { parts_.savedRuns.showSaved(outcome); });
+    connect(&driver_, &schedule::ScheduledRunDriver::updatingSchedules, this,
+            [this] { showStep(QStringLiteral("Updating schedules...")); });
+}
 
 void ScheduledRun::holdSchedule(const std::optional<QDateTime>& scheddate) {
     parts_.schedules.holdSchedule(scheddate);
+}
+
+void ScheduledRun::showStep(const QString& text) {
+    QCoreApplication::processEvents();
+    parts_.status.setPanelAndRepaint(1, text);
 }
 
 void ScheduledRun::carryOut(const QDateTime& scheddate, const QString& schedip) {
     parts_.tabs.setCurrentIndex(0);
     if (parts_.sweep.resetEnabled())
         parts_.sweep.cmdReset_Click();
-    state_.ScheduledRunActive = true;
     // No further tick while the sweep yields to the event loop.
     parts_.timerSchedule.stop();
-    parts_.range.FillAddressBoxes(schedip);
-    parts_.sweep.cmdPing_Click();
+    // Read after Reset: the initialisation reads the stored options again.
+    const Outcome outcome = driver_.carryOut({scheddate, schedip}, {options_.Timeout, options_.PacketSize});
     // Exit (or the close box) during the sweep ends the program as during the user's own sweep: the
     // partial sweep is not saved or counted, the backups stay as they are and the schedule stays stored.
-    if (state_.StopRequest == QStringLiteral("Exit"))
+    if (outcome.kind == Outcome::Kind::Abandoned)
         return;
-    if (const QString refusal = parts_.sweep.lastRefusal(); !refusal.isEmpty()) {
-        endWithoutSweep(scheddate, schedip, refusal);
+    parts_.schedules.RefreshSchedules();
+    QCoreApplication::processEvents();
+    parts_.schedules.holdSchedule(std::nullopt);
+    parts_.schedules.RefreshSchedules();
+    parts_.timerSchedule.start(); // a full interval before the next tick
+    if (outcome.kind == Outcome::Kind::NotSwept) {
+        parts_.status.setPanelAndRepaint(1, QStringLiteral("Scheduled run failed: ") +
+                                                outcome.failure.section(QLatin1Char('\n'), 0, 0) +
+                                                QStringLiteral(" Schedule removed: ") + outcome.scheduleLine);
         return;
     }
-    QCoreApplication::processEvents();
-    parts_.status.setPanelAndRepaint(1, QStringLiteral("Saving run..."));
-    parts_.savedRuns.SaveRun(schedip, parts_.sweep.resultRows());
-    QCoreApplication::processEvents();
-    parts_.status.setPanelAndRepaint(1, QStringLiteral("Updating schedules..."));
-    parts_.schedules.DeleteSchedule(db::scheduleLine(scheddate, schedip));
-    QCoreApplication::processEvents();
-    parts_.schedules.holdSchedule(std::nullopt);
-    parts_.schedules.RefreshSchedules();
-    state_.ScheduledRunActive = false;
-    parts_.timerSchedule.start(); // a full interval before the next tick
     parts_.status.setPanelAndRepaint(1, QStringLiteral("Scheduled run complete."));
-}
-
-void ScheduledRun::endWithoutSweep(const QDateTime& scheddate, const QString& schedip,
-                                   const QString& refusal) {
-    // Nothing was swept: saving would count a sweep that never happened. The schedule is used up all the
-    // same; the status bar says why and which schedule, so it is not lost unnoticed.
-    const QString line = db::scheduleLine(scheddate, schedip);
-    parts_.schedules.DeleteSchedule(line);
-    parts_.schedules.holdSchedule(std::nullopt);
-    parts_.schedules.RefreshSchedules();
-    state_.ScheduledRunActive = false;
-    parts_.timerSchedule.start();
-    parts_.status.setPanelAndRepaint(1, QStringLiteral("Scheduled run failed: ") +
-                                            refusal.section(QLatin1Char('\n'), 0, 0) +
-                                            QStringLiteral(" Schedule removed: ") + line);
 }
 
 } // namespace kestrion::app

@@ -3,6 +3,8 @@
 #include "schedule/ScheduleTimer.h"
 #include "sweep/SweepState.h"
 
+#include <QObject>
+
 class QTabWidget;
 class QTimer;
 
@@ -11,15 +13,16 @@ class PingSweep;
 class RangeEntry;
 } // namespace kestrion::sweep
 namespace kestrion::schedule {
+class ScheduledRunDriver;
 class SchedulesPanel;
-}
+} // namespace kestrion::schedule
 
 namespace kestrion::app {
 
 class SavedRunsPanel;
 class StatusBar;
 
-// The parts of the main window a scheduled run drives, as a user would.
+// The parts of the main window that show a scheduled run.
 struct ScheduledRunParts {
     QTabWidget& tabs;
     StatusBar& status;
@@ -30,21 +33,23 @@ struct ScheduledRunParts {
     schedule::SchedulesPanel& schedules;
 };
 
-// Carries out a due schedule: the Ping tab, Reset, the range, Ping, then the save, the deletion of the
-// schedule and the refresh, with every question of the sweep and the save answered unasked. Exit during
-// the sweep leaves all of it undone.
-class ScheduledRun final : public schedule::ScheduledRunner {
+// The window's side of a scheduled run: the Ping tab, Reset, the range in the boxes and the status
+// texts around the driver's sweep, save and deletion of the schedule, then the refreshed lists.
+class ScheduledRun final : public QObject, public schedule::ScheduledRunner {
+    Q_OBJECT
 public:
-    ScheduledRun(const ScheduledRunParts& parts, sweep::SweepState& state);
+    ScheduledRun(const ScheduledRunParts& parts, schedule::ScheduledRunDriver& driver,
+                 const sweep::SweepOptions& options, QObject* parent = nullptr);
 
     void holdSchedule(const std::optional<QDateTime>& scheddate) override;
     void carryOut(const QDateTime& scheddate, const QString& schedip) override;
 
 private:
-    void endWithoutSweep(const QDateTime& scheddate, const QString& schedip, const QString& refusal);
+    void showStep(const QString& text);
 
     ScheduledRunParts parts_;
-    sweep::SweepState& state_;
+    schedule::ScheduledRunDriver& driver_;
+    const sweep::SweepOptions& options_;
 };
 
 } // namespace kestrion::app

@@ -35,7 +35,7 @@ struct Folder : test::AppFolder {
     std::vector<db::ResultRow> block() const {
         std::vector<db::ResultRow> rows;
         for (int host = 1; host <= 254; ++host)
-            rows.push_back({QStringLiteral("10.1.7.%1").arg(host), QString::number(host % 40)});
+            rows.push_back({QStringLiteral("10.1.7.%1").arg(host), static_cast<uint32_t>(host % 40)});
         return rows;
     }
 };

@@ -93,57 +93,19 @@ std::optional<int> wholeNumber(const QString& text, int lowest, int highest) {
     return value;
 }
 
-namespace {
-
-const QRegularExpression& rangeForm() {
-    static const QRegularExpression form(
-        QStringLiteral("^([0-9]+)\\.([0-9]+)\\.([0-9]+)\\.([0-9]+)(?:-([0-9]+))?$"));
-    return form;
-}
-
-// The five numbers of a range of the form, each within the bounds of its address box.
-std::variant<std::array<int, 5>, UsageError> rangeNumbers(const QString& text,
-                                                          const QRegularExpressionMatch& match) {
-    const int lowest[5] = {1, 0, 0, 1, 1};
-    std::array<int, 5> values{};
-    for (int part = 0; part < 5; ++part) {
-        const QString captured =
-            part == 4 && match.captured(5).isEmpty() ? match.captured(4) : match.captured(part + 1);
-        const std::optional<int> value = wholeNumber(captured, lowest[part], 254);
-        if (!value)
-            return UsageError{quoted(text) + QStringLiteral(": ") + captured +
-                              QStringLiteral(" must be a number between ") + QString::number(lowest[part]) +
-                              QStringLiteral(" and 254")};
-        values[static_cast<size_t>(part)] = *value;
-    }
-    return values;
-}
-
-} // namespace
-
 std::optional<UsageError> savedRangeBoundsError(const QString& text) {
-    const QRegularExpressionMatch match = rangeForm().match(text);
-    if (!match.hasMatch())
-        return std::nullopt;
-    const auto numbers = rangeNumbers(text, match);
-    if (const auto* error = std::get_if<UsageError>(&numbers))
-        return *error;
+    const auto parsed = sweep::parseRange(text);
+    if (const auto* error = std::get_if<sweep::RangeError>(&parsed);
+        error && error->kind == sweep::RangeError::Kind::Bounds)
+        return UsageError{error->message};
     return std::nullopt;
 }
 
 std::variant<SweepRange, UsageError> sweepRange(const QString& text) {
-    const QRegularExpressionMatch match = rangeForm().match(text);
-    if (!match.hasMatch())
-        return UsageError{quoted(text) + QStringLiteral(" is not a range such as 192.168.1.1-254")};
-    // The bounds of the window's five address boxes.
-    const auto numbers = rangeNumbers(text, match);
-    if (const auto* error = std::get_if<UsageError>(&numbers))
-        return *error;
-    const auto& values = std::get<std::array<int, 5>>(numbers);
-    if (values[3] > values[4])
-        return UsageError{quoted(text) + QStringLiteral(": the first host is above the last")};
-    return SweepRange{QString::number(values[0]), QString::number(values[1]), QString::number(values[2]),
-                      static_cast<int16_t>(values[3]), static_cast<int16_t>(values[4])};
+    auto parsed = sweep::parseRange(text);
+    if (const auto* error = std::get_if<sweep::RangeError>(&parsed))
+        return UsageError{error->message};
+    return std::get<SweepRange>(std::move(parsed));
 }
 
 std::optional<QDateTime> scheduleTime(const QString& text) {

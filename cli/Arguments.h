@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sweep/SweepRange.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QMap>
@@ -53,11 +55,7 @@ std::optional<int> wholeNumber(const QString& text, int lowest, int highest);
 
 // A sweep range as the window's address boxes take it: "A.B.C.D-E" or "A.B.C.D", with A and D..E in
 // 1..254, B and C in 0..254, D not above E.
-struct SweepRange {
-    QString octet1, octet2, octet3;
-    int16_t firstHost = 0;
-    int16_t lastHost = 0;
-};
+using sweep::SweepRange;
 std::variant<SweepRange, UsageError> sweepRange(const QString& text);
 
 // A saved run's range given to a command: one of the form "A.B.C.D-E" whose numbers lie outside the

@@ -4,20 +4,35 @@
 
 namespace kestrion::cli {
 
-ConsoleSweep::ConsoleSweep(const Console& console, bool printRows, Questions questions)
-    : console_(console), printRows_(printRows), questions_(questions) {}
+ConsoleSweep::ConsoleSweep(sweep::SweepSession& session, const Console& console, bool printRows,
+                           sweep::StopRequest onInterrupt)
+    : session_(session), console_(console), printRows_(printRows), onInterrupt_(onInterrupt) {
+    // Read where the window's sweep reads its clicks: before the first address and at each yield.
+    connect(&session_, &sweep::SweepSession::runningChanged, this, [this](bool running) {
+        if (running)
+            checkInterrupt();
+        else
+            clearProgress();
+    });
+    connect(&session_, &sweep::SweepSession::yielding, this, &ConsoleSweep::checkInterrupt);
+    connect(&session_, &sweep::SweepSession::progress, this, &ConsoleSweep::progress);
+    connect(&session_, &sweep::SweepSession::found, this, &ConsoleSweep::found);
+    connect(&session_, &sweep::SweepSession::question, this, &ConsoleSweep::ask);
+    connect(&session_, &sweep::SweepSession::unasked, this, &ConsoleSweep::say);
+}
 
 ConsoleSweep::~ConsoleSweep() {
     clearProgress();
 }
 
-sweep::StopRequest ConsoleSweep::stopRequest() {
-    if (console_.interrupted())
+void ConsoleSweep::checkInterrupt() {
+    if (!interrupted_ && console_.interrupted()) {
         interrupted_ = true;
-    return interrupted_ ? sweep::StopRequest::Cancel : sweep::StopRequest::None;
+        session_.requestStop(onInterrupt_);
+    }
 }
 
-void ConsoleSweep::progress(const QString& address, int16_t percentDone) {
+void ConsoleSweep::progress(const QString& address, int percentDone) {
     if (!console_.errIsTerminal)
         return;
     // One line, rewritten in place; "\x1b[K" clears what a longer address left behind.
@@ -35,7 +50,6 @@ void ConsoleSweep::clearProgress() {
 }
 
 void ConsoleSweep::found(const sweep::FoundHost& host) {
-    rows_.push_back({host.address, QString::number(host.roundTripTime)});
     if (!printRows_)
         return;
     clearProgress();
@@ -44,23 +58,29 @@ void ConsoleSweep::found(const sweep::FoundHost& host) {
     console_.out.flush();
 }
 
-int ConsoleSweep::ask(const sweep::SweepQuestion& question) {
+void ConsoleSweep::say(const sweep::SweepQuestion& question) {
     clearProgress();
+    console_.message(question.title + QStringLiteral(": ") + question.text);
+}
+
+void ConsoleSweep::ask(const sweep::SweepQuestion& question, int* answer) {
     const bool yesNo = question.buttons == platform::MsgButtons::YesNo;
     const bool okCancel = question.buttons == platform::MsgButtons::OkCancel;
-    if (questions_ == Questions::NeverAsk || !console_.in || !(yesNo || okCancel)) {
-        console_.message(question.title + QStringLiteral(": ") + question.text);
-        return sweep::unaskedAnswer(question);
+    if (!console_.in || !(yesNo || okCancel)) {
+        say(question);
+        return; // *answer holds the answer that goes on
     }
+    clearProgress();
     console_.message(question.title + QStringLiteral(": ") + question.text +
                      (yesNo ? QStringLiteral(" [y/n]") : QStringLiteral(" [ok/cancel]")));
-    std::string answer;
-    if (!std::getline(*console_.in, answer) || answer.empty())
-        return sweep::unaskedAnswer(question);
-    const char first = static_cast<char>(std::tolower(static_cast<unsigned char>(answer.front())));
+    std::string typed;
+    if (!std::getline(*console_.in, typed) || typed.empty())
+        return;
+    const char first = static_cast<char>(std::tolower(static_cast<unsigned char>(typed.front())));
     if (yesNo)
-        return first == 'n' ? platform::AnswerNo : platform::AnswerYes;
-    return first == 'c' ? platform::AnswerCancel : platform::AnswerOk;
+        *answer = first == 'n' ? platform::AnswerNo : platform::AnswerYes;
+    else
+        *answer = first == 'c' ? platform::AnswerCancel : platform::AnswerOk;
 }
 
 } // namespace kestrion::cli

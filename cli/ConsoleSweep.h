@@ -1,42 +1,41 @@
 #pragma once
 
 #include "cli/Console.h"
-#include "db/SavedRuns.h"
-#include "sweep/SweepEngine.h"
+#include "sweep/SweepSession.h"
 
-#include <vector>
+#include <QObject>
 
 namespace kestrion::cli {
 
-// The sweep engine's observer for a command: answering addresses as rows (and, when asked for, lines
-// on standard output), progress on standard error while it is a terminal, Ctrl-C as Cancel at the next
-// address. A question is put to someone at a terminal when there is one and the sweep is not a scheduled
-// one; otherwise it is said on standard error and gets the answer of the window's scheduled run.
-class ConsoleSweep final : public sweep::SweepObserver {
+// A command's view of a sweep session: answering addresses as lines on standard output (when asked
+// for), progress on standard error while it is a terminal, Ctrl-C as a stop request at the next
+// address. A question is put to someone at a terminal when there is one; otherwise (and for an
+// unattended session) it is said on standard error and gets the answer that goes on.
+class ConsoleSweep final : public QObject {
+    Q_OBJECT
 public:
-    enum class Questions { AskAtTerminal, NeverAsk };
-    ConsoleSweep(const Console& console, bool printRows, Questions questions = Questions::AskAtTerminal);
+    // What Ctrl-C asks of the session: Cancel for a sweep that reports what it found, Exit for a
+    // scheduled run, which then saves nothing.
+    ConsoleSweep(sweep::SweepSession& session, const Console& console, bool printRows,
+                 sweep::StopRequest onInterrupt = sweep::StopRequest::Cancel);
     ~ConsoleSweep() override;
 
-    const std::vector<db::ResultRow>& rows() const { return rows_; }
     bool interrupted() const { return interrupted_; }
 
-    sweep::StopRequest stopRequest() override;
-    void progress(const QString& address, int16_t percentDone) override;
-    void found(const sweep::FoundHost& host) override;
-    int ask(const sweep::SweepQuestion& question) override;
-    void cancelled() override {}
-    void yield() override {}
-
 private:
+    void checkInterrupt();
+    void progress(const QString& address, int percentDone);
+    void found(const sweep::FoundHost& host);
+    void ask(const sweep::SweepQuestion& question, int* answer);
+    void say(const sweep::SweepQuestion& question);
     void clearProgress();
 
+    sweep::SweepSession& session_;
     const Console& console_;
     bool printRows_;
-    Questions questions_;
+    sweep::StopRequest onInterrupt_;
     bool progressShown_ = false;
     bool interrupted_ = false;
-    std::vector<db::ResultRow> rows_;
 };
 
 } // namespace kestrion::cli

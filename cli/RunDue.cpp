@@ -8,7 +8,8 @@
 #include "platform/DatabaseLock.h"
 #include "platform/DateText.h"
 #include "platform/Settings.h"
-#include "sweep/SweepEngine.h"
+#include "schedule/ScheduledRunDriver.h"
+#include "sweep/SweepSession.h"
 
 #include <algorithm>
 #include <chrono>
@@ -46,42 +47,36 @@ QString minuteForm(const QDateTime& value) {
 int carryOut(CommandContext& context, const db::StoredSchedule& due) {
     const Console& console = context.console;
     const QString name = minuteForm(due.scheddate) + QLatin1Char(' ') + due.schedip;
-    db::ScheduleStore store(context.services.paths, context.database);
-    auto useUp = [&] { store.deleteByLine(db::scheduleLine(due.scheddate, due.schedip)); };
-
-    // The window fills the boxes with the range's block and 1 to 254. Saved ranges are always written
-    // by the Save button in this form; anything else cannot be swept.
-    const QStringList fields = due.schedip.split(QLatin1Char('.'));
-    const auto taken = sweepRange(fields.mid(0, 3).join(QLatin1Char('.')) + QStringLiteral(".1-254"));
-    if (const auto* error = std::get_if<UsageError>(&taken)) {
-        useUp();
-        console.message(QStringLiteral("Scheduled run failed: ") + name + QStringLiteral(": ") +
-                        error->message);
-        return ExitFailure;
-    }
-    const auto& range = std::get<SweepRange>(taken);
     const platform::StoredOptions stored = platform::readStoredOptions(context.services.settings);
 
-    sweep::SweepEngine engine(context.services.echo, &context.services.components);
-    // Whoever started it, a scheduled run asks nobody, as in the window.
-    ConsoleSweep observer(console, false, ConsoleSweep::Questions::NeverAsk);
-    const sweep::SweepResult result =
-        engine.run({range.octet1, range.octet2, range.octet3, range.firstHost, range.lastHost},
-                   {stored.Timeout, stored.PacketSize}, observer);
-    if (result.outcome == sweep::SweepOutcome::Refused) {
-        // Saving would count a sweep that never happened.
-        useUp();
+    sweep::SweepSession session(context.services.echo, &context.services.components,
+                                sweep::SweepSession::Waiting::OnThisThread);
+    // Ctrl-C ends a scheduled run as Exit ends the window's: nothing of it is saved.
+    const ConsoleSweep observer(session, console, false, sweep::StopRequest::Exit);
+    db::SavedRuns runs(context.services.paths, context.database, context.boxes, context.services.clock);
+    db::ScheduleStore store(context.services.paths, context.database);
+    schedule::ScheduledRunDriver driver(session, runs, store);
+    const schedule::ScheduledRunOutcome outcome =
+        driver.carryOut({due.scheddate, due.schedip}, {stored.Timeout, stored.PacketSize});
+
+    using Kind = schedule::ScheduledRunOutcome::Kind;
+    switch (outcome.kind) {
+    case Kind::Abandoned:
+        return ExitInterrupted;
+    case Kind::NotSwept:
         console.message(QStringLiteral("Scheduled run failed: ") + name + QStringLiteral(": ") +
-                        result.refusal);
+                        outcome.failure);
+        return ExitFailure;
+    case Kind::Completed:
+        break;
+    }
+    if (outcome.save == db::SaveOutcome::NoRunNumberLeft) {
+        console.message(QStringLiteral("Scheduled run failed: ") + name +
+                        QStringLiteral(": the database already holds 32767 saved runs, the most it can "
+                                       "hold; the sweep was not saved"));
         return ExitFailure;
     }
-    if (result.outcome != sweep::SweepOutcome::Done)
-        return ExitInterrupted;
-
-    db::SavedRuns runs(context.services.paths, context.database, context.boxes, context.services.clock);
-    runs.SaveRun(due.schedip, observer.rows());
-    useUp();
-    console.out << "Scheduled run complete: " << name.toStdString() << ", " << observer.rows().size()
+    console.out << "Scheduled run complete: " << name.toStdString() << ", " << outcome.answered
                 << " addresses answered\n";
     console.out.flush();
     return ExitDone;

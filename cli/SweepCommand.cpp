@@ -5,7 +5,8 @@
 #include "db/SavedRuns.h"
 #include "platform/DatabaseLock.h"
 #include "platform/Settings.h"
-#include "sweep/SweepEngine.h"
+#include "schedule/ScheduledRunDriver.h"
+#include "sweep/SweepSession.h"
 
 #include <limits>
 #include <optional>
@@ -131,16 +132,17 @@ int runSweep(CommandContext& context) {
             return ExitFailure;
     }
 
-    sweep::SweepEngine engine(context.services.echo, args.has(QStringLiteral("--no-names"))
-                                                         ? nullptr
-                                                         : &context.services.components);
-    ConsoleSweep observer(console, true);
-    const sweep::SweepResult result =
-        engine.run({range.octet1, range.octet2, range.octet3, range.firstHost, range.lastHost},
-                   std::get<sweep::SweepSettings>(chosen), observer);
+    sweep::SweepSession session(context.services.echo,
+                                args.has(QStringLiteral("--no-names")) ? nullptr
+                                                                       : &context.services.components,
+                                sweep::SweepSession::Waiting::OnThisThread);
+    const ConsoleSweep observer(session, console, true);
+    session.setRange(range);
+    session.setSettings(std::get<sweep::SweepSettings>(chosen));
+    const sweep::SweepResult result = session.run();
     if (const int failure = sweepOutcome(console, result, observer); failure != ExitDone)
         return failure;
-    return save ? saveSweep(context, range, observer.rows()) : ExitDone;
+    return save ? saveSweep(context, range, schedule::resultRows(session.hosts())) : ExitDone;
 }
 
 } // namespace kestrion::cli

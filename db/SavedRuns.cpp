@@ -52,7 +52,10 @@ SaveOutcome storeSweep(Database& db, const QString& rangeText, const std::vector
     auto append =
         db.prepare("INSERT INTO tblSuccess (RunNo, RunDate, successIP, SuccessRTT) VALUES (?1, ?2, ?3, ?4);");
     for (const ResultRow& row : rows) {
-        append.bind(1, runNo).bind(2, runDate).bind(3, row.address).bind(4, row.roundTripTime);
+        append.bind(1, runNo)
+            .bind(2, runDate)
+            .bind(3, row.address)
+            .bind(4, QString::number(row.roundTripTime));
         append.step();
         append.reset();
     }

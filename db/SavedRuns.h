@@ -23,10 +23,10 @@ struct SavedRunInfo {
     int numberofruns = 0;
 };
 
-// One answering address of the results grid: column 0 and column 2.
+// One answering address of a sweep, as a saved run stores it (the time as text, in milliseconds).
 struct ResultRow {
     QString address;
-    QString roundTripTime;
+    uint32_t roundTripTime = 0;
 };
 
 // The range text that the Save button stores for a sweep, e.g. "192.168.1.1-254": the block's three

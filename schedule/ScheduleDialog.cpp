@@ -31,8 +31,8 @@ bool isYearText(const QString& t) {
 } // namespace
 
 ScheduleDialog::ScheduleDialog(ScheduleState& state, platform::Clock& clock, platform::MessageBoxes& boxes,
-                               Hooks hooks, QWidget* parent)
-    : QWidget(parent, Qt::Window), state_(state), clock_(clock), boxes_(boxes), hooks_(std::move(hooks)) {
+                               QWidget* parent)
+    : QWidget(parent, Qt::Window), state_(state), clock_(clock), boxes_(boxes) {
     setObjectName(QStringLiteral("frmSchedule"));
     setWindowTitle(QStringLiteral("Schedule"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -185,17 +185,14 @@ void ScheduleDialog::cmdDone_Click() {
         close();
         return;
     }
-    if (hooks_.enableMainWindow)
-        hooks_.enableMainWindow();
-    if (hooks_.addSchedule)
-        hooks_.addSchedule();
+    emit releasesMainWindow();
+    emit scheduleChosen();
     close();
 }
 
 void ScheduleDialog::closeEvent(QCloseEvent* event) {
     // Form_Unload
-    if (hooks_.enableMainWindow)
-        hooks_.enableMainWindow();
+    emit releasesMainWindow();
     event->accept();
 }
 

@@ -7,7 +7,6 @@
 #include <QDate>
 #include <QString>
 #include <QWidget>
-#include <functional>
 #include <optional>
 
 class QComboBox;
@@ -23,12 +22,7 @@ namespace kestrion::schedule {
 class ScheduleDialog : public QWidget {
     Q_OBJECT
 public:
-    struct Hooks {
-        std::function<void()> addSchedule;      // AddSchedule of the schedule store
-        std::function<void()> enableMainWindow; // Done and closing give the main window back
-    };
-
-    ScheduleDialog(ScheduleState& state, platform::Clock& clock, platform::MessageBoxes& boxes, Hooks hooks,
+    ScheduleDialog(ScheduleState& state, platform::Clock& clock, platform::MessageBoxes& boxes,
                    QWidget* parent = nullptr);
 
     QLabel* lblHeader = nullptr;
@@ -47,6 +41,12 @@ public:
     void cmdDone_Click();
     std::optional<QDate> selectedDate() const { return SelectedDate; }
 
+signals:
+    // Done and closing give the main window back.
+    void releasesMainWindow();
+    // Done with a date and time chosen: the schedule store's AddSchedule.
+    void scheduleChosen();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -62,7 +62,6 @@ private:
     ScheduleState& state_;
     platform::Clock& clock_;
     platform::MessageBoxes& boxes_;
-    Hooks hooks_;
 
     QDate MonthStart;
     QDate NextMonthStart;

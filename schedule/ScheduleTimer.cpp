@@ -11,10 +11,9 @@ bool isDue(const std::optional<QDateTime>& next, const QDateTime& now) {
 }
 
 ScheduleTimer::ScheduleTimer(ScheduledRunner& runner, const ScheduleState& schedules,
-                             const bool& sweepRunning, const db::DatabaseBusy& database,
-                             platform::Clock& clock, const platform::MessageBoxes& boxes, QObject* parent)
-    : QObject(parent), runner_(runner), state_(schedules), sweepRunning_(sweepRunning), database_(database),
-      clock_(clock), boxes_(boxes) {
+                             const db::DatabaseBusy& database, platform::Clock& clock,
+                             const platform::MessageBoxes& boxes, QObject* parent)
+    : QObject(parent), runner_(runner), state_(schedules), database_(database), clock_(clock), boxes_(boxes) {
     poll_.setSingleShot(true);
     poll_.setInterval(250);
     connect(&poll_, &QTimer::timeout, this, [this] {

@@ -35,12 +35,13 @@ public:
 class ScheduleTimer : public QObject {
     Q_OBJECT
 public:
-    // `sweepRunning` is the sweep state's flag, true while any sweep runs.
-    ScheduleTimer(ScheduledRunner& runner, const ScheduleState& schedules, const bool& sweepRunning,
-                  const db::DatabaseBusy& database, platform::Clock& clock,
-                  const platform::MessageBoxes& boxes, QObject* parent = nullptr);
+    ScheduleTimer(ScheduledRunner& runner, const ScheduleState& schedules, const db::DatabaseBusy& database,
+                  platform::Clock& clock, const platform::MessageBoxes& boxes, QObject* parent = nullptr);
 
     void timerSchedule_Timer();
+    // While a sweep runs (any sweep: the user's or a scheduled one), a due schedule waits. Connected to
+    // the sweep session's runningChanged.
+    void setSweepRunning(bool running) { sweepRunning_ = running; }
     bool isWaiting() const { return pending_.has_value() && !running_; }
     void setPollInterval(int ms) { poll_.setInterval(ms); }
     // Runs the work of the timer's own wake-ups; the application catches its fatal errors there.
@@ -60,7 +61,7 @@ private:
 
     ScheduledRunner& runner_;
     const ScheduleState& state_;
-    const bool& sweepRunning_;
+    bool sweepRunning_ = false;
     const db::DatabaseBusy& database_;
     platform::Clock& clock_;
     const platform::MessageBoxes& boxes_;

@@ -1,5 +1,7 @@
 #include "sweep/EntryValue.h"
 
+#include "sweep/SweepRange.h"
+
 #include <QLocale>
 #include <array>
 #include <charconv>
@@ -83,7 +85,7 @@ int64_t roundHalfEven(double value) {
 
 std::optional<double> checkedEntryValue(const QString& text, double lowerBound) {
     const double value = numericValue(text);
-    if (value < lowerBound || value > 254)
+    if (value < lowerBound || value > kRangeHighest)
         return std::nullopt;
     return value;
 }

@@ -1,20 +1,17 @@
 #include "sweep/PingSweep.h"
 
 #include "platform/AppTitle.h"
-#include "platform/BlockingCall.h"
-#include "platform/EchoService.h"
 #include "platform/MessageBoxes.h"
 #include "platform/OwnState.h"
 #include "platform/Twips.h"
 #include "sweep/PingTab.h"
 #include "sweep/RangeEntry.h"
 
-#include <QCoreApplication>
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <algorithm>
 #include <utility>
 
@@ -30,45 +27,51 @@ const QString kGridFormat =
 constexpr int kColumnTwips[3] = {1500, 2400, 575};
 } // namespace
 
-PingSweep::PingSweep(PingTab& tab, RangeEntry& range, SweepState& state, const SweepOptions& options,
-                     platform::EchoService& echo, platform::MessageBoxes& boxes,
-                     com::ComponentFactory& components, SweepWindow& window)
-    : QObject(&tab), tab_(tab), range_(range), state_(state), options_(options), boxes_(boxes),
-      window_(window), engine_(echo, &components) {
+PingSweep::PingSweep(PingTab& tab, RangeEntry& range, SweepSession& session, const SweepOptions& options,
+                     platform::MessageBoxes& boxes)
+    : QObject(&tab), tab_(tab), range_(range), session_(session), options_(options), boxes_(boxes) {
+    HostsModel& hosts = session_.hosts();
+    tab_.flxOutBox->setModel(&hosts);
+    tab_.lbReportIP->setModel(&hosts);
+    tab_.lbReportIP->setModelColumn(HostsModel::AddressColumn);
+    tab_.lbReportRTT->setModel(&hosts);
+    tab_.lbReportRTT->setModelColumn(HostsModel::RoundTripColumn);
+
     connect(tab_.cmdPing, &QPushButton::clicked, this, &PingSweep::cmdPing_Click);
     connect(tab_.cmdCancelPing, &QPushButton::clicked, this, &PingSweep::cmdCancelPing_Click);
     connect(tab_.cmdReset, &QPushButton::clicked, this, &PingSweep::cmdReset_Click);
+
+    connect(&session_, &SweepSession::started, this, [this] {
+        tab_.cmdPing->setEnabled(false);
+        tab_.cmdCancelPing->setEnabled(true);
+    });
+    connect(&session_, &SweepSession::progress, this, &PingSweep::showProgress);
+    connect(&session_, &SweepSession::cancelled, this, &PingSweep::showProgress);
+    connect(&session_, &SweepSession::found, this, &PingSweep::showFound);
+    connect(&session_, &SweepSession::question, this, &PingSweep::ask);
+    connect(&session_, &SweepSession::finished, this, &PingSweep::showFinished);
 }
 
 void PingSweep::ApplyGridFormat() {
-    QTableWidget* grid = tab_.flxOutBox;
+    QTableView* grid = tab_.flxOutBox;
+    HostsModel& hosts = session_.hosts();
     QStringList headers;
     for (QString cell : kGridFormat.split(QLatin1Char('|'))) {
         if (cell.startsWith(QLatin1Char('<')))
             cell.remove(0, 1);
         headers << cell;
     }
-    grid->setColumnCount(3);
-    grid->setHorizontalHeaderLabels(headers);
+    for (int c = 0; c < HostsModel::ColumnCount; ++c)
+        hosts.setHeaderData(c, Qt::Horizontal, headers[c]);
+    grid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     const QFontMetrics metrics = grid->horizontalHeader()->fontMetrics();
-    for (int c = 0; c < 3; ++c) {
+    for (int c = 0; c < HostsModel::ColumnCount; ++c) {
         // As with the format string of a grid, a header text wider than its column widens it.
         const int headerWidth = metrics.horizontalAdvance(headers[c]) + 12;
         grid->setColumnWidth(c, std::max(platform::twips(kColumnTwips[c]), headerWidth));
-        grid->horizontalHeaderItem(c)->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     }
     // The time column takes what is left, so the header runs the grid's full width.
     grid->horizontalHeader()->setStretchLastSection(true);
-}
-
-std::vector<db::ResultRow> PingSweep::resultRows() const {
-    std::vector<db::ResultRow> rows;
-    const QTableWidget* grid = tab_.flxOutBox;
-    for (int r = 0; r < grid->rowCount(); ++r) {
-        auto cell = [&](int c) { return grid->item(r, c) ? grid->item(r, c)->text() : QString(); };
-        rows.push_back({cell(0), cell(2)});
-    }
-    return rows;
 }
 
 bool PingSweep::resetEnabled() const {
@@ -79,15 +82,15 @@ bool PingSweep::resetEnabled() const {
 void PingSweep::cmdPing_Click() {
     if (!platform::isOwnEnabled(tab_.Text1))
         return;
-    range_.TakeRange();
-    if (state_.EntryError) {
-        window_.Form_Load();
+    const std::optional<SweepRange> range = range_.TakeRange();
+    if (!range) {
+        emit initialisationRequested();
         return;
     }
-    window_.DisableDuringSweep();
-    PingRange();
-    window_.EnableAfterSweep();
-    if (state_.StopRequest == QStringLiteral("Exit"))
+    session_.setRange(*range);
+    session_.setSettings({options_.Timeout, options_.PacketSize});
+    session_.run();
+    if (session_.stopRequest() == StopRequest::Exit)
         return;
     if (std::exchange(resetAfterSweep_, false))
         cmdReset_Click();
@@ -99,7 +102,7 @@ void PingSweep::cmdCancelPing_Click() {
         return;
     tab_.cmdPing->setEnabled(false);
     tab_.cmdReset->setEnabled(true);
-    state_.StopRequest = QStringLiteral("Cancel");
+    session_.requestStop(StopRequest::Cancel);
     boxes_.show(kTitle + QStringLiteral(" Alert"),
                 QStringLiteral("Pinging Cancelled. ") + QLatin1Char('\r') +
                     QStringLiteral("Click Reset to clear results."),
@@ -109,40 +112,31 @@ void PingSweep::cmdCancelPing_Click() {
 void PingSweep::cmdReset_Click() {
     // Reset is enabled as soon as a sweep is cancelled, but the sweep only returns at its next check.
     // Initialising the window under it would clear the stop request and let the sweep go on.
-    if (state_.SweepRunning) {
+    if (session_.isRunning()) {
         resetAfterSweep_ = true;
         return;
     }
-    QTableWidget* grid = tab_.flxOutBox;
-    grid->clearContents();
-    grid->setHorizontalHeaderLabels({QString(), QString(), QString()});
-    grid->setRowCount(0); // the header row alone
-    tab_.lbReportIP->clear();
-    tab_.lbReportRTT->clear();
-    window_.Form_Load();
+    HostsModel& hosts = session_.hosts();
+    session_.clearHosts(); // the grid keeps its header row alone, and the lists empty
+    for (int c = 0; c < HostsModel::ColumnCount; ++c)
+        hosts.setHeaderData(c, Qt::Horizontal, QString());
+    emit initialisationRequested();
 }
 
-void PingSweep::PingRange() {
-    state_.SweepRunning = true;
-    struct EndOfSweep {
-        bool& running;
-        ~EndOfSweep() { running = false; }
-    } endOfSweep{state_.SweepRunning};
-
-    lastRefusal_.clear();
-    const SweepRange range{state_.Octet1, state_.Octet2, state_.Octet3, state_.FirstHost, state_.LastHost};
-    const SweepResult result =
-        engine_.run(range, {options_.Timeout, options_.PacketSize}, *this, state_.PercentDone);
-    state_.PercentDone = result.percentDone;
+void PingSweep::showFinished(const SweepResult& result) {
     switch (result.outcome) {
     case SweepOutcome::Refused:
-        lastRefusal_ = result.refusal;
-        if (!state_.ScheduledRunActive)
+        if (!session_.unattended())
             boxes_.show(kTitle + QStringLiteral(" Error"), result.refusal, MsgButtons::Ok,
                         MsgIcon::Exclamation);
         break;
     case SweepOutcome::Done:
-        finish();
+        // A range whose first value lies above its last finishes too, so Reset is never left disabled.
+        emit statusText(1, QStringLiteral("Done."));
+        emit statusText(2, QString());
+        tab_.cmdPing->setEnabled(false);
+        tab_.cmdSaveRun->setEnabled(true);
+        tab_.cmdReset->setEnabled(true);
         break;
     case SweepOutcome::Cancelled:
     case SweepOutcome::Ended:
@@ -150,88 +144,28 @@ void PingSweep::PingRange() {
     }
 }
 
-void PingSweep::finish() {
-    // A range whose first value lies above its last finishes too, so Reset is never left disabled.
-    window_.setStatusPanel(1, QStringLiteral("Done."));
-    window_.setStatusPanel(2, QString());
-    tab_.cmdPing->setEnabled(false);
-    tab_.cmdSaveRun->setEnabled(true);
-    window_.repaintStatus();
-    tab_.flxOutBox->update();
-    tab_.cmdReset->setEnabled(true);
+void PingSweep::ask(const SweepQuestion& question, int* answer) {
+    *answer = boxes_.show(question.title, question.text, question.buttons, question.icon);
 }
 
-StopRequest PingSweep::stopRequest() {
-    if (state_.StopRequest == QStringLiteral("Cancel"))
-        return StopRequest::Cancel;
-    if (state_.StopRequest == QStringLiteral("Exit"))
-        return StopRequest::Exit;
-    return StopRequest::None;
+void PingSweep::showFound() {
+    const int last = session_.hosts().rowCount() - 1;
+    tab_.lbReportIP->setCurrentIndex(session_.hosts().index(last, HostsModel::AddressColumn));
+    tab_.lbReportRTT->setCurrentIndex(session_.hosts().index(last, HostsModel::RoundTripColumn));
 }
 
-void PingSweep::started() {
-    tab_.cmdPing->setEnabled(false);
-    tab_.cmdCancelPing->setEnabled(true);
-}
-
-void PingSweep::progress(const QString& address, int16_t percentDone) {
-    state_.CurrentAddress = address;
-    state_.PercentDone = percentDone;
-    ShowPingProgress();
-}
-
-int PingSweep::ask(const SweepQuestion& question) {
-    if (state_.ScheduledRunActive)
-        return unaskedAnswer(question);
-    return boxes_.show(question.title, question.text, question.buttons, question.icon);
-}
-
-void PingSweep::cancelled() {
-    state_.StopRequest = QStringLiteral("Cancel");
-    ShowPingProgress();
-}
-
-void PingSweep::yield() {
-    QCoreApplication::processEvents();
-}
-
-void PingSweep::wait(const std::function<void()>& call) {
-    platform::runWhilePainting(waitWorker_, call);
-}
-
-void PingSweep::found(const FoundHost& host) {
-    QTableWidget* grid = tab_.flxOutBox;
-    const int row = grid->rowCount();
-    grid->insertRow(row);
-    const QString cells[3] = {host.address, host.name, QString::number(host.roundTripTime)};
-    for (int c = 0; c < 3; ++c)
-        grid->setItem(row, c, new QTableWidgetItem(cells[c]));
-    grid->update();
-    tab_.lbReportIP->addItem(host.address);
-    tab_.lbReportRTT->addItem(cells[2]);
-    tab_.lbReportIP->setCurrentRow(tab_.lbReportIP->count() - 1);
-    tab_.lbReportRTT->setCurrentRow(tab_.lbReportRTT->count() - 1);
-}
-
-void PingSweep::ShowPingProgress() {
-    if (state_.StopRequest == QStringLiteral("Cancel")) {
-        window_.setStatusPanel(1, QStringLiteral("Cancelled."));
-        window_.repaintStatus();
+void PingSweep::showProgress() {
+    if (session_.stopRequest() == StopRequest::Cancel) {
+        emit statusText(1, QStringLiteral("Cancelled."));
         tab_.cmdReset->setEnabled(true);
-        window_.setCaption(kTitle);
+        emit captionChanged(kTitle);
         return;
     }
-    window_.setStatusPanel(1, QStringLiteral("Pinging ") + state_.CurrentAddress);
-    window_.repaintStatus();
-    window_.setCaption(window_.isMinimised() ? kTitle + QStringLiteral(" - ") +
-                                                   QString::number(state_.PercentDone) + QLatin1Char('%')
-                                             : kTitle);
-    RefreshResults();
-}
-
-void PingSweep::RefreshResults() {
-    tab_.flxOutBox->update();
-    window_.repaintStatus();
+    emit statusText(1, QStringLiteral("Pinging ") + session_.currentAddress());
+    emit captionChanged(tab_.window()->isMinimized()
+                            ? kTitle + QStringLiteral(" - ") + QString::number(session_.percentDone()) +
+                                  QLatin1Char('%')
+                            : kTitle);
 }
 
 } // namespace kestrion::sweep

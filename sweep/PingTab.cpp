@@ -5,9 +5,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 
 namespace kestrion::sweep {
 
@@ -63,7 +63,7 @@ void PingTab::createResults() {
     lblOutput->setObjectName(QStringLiteral("lblOutput"));
     lblOutput->setGeometry(twipRect(120, 1740 - kTabRow, 3000, 285));
 
-    flxOutBox = new QTableWidget(0, 3, this);
+    flxOutBox = new QTableView(this);
     flxOutBox->setObjectName(QStringLiteral("flxOutBox"));
     // Wide enough for the three columns and a scroll bar; it ends level with the top of Exit, so the two
     // one-line lists below it sit beside that button.
@@ -86,15 +86,15 @@ void PingTab::createButtons() {
 }
 
 void PingTab::createReportLists() {
-    lbReportIP = new QListWidget(this);
+    lbReportIP = new QListView(this);
     lbReportIP->setObjectName(QStringLiteral("lbReportIP"));
     lbReportIP->setGeometry(twipRect(120, 4770 - kTabRow, 1500, 270));
-    lbReportRTT = new QListWidget(this);
+    lbReportRTT = new QListView(this);
     lbReportRTT->setObjectName(QStringLiteral("lbReportRTT"));
     lbReportRTT->setGeometry(twipRect(1680, 4770 - kTabRow, 600, 270));
     // Uniform sizes: otherwise every added item lays out (and shapes the text of) all items again.
     // One line high, they show the last item, which the sweep selects; a scroll bar would not fit.
-    for (QListWidget* list : {lbReportIP, lbReportRTT}) {
+    for (QListView* list : {lbReportIP, lbReportRTT}) {
         list->setUniformItemSizes(true);
         list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -4,9 +4,9 @@
 
 class QLabel;
 class QLineEdit;
-class QListWidget;
+class QListView;
 class QPushButton;
-class QTableWidget;
+class QTableView;
 
 namespace kestrion::sweep {
 
@@ -24,15 +24,15 @@ public:
     QLineEdit* Text5 = nullptr;
     QLineEdit* txEchoAddr[3] = {};
     QLabel* lblOutput = nullptr;
-    QTableWidget* flxOutBox = nullptr;
+    QTableView* flxOutBox = nullptr;
     QPushButton* cmdPing = nullptr;
     QPushButton* cmdCancelPing = nullptr;
     QPushButton* cmdSaveRun = nullptr;
     QPushButton* cmdReset = nullptr;
     QPushButton* cmdLaunchHelp1 = nullptr; // cmdLaunchHelp(1)
     QPushButton* cmdExit2 = nullptr;       // cmdExit(2)
-    QListWidget* lbReportIP = nullptr;
-    QListWidget* lbReportRTT = nullptr;
+    QListView* lbReportIP = nullptr;
+    QListView* lbReportRTT = nullptr;
 
     QLineEdit* entryBox(int i) const; // 1..5 -> Text1..Text5
 

@@ -15,9 +15,8 @@
 
 namespace kestrion::sweep {
 
-RangeEntry::RangeEntry(PingTab& tab, SweepState& state, const SweepOptions& options,
-                       platform::MessageBoxes& boxes)
-    : QObject(&tab), tab_(tab), state_(state), options_(options), boxes_(boxes) {
+RangeEntry::RangeEntry(PingTab& tab, const SweepOptions& options, platform::MessageBoxes& boxes)
+    : QObject(&tab), tab_(tab), options_(options), boxes_(boxes) {
     for (int i = 1; i <= 5; ++i) {
         QLineEdit* box = tab_.entryBox(i);
         // textChanged fires for typing, pasting and assignment alike, as the change rule requires.
@@ -88,7 +87,7 @@ std::optional<double> RangeEntry::checkEntry(QLineEdit* box, double lowerBound, 
         boxes_.show(QStringLiteral("Address Entry Error"), message, platform::MsgButtons::Ok,
                     platform::MsgIcon::None);
         box->setFocus();
-        state_.EntryError = true;
+        entryError_ = true;
         return std::nullopt;
     }
     const QString canonical = canonicalText(*value);
@@ -100,46 +99,39 @@ std::optional<double> RangeEntry::checkEntry(QLineEdit* box, double lowerBound, 
 namespace {
 const QString k1To254 = QStringLiteral("The number entered here must be between 1 and 254.");
 const QString k0To254 = QStringLiteral("The number entered here must be between 0 and 254.");
+const QString& boundsMessage(RangeBox box) {
+    return lowestValue(box) == 0 ? k0To254 : k1To254;
+}
 } // namespace
 
 bool RangeEntry::CheckEntry1To254(QLineEdit* box) {
-    return checkEntry(box, 1, k1To254).has_value();
+    return checkEntry(box, lowestValue(RangeBox::Octet1), k1To254).has_value();
 }
 
 bool RangeEntry::CheckEntry0To254(QLineEdit* box) {
-    return checkEntry(box, 0, k0To254).has_value();
+    return checkEntry(box, lowestValue(RangeBox::Octet2), k0To254).has_value();
 }
 
-void RangeEntry::TakeRange() {
-    state_.EntryError = false;
+std::optional<SweepRange> RangeEntry::TakeRange() {
+    entryError_ = false;
     // The range is taken from the checked values, not read back from the boxes: a fractional octet
     // such as 7.5 passes the check, but as text it would make a five-part address, so the octets are
     // whole numbers rounded like the host values.
+    double values[kRangeBoxes] = {};
+    for (int i = 0; i < kRangeBoxes; ++i) {
+        const auto box = static_cast<RangeBox>(i);
+        const std::optional<double> v =
+            checkEntry(tab_.entryBox(i + 1), lowestValue(box), boundsMessage(box));
+        if (!v) {
+            entryError_ = true;
+            tab_.Text1->setFocus();
+            return std::nullopt;
+        }
+        values[i] = *v;
+    }
     auto octet = [](double value) { return QString::number(roundHalfEven(value)); };
     auto host = [](double value) { return static_cast<int16_t>(roundHalfEven(value)); };
-    std::optional<double> v = checkEntry(tab_.Text1, 1, k1To254);
-    if (v) {
-        state_.Octet1 = octet(*v);
-        v = checkEntry(tab_.Text2, 0, k0To254);
-    }
-    if (v) {
-        state_.Octet2 = octet(*v);
-        v = checkEntry(tab_.Text3, 0, k0To254);
-    }
-    if (v) {
-        state_.Octet3 = octet(*v);
-        v = checkEntry(tab_.Text4, 1, k1To254);
-    }
-    if (v) {
-        state_.FirstHost = host(*v);
-        v = checkEntry(tab_.Text5, 1, k1To254);
-    }
-    if (v) {
-        state_.LastHost = host(*v);
-        return;
-    }
-    state_.EntryError = true;
-    tab_.Text1->setFocus();
+    return SweepRange{octet(values[0]), octet(values[1]), octet(values[2]), host(values[3]), host(values[4])};
 }
 
 void RangeEntry::FillAddressBoxes(const QString& address) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sweep/SweepRange.h"
 #include "sweep/SweepState.h"
 
 #include <QObject>
@@ -20,11 +21,13 @@ class PingTab;
 class RangeEntry : public QObject {
     Q_OBJECT
 public:
-    RangeEntry(PingTab& tab, SweepState& state, const SweepOptions& options, platform::MessageBoxes& boxes);
+    RangeEntry(PingTab& tab, const SweepOptions& options, platform::MessageBoxes& boxes);
 
-    // Checks the boxes in order and copies them into Octet1..3, FirstHost and LastHost; at the first
-    // bad box sets EntryError, focuses Text1 and stops (one message per pass at most).
-    void TakeRange();
+    // Checks the boxes in order and gives the range they hold; at the first bad box it clears that
+    // box, shows its message, focuses Text1 and gives nothing (one message per pass at most).
+    std::optional<SweepRange> TakeRange();
+    // The last check of a box (or of all of them) found an entry error.
+    bool entryError() const { return entryError_; }
     bool CheckEntry1To254(QLineEdit* box);
     bool CheckEntry0To254(QLineEdit* box);
     // Text1..Text3 from the first three fields of a dotted address, then the whole block 1 to 254.
@@ -42,9 +45,9 @@ private:
     void moveFocusAfter(int index);
 
     PingTab& tab_;
-    SweepState& state_;
     const SweepOptions& options_;
     platform::MessageBoxes& boxes_;
+    bool entryError_ = false;
     bool rewriting_ = false; // the change rule is setting a box's text itself
 };
 

@@ -147,11 +147,6 @@ private:
 
 } // namespace
 
-QString SweepRange::address(int16_t fourth) const {
-    return octet1 + QLatin1Char('.') + octet2 + QLatin1Char('.') + octet3 + QLatin1Char('.') +
-           QString::number(fourth);
-}
-
 SweepEngine::SweepEngine(platform::EchoService& echo, com::ComponentFactory* components)
     : echo_(echo), components_(components) {}
 

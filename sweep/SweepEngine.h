@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sweep/JudgingTable.h"
+#include "sweep/SweepRange.h"
 
 #include <QString>
 #include <cstdint>
@@ -32,14 +33,6 @@ class ComponentFactory;
 // - Everything of the observer is called on the caller's thread; only the calls handed to wait() may run
 //   elsewhere.
 namespace kestrion::sweep {
-
-struct SweepRange {
-    QString octet1, octet2, octet3; // as held in the entry boxes
-    int16_t firstHost = 0;
-    int16_t lastHost = 0;
-
-    QString address(int16_t fourth) const;
-};
 
 struct SweepSettings {
     int16_t timeoutMs = 3000;

@@ -293,8 +293,7 @@ TEST(BlockMap, NeverReadsTheDatabaseDuringASweepOrAnotherOperation) {
     test::AppFolder folder;
     folder.exec("INSERT INTO tblSavedRuns VALUES (1, '192.168.1.15-21', '2026-03-14 09:15:00', 1);");
     app::BlockMap map;
-    sweep::SweepState sweep;
-    ASSERT_TRUE(app::drawBlockMap(map, folder.paths, sweep, folder.busy, "192.168.1.15-21"));
+    ASSERT_TRUE(app::drawBlockMap(map, folder.paths, false, folder.busy, "192.168.1.15-21"));
     ASSERT_TRUE(map.picture());
     // Any read from now on fails loudly.
     ASSERT_TRUE(QFile::remove(folder.paths.database()));
@@ -306,13 +305,11 @@ TEST(BlockMap, NeverReadsTheDatabaseDuringASweepOrAnotherOperation) {
     } rows[] = {{"sweep running", true, 0}, {"database operation", false, 1}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        sweep.SweepRunning = row.sweep;
         folder.busy.depth = row.busy;
-        EXPECT_FALSE(app::drawBlockMap(map, folder.paths, sweep, folder.busy, "10.0.0.1-254"));
+        EXPECT_FALSE(app::drawBlockMap(map, folder.paths, row.sweep, folder.busy, "10.0.0.1-254"));
         ASSERT_TRUE(map.picture());
         EXPECT_EQ(map.picture()->block, "192.168.1");
     }
-    sweep.SweepRunning = false;
     folder.busy.depth = 0;
-    EXPECT_THROW(app::drawBlockMap(map, folder.paths, sweep, folder.busy, "10.0.0.1-254"), db::DbError);
+    EXPECT_THROW(app::drawBlockMap(map, folder.paths, false, folder.busy, "10.0.0.1-254"), db::DbError);
 }

@@ -15,7 +15,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -70,7 +70,7 @@ TEST_F(MainWindowScheduleTest, TimerCarriesOutTheDueScheduleThroughTheWindow) {
     control<QLineEdit>(window, "Text4")->setText(QStringLiteral("9"));
     control<QLineEdit>(window, "Text5")->setText(QStringLiteral("9"));
     control<QPushButton>(window, "cmdPing")->click();
-    ASSERT_EQ(control<QTableWidget>(window, "flxOutBox")->rowCount(), 1);
+    ASSERT_EQ(test::rowCount(*control<QTableView>(window, "flxOutBox")), 1);
     world.boxes.shown.clear(); // the user was told that names are not available
     control<QTabWidget>(window, "SSTab1")->setCurrentIndex(2);
 
@@ -94,8 +94,8 @@ TEST_F(MainWindowScheduleTest, TimerCarriesOutTheDueScheduleThroughTheWindow) {
                           control<QLineEdit>(window, "Text3")->text(),
                           control<QLineEdit>(window, "Text4")->text(),
                           control<QLineEdit>(window, "Text5")->text())
-                     .arg(control<QTableWidget>(window, "flxOutBox")->rowCount())
-                     .arg(window.state().sweep.ScheduledRunActive ? "unattended" : "attended")
+                     .arg(test::rowCount(*control<QTableView>(window, "flxOutBox")))
+                     .arg(test::session(window).unattended() ? "unattended" : "attended")
                      .arg(control<QTimer>(window, "timerSchedule")->isActive() ? "on" : "off");
     };
     window.timerSchedule_Timer();
@@ -110,14 +110,13 @@ TEST_F(MainWindowScheduleTest, TimerCarriesOutTheDueScheduleThroughTheWindow) {
     EXPECT_EQ(world.folder.column("SELECT SuccessIP FROM tblSuccess WHERE RunNo = 1"),
               QStringList{"10.1.2.7"});
     EXPECT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 1);
-    EXPECT_EQ(window.state().schedule.NextSchedDate, at(2026, 3, 18, 9, 0));
     EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(1),
               QStringLiteral("Scheduled run complete."));
     EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(2),
               QStringLiteral("Schedule: ") + platform::generalDateText(at(2026, 3, 18, 9, 0)) +
                   QLatin1Char(' '));
     EXPECT_TRUE(control<QTimer>(window, "timerSchedule")->isActive());
-    EXPECT_FALSE(window.state().sweep.ScheduledRunActive);
+    EXPECT_FALSE(test::session(window).unattended());
 }
 
 // Here Reset is not enabled (no sweep since the initialisation), so the run does not click it; and the echo
@@ -144,7 +143,7 @@ TEST_F(MainWindowScheduleTest, RunThatCouldNotSweepSavesNothingAndSaysWhy) {
                              "Schedule removed: ") +
                   db::scheduleLine(at(2026, 3, 17, 14, 5), kRange));
     EXPECT_TRUE(control<QTimer>(window, "timerSchedule")->isActive());
-    EXPECT_FALSE(window.state().sweep.ScheduledRunActive);
+    EXPECT_FALSE(test::session(window).unattended());
 }
 
 TEST_F(MainWindowScheduleTest, AddScheduleOpensTheDialogAndDisablesTheWindow) {
@@ -195,13 +194,12 @@ TEST_F(MainWindowScheduleTest, DeleteSchedButtonRemovesTheSelectedLine) {
 namespace {
 TEST_F(MainWindowScheduleTest, DeletingTheSavedRunEmptiesItsSchedules) {
     window.RefreshSchedules();
-    window.FillSavedRunList();
+    control<QTabWidget>(window, "SSTab1")->setCurrentIndex(2); // fills the saved-run list
     ASSERT_EQ(control<QComboBox>(window, "comboChooseRun")->currentText(), kRange);
     world.boxes.answers = {platform::AnswerYes};
     QTest::mouseClick(control<QPushButton>(window, "cmdDelSavedRun"), Qt::LeftButton);
     EXPECT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 0);
     EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(2), QStringLiteral("No current schedule"));
-    EXPECT_FALSE(window.state().schedule.NextSchedDate.has_value());
 }
 } // namespace
 

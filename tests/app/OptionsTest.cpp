@@ -26,9 +26,9 @@ protected:
 
 TEST_F(OptionsTest, EmptyStoreGivesDefaultsAndNothingIsWrittenAtStart) {
     start();
-    EXPECT_EQ(window->state().options.Timeout, 3000);
-    EXPECT_EQ(window->state().options.PacketSize, 64);
-    EXPECT_TRUE(window->state().options.StartWithLocalAddress);
+    EXPECT_EQ(test::options(*window).Timeout, 3000);
+    EXPECT_EQ(test::options(*window).PacketSize, 64);
+    EXPECT_TRUE(test::options(*window).StartWithLocalAddress);
     EXPECT_TRUE(apply()->isEnabled());
     EXPECT_EQ(stored(QStringLiteral("Timeout")), QStringLiteral("<missing>"));
 }
@@ -45,14 +45,14 @@ TEST_F(OptionsTest, FirstTabChangeStoresAllThreeEvenWithoutChanges) {
 TEST_F(OptionsTest, StoredTimeout2000IsUsedUntilTheOptionsTabOpens) {
     store(QStringLiteral("Timeout"), QStringLiteral("2000"));
     start();
-    EXPECT_EQ(window->state().options.Timeout, 2000);
+    EXPECT_EQ(test::options(*window).Timeout, 2000);
     selectTab(3);
-    EXPECT_EQ(window->state().options.Timeout, 2000);
+    EXPECT_EQ(test::options(*window).Timeout, 2000);
     EXPECT_EQ(stored(QStringLiteral("Timeout")), QStringLiteral("2000"));
 
     selectTab(1);
     EXPECT_TRUE(timeout(2)->isChecked());
-    EXPECT_EQ(window->state().options.Timeout, 3000);
+    EXPECT_EQ(test::options(*window).Timeout, 3000);
     EXPECT_TRUE(apply()->isEnabled()) << "stored 2000 differs from the 3000 now selected";
     selectTab(0);
     EXPECT_EQ(stored(QStringLiteral("Timeout")), QStringLiteral("3000"));
@@ -102,7 +102,7 @@ TEST_F(OptionsTest, ApplyTracksChangesNotYetStored) {
     ASSERT_FALSE(apply()->isEnabled());
 
     click(timeout(0));
-    EXPECT_EQ(window->state().options.Timeout, 500);
+    EXPECT_EQ(test::options(*window).Timeout, 500);
     EXPECT_TRUE(apply()->isEnabled());
     click(timeout(2));
     EXPECT_TRUE(apply()->isEnabled()) << "back to the stored 3000 keeps Apply enabled";
@@ -131,24 +131,25 @@ TEST_F(OptionsTest, ChangeThenOtherTabStoresWithoutApply) {
     EXPECT_EQ(stored(QStringLiteral("Timeout")), QStringLiteral("1000"));
     EXPECT_EQ(stored(QStringLiteral("PacketSize")), QStringLiteral("8"));
     EXPECT_FALSE(apply()->isEnabled());
-    EXPECT_EQ(window->state().options.Timeout, 1000);
-    EXPECT_EQ(window->state().options.PacketSize, 8);
+    EXPECT_EQ(test::options(*window).Timeout, 1000);
+    EXPECT_EQ(test::options(*window).PacketSize, 8);
 }
 
 TEST_F(OptionsTest, UntickAndApplyStoresFalseAndTheNextInitialisationReadsIt) {
     start();
     selectTab(1);
     click(startLocal());
-    EXPECT_FALSE(window->state().options.StartWithLocalAddress);
+    EXPECT_FALSE(test::options(*window).StartWithLocalAddress);
     click(apply());
     EXPECT_EQ(stored(QStringLiteral("StartWithLocalAddress")), QStringLiteral("False"));
 
-    // The next Reset reads the store again and leaves the boxes empty; so does the next start.
-    window->state().options.StartWithLocalAddress = true;
+    // The next Reset reads the store again: a value written there meanwhile takes effect ...
+    store(QStringLiteral("StartWithLocalAddress"), QStringLiteral("True"));
     part<sweep::PingSweep>(*window)->cmdReset_Click();
-    EXPECT_FALSE(window->state().options.StartWithLocalAddress);
-    EXPECT_EQ(control<QLineEdit>(*window, "Text1")->text(), QString());
-    EXPECT_EQ(control<QLineEdit>(*window, "Text5")->text(), QString());
+    EXPECT_TRUE(test::options(*window).StartWithLocalAddress);
+    EXPECT_EQ(control<QLineEdit>(*window, "Text5")->text(), QStringLiteral("254"));
+    // ... and so does the next start, which leaves the boxes empty.
+    store(QStringLiteral("StartWithLocalAddress"), QStringLiteral("False"));
     window.reset();
     start();
     EXPECT_EQ(control<QLineEdit>(*window, "Text1")->text(), QString());
@@ -163,7 +164,7 @@ TEST_F(OptionsTest, TickingTheBoxAlwaysEnablesApply) {
     click(startLocal());
     click(startLocal());
     EXPECT_TRUE(apply()->isEnabled()) << "the box does not compare with the store";
-    EXPECT_FALSE(window->state().options.StartWithLocalAddress);
+    EXPECT_FALSE(test::options(*window).StartWithLocalAddress);
 }
 
 // A settings folder that cannot be made (a file stands in its place, which stops root too): every save
@@ -207,8 +208,8 @@ TEST_F(OptionsTest, AStoreThatCannotBeWrittenIsNamedAndTheValuesStayInEffect) {
         row.save();
         ASSERT_EQ(world.boxes.shown.size(), 2u);
         EXPECT_EQ(world.boxes.shown[1].text, notSaved);
-        EXPECT_EQ(window->state().options.Timeout, 500);
-        EXPECT_EQ(window->state().options.PacketSize, 512);
+        EXPECT_EQ(test::options(*window).Timeout, 500);
+        EXPECT_EQ(test::options(*window).PacketSize, 512);
         EXPECT_TRUE(timeout(0)->isChecked());
         EXPECT_EQ(status(), row.statusAfter);
         EXPECT_FALSE(apply()->isEnabled());

@@ -8,7 +8,7 @@
 #include <QDesktopServices>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QUrl>
 #include <cstdio>
@@ -37,11 +37,12 @@ void sweepAndOpenHelp(QWidget* window) {
         report(QStringLiteral("PING|%1").arg(ping->isEnabled() ? "enabled" : "disabled"));
         ping->click(); // returns when the sweep has ended
     }
-    if (auto* grid = window->findChild<QTableWidget*>(QStringLiteral("flxOutBox"))) {
-        for (int r = 0; r < grid->rowCount(); ++r) {
+    if (auto* grid = window->findChild<QTableView*>(QStringLiteral("flxOutBox"))) {
+        const QAbstractItemModel* rows = grid->model();
+        for (int r = 0; r < rows->rowCount(); ++r) {
             QStringList cells;
-            for (int c = 0; c < grid->columnCount(); ++c)
-                cells << (grid->item(r, c) ? grid->item(r, c)->text() : QString());
+            for (int c = 0; c < rows->columnCount(); ++c)
+                cells << rows->index(r, c).data().toString();
             report(QStringLiteral("ROW|") + cells.join(QLatin1Char('|')));
         }
     }

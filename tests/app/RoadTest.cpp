@@ -22,7 +22,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSet>
-#include <QTableWidget>
+#include <QTableView>
 #include <filesystem>
 #include <gtest/gtest.h>
 

@@ -35,13 +35,12 @@ struct PanelFixture : ::testing::Test {
     QPushButton* del = new QPushButton(QStringLiteral("Delete"), &window);
     QPushButton* report = new QPushButton(QStringLiteral("Print Report..."), &window);
     QPushButton* save = new QPushButton(QStringLiteral("Save"), &window);
-    sweep::SweepState sweep;
-    app::SavedRunsPanel panel{{combo, dateCreated, numRuns, del, report, save}, runs, sweep, boxes};
+    app::SavedRunsPanel panel{{combo, dateCreated, numRuns, del, report, save}, runs, boxes};
     int schedulesRefreshed = 0;
 
     PanelFixture() {
         panel.connectControls();
-        panel.schedulesChanged = [this] { ++schedulesRefreshed; };
+        QObject::connect(&panel, &app::SavedRunsPanel::schedulesChanged, [this] { ++schedulesRefreshed; });
     }
     QStringList entries() const {
         QStringList list;
@@ -51,7 +50,7 @@ struct PanelFixture : ::testing::Test {
     }
     void saveDirectly(const QString& range, int times = 1) {
         for (int i = 0; i < times; ++i)
-            runs.SaveRun(range, {{"10.0.0.1", "1"}});
+            runs.SaveRun(range, {{"10.0.0.1", 1}});
     }
 };
 
@@ -144,9 +143,13 @@ TEST_F(PanelFixture, SaveByTheButtonConfirmsAndByTheTimerSaysNothing) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         boxes.shown.clear();
-        sweep.ScheduledRunActive = row.scheduled;
         save->setEnabled(true);
-        panel.cmdSaveRun_Click("192.168.1.1-254", {{"192.168.1.1", "0"}, {"192.168.1.20", "3"}});
+        const std::vector<db::ResultRow> answers{{"192.168.1.1", 0}, {"192.168.1.20", 3}};
+        // The scheduled run saves through the saved runs itself and then lets the panel show it.
+        if (row.scheduled)
+            panel.showSaved(runs.SaveRun("192.168.1.1-254", answers));
+        else
+            panel.cmdSaveRun_Click("192.168.1.1-254", answers);
         EXPECT_FALSE(save->isEnabled());
         ASSERT_EQ(boxes.shown.size(), row.boxes);
         if (row.boxes) {
@@ -259,7 +262,7 @@ TEST_F(PanelFixture, ACompactionFailingAfterTheSaveSaysTheSweepIsStored) {
     app::FatalPath fatal;
     QTimer::singleShot(0, [&] {
         app::runEventGuarded(fatal, boxes, [&] {
-            panel.cmdSaveRun_Click("10.0.0.1-254", {{"10.0.0.1", "1"}});
+            panel.cmdSaveRun_Click("10.0.0.1-254", {{"10.0.0.1", 1}});
         });
     });
     QTimer guard;

@@ -12,7 +12,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -32,7 +32,7 @@ TEST(ScheduleDuringSweep, WaitsForTheUsersSweepThenRunsItsOwn) {
     world.echo.answer("10.1.2.7");
     app::MainWindow window(services);
     window.Form_Load();
-    window.scheduleTimer()->setPollInterval(1);
+    part<schedule::ScheduleTimer>(window)->setPollInterval(1);
     ASSERT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 1);
 
     auto savedAddresses = [&] {
@@ -49,7 +49,7 @@ TEST(ScheduleDuringSweep, WaitsForTheUsersSweepThenRunsItsOwn) {
         if (destination == FakeEcho::value("10.9.9.3"))
             QTest::qWait(20); // the poll fires in the sweep's yields
         const bool usersAddress = (destination & 0xFFFFFFu) == (FakeEcho::value("10.9.9.0") & 0xFFFFFFu);
-        startedDuringUsersSweep |= usersAddress && window.state().sweep.ScheduledRunActive;
+        startedDuringUsersSweep |= usersAddress && test::session(window).unattended();
     };
 
     auto set = [&](QLineEdit* box, const char* text) { box->setText(QLatin1String(text)); };
@@ -92,7 +92,7 @@ TEST(ScheduleDuringSweep, ExitDuringTheScheduledSweepSavesNothingAndKeepsTheSche
     world.echo.onClosed = [&](uint32_t destination) {
         if (destination != FakeEcho::value("10.1.2.3"))
             return;
-        exitPressedInScheduledRun = window.state().sweep.ScheduledRunActive;
+        exitPressedInScheduledRun = test::session(window).unattended();
         auto* exit = control<QPushButton>(window, "cmdExit(2)");
         QMetaObject::invokeMethod(
             exit, [exit] { exit->click(); }, Qt::QueuedConnection);

@@ -18,7 +18,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -38,7 +38,7 @@ protected:
         world.echo.answer("127.0.0.4");
         window = std::make_unique<app::MainWindow>(world.services());
         window->Form_Load();
-        window->scheduleTimer()->setPollInterval(1);
+        part<schedule::ScheduleTimer>(*window)->setPollInterval(1);
     }
 
     // The user's own sweep of 127.0.1.1-3, whose rows must not be saved under the schedule's range.
@@ -48,9 +48,8 @@ protected:
         for (int i = 0; i < 5; ++i)
             control<QLineEdit>(*window, boxes[i])->setText(QLatin1String(texts[i]));
         control<QPushButton>(*window, "cmdPing")->click();
-        ASSERT_EQ(control<QTableWidget>(*window, "flxOutBox")->rowCount(), 1);
-        ASSERT_EQ(control<QTableWidget>(*window, "flxOutBox")->item(0, 0)->text(),
-                  QStringLiteral("127.0.1.2"));
+        ASSERT_EQ(rowCount(*control<QTableView>(*window, "flxOutBox")), 1);
+        ASSERT_EQ(cellText(*control<QTableView>(*window, "flxOutBox"), 0, 0), QStringLiteral("127.0.1.2"));
     }
     void letTheScheduleFallDue() {
         world.clock.time = QDateTime(QDate(2026, 3, 14), QTime(9, 30, 5));
@@ -69,7 +68,7 @@ protected:
         EXPECT_EQ(runs(), 2);
         EXPECT_TRUE(savedAddresses().isEmpty());
         EXPECT_EQ(control<QListWidget>(*window, "lbCurrentSchedules")->count(), 1);
-        EXPECT_FALSE(window->state().sweep.ScheduledRunActive);
+        EXPECT_FALSE(test::session(*window).unattended());
     }
     void expectCarriedOut() {
         QTRY_COMPARE(control<app::StatusBar>(*window, "sbStatus")->panel(1),
@@ -86,8 +85,7 @@ protected:
 
 TEST_F(ScheduleWhileModal, ADueScheduleWaitsForTheScheduleDialogThenSweepsItsOwnRange) {
     sweepByHand();
-    control<QTabWidget>(*window, "SSTab1")->setCurrentIndex(2);
-    window->FillSavedRunList();
+    control<QTabWidget>(*window, "SSTab1")->setCurrentIndex(2); // fills the saved-run list
     QTest::mouseClick(control<QPushButton>(*window, "cmdSchedNow"), Qt::LeftButton);
     schedule::ScheduleDialog* dialog = window->frmSchedule();
     ASSERT_NE(dialog, nullptr);
@@ -95,7 +93,7 @@ TEST_F(ScheduleWhileModal, ADueScheduleWaitsForTheScheduleDialogThenSweepsItsOwn
 
     letTheScheduleFallDue();
     expectHeld();
-    EXPECT_EQ(control<QTableWidget>(*window, "flxOutBox")->item(0, 0)->text(), QStringLiteral("127.0.1.2"));
+    EXPECT_EQ(cellText(*control<QTableView>(*window, "flxOutBox"), 0, 0), QStringLiteral("127.0.1.2"));
 
     dialog->close();
     expectCarriedOut();
@@ -127,9 +125,9 @@ TEST_F(ScheduleWhileModal, ControlsKeepTheirOwnStateUnderADisabledWindow) {
     EXPECT_TRUE(part<sweep::PingSweep>(*window)->resetEnabled())
         << "a scheduled run must see the Reset its sweep enabled, disabled window or not";
     window->setEnabled(true);
-    ASSERT_EQ(control<QTableWidget>(*window, "flxOutBox")->rowCount(), 1)
+    ASSERT_EQ(rowCount(*control<QTableView>(*window, "flxOutBox")), 1)
         << "the sweep did not run under the disabled window";
-    EXPECT_EQ(control<QTableWidget>(*window, "flxOutBox")->item(0, 0)->text(), QStringLiteral("127.0.0.4"));
+    EXPECT_EQ(cellText(*control<QTableView>(*window, "flxOutBox"), 0, 0), QStringLiteral("127.0.0.4"));
 }
 
 } // namespace

@@ -4,13 +4,14 @@
 #include "app/MainWindow.h"
 #include "app/StatusBar.h"
 #include "db/Database.h"
+#include "platform/DateText.h"
 #include "platform/IcmpSocketEcho.h"
 #include "sweep/PingTab.h"
 #include "tests/support/Harness.h"
 #include "tests/support/TestNetwork.h"
 
 #include <QListWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -56,12 +57,14 @@ TEST(ScheduledRunNetwork, InsideTheClient) {
     window.timerSchedule_Timer();
 
     EXPECT_TRUE(world.boxes.shown.empty()) << world.boxes.shown.front().title.toStdString();
-    EXPECT_EQ(control<QTableWidget>(window, "flxOutBox")->rowCount(), 254);
+    EXPECT_EQ(rowCount(*control<QTableView>(window, "flxOutBox")), 254);
     EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(1),
               QStringLiteral("Scheduled run complete."));
     EXPECT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 1);
-    EXPECT_EQ(window.state().schedule.NextSchedDate, QDateTime(QDate(2026, 3, 15), QTime(7, 0)));
-    EXPECT_FALSE(window.state().sweep.ScheduledRunActive);
+    EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(2),
+              QStringLiteral("Schedule: ") +
+                  platform::generalDateText(QDateTime(QDate(2026, 3, 15), QTime(7, 0))) + QLatin1Char(' '));
+    EXPECT_FALSE(test::session(window).unattended());
     EXPECT_TRUE(control<QTimer>(window, "timerSchedule")->isActive());
 
     db::Database db(world.folder.paths.database());

@@ -50,12 +50,12 @@ TEST(Startup, ShowsTheMainWindowInitialisedAndClosesTheSplash) {
     EXPECT_FALSE(control<QPushButton>(w, "cmdReset")->isEnabled());
     EXPECT_FALSE(control<QPushButton>(w, "cmdSaveRun")->isEnabled());
     EXPECT_EQ(w.focusWidget(), control<QPushButton>(w, "cmdPing"));
-    EXPECT_EQ(w.state().sweep.StopRequest, "False");
-    EXPECT_FALSE(w.state().sweep.ScheduledRunActive);
+    EXPECT_EQ(test::session(w).stopRequestText(), "False");
+    EXPECT_FALSE(test::session(w).unattended());
     // No stored settings: the defaults.
-    EXPECT_EQ(w.state().options.PacketSize, 64);
-    EXPECT_EQ(w.state().options.Timeout, 3000);
-    EXPECT_TRUE(w.state().options.StartWithLocalAddress);
+    EXPECT_EQ(test::options(w).PacketSize, 64);
+    EXPECT_EQ(test::options(w).Timeout, 3000);
+    EXPECT_TRUE(test::options(w).StartWithLocalAddress);
     EXPECT_EQ(control<QLineEdit>(w, "Text1")->text(), "10");
     EXPECT_EQ(control<QLineEdit>(w, "Text3")->text(), "0");
     EXPECT_EQ(control<QLineEdit>(w, "Text5")->text(), "254");
@@ -75,14 +75,14 @@ TEST(Startup, InitialisationRunsItsStepsInOrder) {
              << (control<QPushButton>(w, "cmdPing")->isEnabled() ? "ping enabled" : "ping disabled")
              << control<QLineEdit>(w, "Text1")->text();
     };
-    w.state().sweep.StopRequest = QStringLiteral("Cancel");
-    w.state().sweep.ScheduledRunActive = true;
+    test::session(w).requestStop(sweep::StopRequest::Cancel);
+    test::session(w).setUnattended(true);
     w.Form_Load();
     EXPECT_EQ(seen, QStringList({"Checking old schedules...", "shown", "ping disabled", "10"}));
     EXPECT_EQ(control<app::StatusBar>(w, "sbStatus")->panel(1), "Welcome.");
-    EXPECT_EQ(w.state().options.Timeout, 500);
-    EXPECT_EQ(w.state().sweep.StopRequest, "False");
-    EXPECT_FALSE(w.state().sweep.ScheduledRunActive);
+    EXPECT_EQ(test::options(w).Timeout, 500);
+    EXPECT_EQ(test::session(w).stopRequestText(), "False");
+    EXPECT_FALSE(test::session(w).unattended());
 }
 
 TEST(Startup, SplashLabelsAndWaysToCloseIt) {
@@ -117,7 +117,7 @@ TEST(Startup, ExitButtonsCloseTheWindow) {
         EXPECT_EQ(exit->text(), "Exit");
         exit->click();
         EXPECT_FALSE(w.isVisible()) << i;
-        EXPECT_EQ(w.state().sweep.StopRequest, "False") << "no sweep was running";
+        EXPECT_EQ(test::session(w).stopRequestText(), "False") << "no sweep was running";
     }
 }
 

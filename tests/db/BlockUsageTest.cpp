@@ -27,7 +27,7 @@ struct BlockUsageFixture : ::testing::Test {
         clock.time = when;
         std::vector<db::ResultRow> rows;
         for (const QString& o : octets)
-            rows.push_back({QStringLiteral("192.168.1.") + o, QStringLiteral("1")});
+            rows.push_back({QStringLiteral("192.168.1.") + o, 1});
         ASSERT_EQ(runs.SaveRun(range, rows), db::SaveOutcome::Saved);
     }
     void SetUp() override {

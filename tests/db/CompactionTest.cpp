@@ -56,9 +56,9 @@ struct SavedFolder {
     test::FakeClock clock;
     SavedFolder() {
         db::SavedRuns runs(folder.paths, folder.busy, boxes, clock);
-        runs.SaveRun("10.0.0.1-254", {{"10.0.0.1", "0"}, {"10.0.0.2", "1"}});
+        runs.SaveRun("10.0.0.1-254", {{"10.0.0.1", 0}, {"10.0.0.2", 1}});
         db::Database database(folder.paths.database());
-        db::storeSweep(database, "10.0.0.1-254", {{"10.0.0.3", "2"}}, clock.now());
+        db::storeSweep(database, "10.0.0.1-254", {{"10.0.0.3", 2}}, clock.now());
         firstBackup = folder.bytes("KRDB.bak");
         firstOld = folder.bytes("KRDB.old");
     }
@@ -325,8 +325,8 @@ TEST(CompactAndBackup, ALinkedDatabaseIsCompactedWhereItLiesAndStaysLinked) {
         test::FakeClock clock;
         db::SavedRuns runs(folder.paths, folder.busy, boxes, clock);
 
-        runs.SaveRun("10.0.0.1-254", {{"10.0.0.1", "0"}});
-        runs.SaveRun("10.0.0.1-254", {{"10.0.0.2", "1"}});
+        runs.SaveRun("10.0.0.1-254", {{"10.0.0.1", 0}});
+        runs.SaveRun("10.0.0.1-254", {{"10.0.0.2", 1}});
 
         EXPECT_EQ(QFileInfo(folder.paths.database()).symLinkTarget(), real);
         EXPECT_EQ(folder.count("SELECT count(*) FROM tblSuccess"), 2);
@@ -424,7 +424,7 @@ TEST(SavedRunsFaults, ReadOnlyFolderOrFileFailsTheSaveAndKeepsTheDatabase) {
             if (row.deleteInsteadOfSave)
                 runs.DeleteSavedRun("10.0.0.1-254");
             else
-                runs.SaveRun("10.0.0.1-254", {{"10.0.0.5", "1"}});
+                runs.SaveRun("10.0.0.1-254", {{"10.0.0.5", 1}});
         });
         EXPECT_EQ(outcome, 0) << "0: DbError, 1: no error, 2: another exception, 3: no user change";
 
@@ -499,7 +499,7 @@ TEST(SavedRunsFaults, ACompactionFailingAfterTheCommitSaysTheChangeIsStored) {
             if (row.deleteInsteadOfSave)
                 runs.DeleteSavedRun("10.0.0.1-254");
             else
-                runs.SaveRun("10.0.0.1-254", {{"10.0.0.9", "1"}});
+                runs.SaveRun("10.0.0.1-254", {{"10.0.0.9", 1}});
             ADD_FAILURE() << "no failure";
         } catch (const db::CompactionFailedAfterCommit& error) {
             EXPECT_EQ(error.stored(), row.stored);

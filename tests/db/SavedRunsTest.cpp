@@ -20,14 +20,14 @@ struct SavedRunsFixture : ::testing::Test {
     db::SavedRuns runs{folder.paths, folder.busy, boxes, clock};
 };
 
-const std::vector<ResultRow> kTwoRows{{"10.0.0.1", "0"}, {"10.0.0.7", "12"}};
+const std::vector<ResultRow> kTwoRows{{"10.0.0.1", 0}, {"10.0.0.7", 12}};
 
 } // namespace
 
 TEST_F(SavedRunsFixture, TwoSavesOfOneRangeAreCountedAndKeptUnderOneRunEachWithItsDate) {
     ASSERT_EQ(runs.SaveRun("10.0.0.1-254", kTwoRows), SaveOutcome::Saved);
     clock.time = QDateTime(QDate(2026, 3, 15), QTime(9, 5, 1));
-    ASSERT_EQ(runs.SaveRun("10.0.0.1-254", {{"10.0.0.9", "3"}}), SaveOutcome::Saved);
+    ASSERT_EQ(runs.SaveRun("10.0.0.1-254", {{"10.0.0.9", 3}}), SaveOutcome::Saved);
 
     const auto run = runs.find("10.0.0.1-254");
     ASSERT_TRUE(run);
@@ -97,7 +97,7 @@ TEST_F(SavedRunsFixture, ANewRangeTakesTheLowestFreeRunNumber) {
     runs.SaveRun("10.0.2.1-254", {});
     ASSERT_TRUE(runs.DeleteSavedRun("10.0.1.1-254"));
     clock.time = clock.time.addDays(1);
-    runs.SaveRun("10.0.3.1-254", {{"10.0.3.4", "1"}});
+    runs.SaveRun("10.0.3.1-254", {{"10.0.3.4", 1}});
 
     EXPECT_EQ(runs.FindRunNo("10.0.3.1-254"), 2);
     EXPECT_EQ(runs.find("10.0.3.1-254")->numberofruns, 1);
@@ -140,7 +140,7 @@ TEST_F(SavedRunsFixture, FindRunNoTellsTheUserWhenNoRunHasTheRange) {
 
 TEST_F(SavedRunsFixture, DeletingARunRemovesItsResultsAndSchedulesOnly) {
     runs.SaveRun("10.0.0.1-254", kTwoRows);
-    runs.SaveRun("10.0.1.1-254", {{"10.0.1.3", "2"}});
+    runs.SaveRun("10.0.1.1-254", {{"10.0.1.3", 2}});
     {
         db::Database database(folder.paths.database());
         database.exec("INSERT INTO tblSchedules VALUES ('2026-04-01 10:00:00', '10.0.0.1-254');"
@@ -172,7 +172,7 @@ TEST_F(SavedRunsFixture, BackupsAfterOneAndAfterTwoSaves) {
         << "the old file has the new rows";
 
     clock.time = clock.time.addSecs(3600);
-    runs.SaveRun("10.0.0.1-254", {{"10.0.0.9", "4"}});
+    runs.SaveRun("10.0.0.1-254", {{"10.0.0.9", 4}});
     EXPECT_EQ(folder.bytes("KRDB.bak"), folder.bytes("KRdb.mdb"));
     EXPECT_EQ(folder.count("SELECT count(*) FROM tblSuccess", "KRDB.old"), 3)
         << "the first save's .old is gone";
@@ -188,7 +188,7 @@ TEST_F(SavedRunsFixture, AFailureMidSaveStoresNoneOfIt) {
         database.exec("CREATE TRIGGER failThird BEFORE INSERT ON tblSuccess WHEN NEW.successIP = '10.0.0.99' "
                       "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END;");
     }
-    const std::vector<ResultRow> rows{{"10.0.0.3", "1"}, {"10.0.0.4", "1"}, {"10.0.0.99", "1"}};
+    const std::vector<ResultRow> rows{{"10.0.0.3", 1}, {"10.0.0.4", 1}, {"10.0.0.99", 1}};
     EXPECT_THROW(runs.SaveRun("10.0.0.1-254", rows), db::DbError);
     EXPECT_THROW(runs.SaveRun("10.0.9.1-254", rows), db::DbError);
 

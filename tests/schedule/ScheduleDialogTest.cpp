@@ -27,8 +27,9 @@ protected:
     ~ScheduleDialogTest() override { delete dialog.data(); }
 
     schedule::ScheduleDialog* open() {
-        dialog =
-            new schedule::ScheduleDialog(state, clock, boxes, {[this] { ++adds; }, [this] { ++enables; }});
+        dialog = new schedule::ScheduleDialog(state, clock, boxes);
+        QObject::connect(dialog, &schedule::ScheduleDialog::scheduleChosen, [this] { ++adds; });
+        QObject::connect(dialog, &schedule::ScheduleDialog::releasesMainWindow, [this] { ++enables; });
         dialog->show();
         return dialog;
     }

@@ -50,12 +50,11 @@ protected:
 
     const QDateTime due = at(2026, 3, 17, 14, 5);
     schedule::ScheduleState state;
-    bool sweepRunning = false;
     db::DatabaseBusy database;
     test::FakeClock clock;
     test::FakeMessageBoxes boxes;
     FakeRunner host{state};
-    schedule::ScheduleTimer timer{host, state, sweepRunning, database, clock, boxes};
+    schedule::ScheduleTimer timer{host, state, database, clock, boxes};
 };
 
 // The steps of the run itself are checked through the window (MainWindowScheduleTest).
@@ -93,7 +92,7 @@ TEST_F(ScheduleTimerTest, TickDuringTheRunsOwnSweepIsIgnored) {
 }
 
 TEST_F(ScheduleTimerTest, WaitsForTheUsersSweepThenRunsAfterItsMinute) {
-    sweepRunning = true;
+    timer.setSweepRunning(true);
     timer.timerSchedule_Timer();
     EXPECT_FALSE(ran());
     EXPECT_TRUE(timer.isWaiting());
@@ -102,7 +101,7 @@ TEST_F(ScheduleTimerTest, WaitsForTheUsersSweepThenRunsAfterItsMinute) {
     EXPECT_FALSE(ran());
 
     clock.time = at(2026, 3, 17, 14, 9, 0); // the user's sweep outlasted the minute
-    sweepRunning = false;
+    timer.setSweepRunning(false);
     QTRY_VERIFY(ran());
     EXPECT_FALSE(timer.isWaiting());
     EXPECT_EQ(host.steps, QStringList{QStringLiteral("run ") + db::scheduleLine(due, kRange)});
@@ -126,10 +125,10 @@ TEST_F(ScheduleTimerTest, WaitsWhileDatabaseBusyOrABoxIsOpen) {
 }
 
 TEST_F(ScheduleTimerTest, WaitingScheduleDeletedMeanwhileIsDropped) {
-    sweepRunning = true;
+    timer.setSweepRunning(true);
     timer.timerSchedule_Timer();
     state.NextSchedDate = at(2026, 3, 18, 9, 0); // the user deleted it; another is next
-    sweepRunning = false;
+    timer.setSweepRunning(false);
     QTRY_VERIFY(!timer.isWaiting());
     EXPECT_FALSE(ran());
     EXPECT_FALSE(host.held.has_value());

@@ -7,6 +7,7 @@
 #include "sweep/PingSweep.h"
 #include "sweep/PingTab.h"
 #include "sweep/RangeEntry.h"
+#include "sweep/SweepSession.h"
 #include "tests/support/fakes/FakeWorld.h"
 
 #include <QApplication>
@@ -16,7 +17,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 
@@ -36,6 +37,25 @@ template <class T> T* part(const QObject& window) {
     auto* p = window.findChild<T*>();
     EXPECT_NE(p, nullptr);
     return p;
+}
+
+// A cell's text as a view of a table model shows it.
+inline QString cellText(const QAbstractItemView& view, int row, int column) {
+    return view.model()->index(row, column).data().toString();
+}
+inline int rowCount(const QAbstractItemView& view) {
+    return view.model()->rowCount();
+}
+
+// The window's sweep session, range entry and in-memory options: its modules, found by type.
+inline sweep::SweepSession& session(const QObject& window) {
+    return *part<sweep::SweepSession>(window);
+}
+inline sweep::RangeEntry& rangeEntry(const QObject& window) {
+    return *part<sweep::RangeEntry>(window);
+}
+inline const sweep::SweepOptions& options(const QObject& window) {
+    return part<app::OptionsController>(window)->values();
 }
 
 // The real main window over fakes, initialised and active, with helpers to drive it by control name.
@@ -68,9 +88,11 @@ struct Harness {
     }
     QLineEdit* box(const char* name) const { return find<QLineEdit>(name); }
     QPushButton* button(const char* name) const { return find<QPushButton>(name); }
-    QTableWidget* grid() const { return find<QTableWidget>("flxOutBox"); }
+    QTableView* grid() const { return find<QTableView>("flxOutBox"); }
     QString panel1() const { return control<app::StatusBar>(*window, "sbStatus")->panel(1); }
-    app::AppState& state() { return window->state(); }
+    sweep::SweepSession& session() const { return test::session(*window); }
+    sweep::RangeEntry& rangeEntry() const { return test::rangeEntry(*window); }
+    const sweep::SweepOptions& options() const { return test::options(*window); }
 
     void setRange(const char* o1, const char* o2, const char* o3, const char* first, const char* last) {
         box("Text1")->setText(QLatin1String(o1));
@@ -92,11 +114,11 @@ struct Harness {
 
     std::vector<QStringList> rows() const {
         std::vector<QStringList> out;
-        QTableWidget* g = grid();
-        for (int r = 0; r < g->rowCount(); ++r) {
+        const QTableView* g = grid();
+        for (int r = 0; r < rowCount(*g); ++r) {
             QStringList cells;
-            for (int c = 0; c < g->columnCount(); ++c)
-                cells << (g->item(r, c) ? g->item(r, c)->text() : QString());
+            for (int c = 0; c < g->model()->columnCount(); ++c)
+                cells << cellText(*g, r, c);
             out.push_back(cells);
         }
         return out;

@@ -100,7 +100,7 @@ TEST(ExtremeEntryWindow, NamedTexts) {
             EXPECT_EQ(h.world.boxes.shown.size(), 1u);
             EXPECT_EQ(h.world.boxes.shown.empty() ? QString() : h.world.boxes.last().text, r.message);
             EXPECT_TRUE(h.world.echo.sent.empty());
-            EXPECT_TRUE(h.state().sweep.EntryError);
+            EXPECT_TRUE(h.rangeEntry().entryError());
             continue;
         }
         EXPECT_TRUE(h.world.boxes.shown.empty());

@@ -105,7 +105,7 @@ TEST(PingSweep, TabsAndBoxesLockedDuringTheSweep) {
                      !control<QTabWidget>(*h.window, "SSTab1")->isTabEnabled(3);
         boxesLocked = !h.box("Text1")->isEnabled() && !h.box("Text5")->isEnabled();
         cancelEnabled = h.button("cmdCancelPing")->isEnabled();
-        running = h.state().sweep.SweepRunning;
+        running = h.session().isRunning();
     };
     h.setRange("10", "1", "2", "1", "1");
     h.ping();

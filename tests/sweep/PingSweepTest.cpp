@@ -50,7 +50,7 @@ TEST(PingSweep, JudgingTableRowByRow) {
             EXPECT_EQ(h.sentTo(), std::vector<uint32_t>{ip("10.1.2.1")}) << "the sweep stops at once";
             EXPECT_TRUE(h.rows().empty());
             EXPECT_EQ(h.panel1(), "Cancelled.");
-            EXPECT_EQ(h.state().sweep.StopRequest, "Cancel");
+            EXPECT_EQ(h.session().stopRequestText(), "Cancel");
             EXPECT_TRUE(h.button("cmdReset")->isEnabled());
             EXPECT_FALSE(h.button("cmdSaveRun")->isEnabled()) << "only a finished sweep can be saved";
         }
@@ -71,7 +71,7 @@ TEST(PingSweep, TimeOutIsSilentAndScheduledRunTakesTheContinuingAnswers) {
     h.world.components.refuse = com::REGDB_E_CLASSNOTREG;
     h.world.boxes.answers = {AnswerCancel, AnswerCancel, AnswerCancel, AnswerNo};
     h.setRange("10", "1", "2", "1", "6");
-    h.state().sweep.ScheduledRunActive = true;
+    h.session().setUnattended(true);
     h.ping();
     EXPECT_TRUE(h.world.boxes.shown.empty()) << h.world.boxes.shown[0].text.toStdString();
     EXPECT_EQ(h.world.echo.sent.size(), 6u);
@@ -91,26 +91,28 @@ TEST(PingSweep, RowsListsAndGridFormat) {
     EXPECT_EQ(h.rows(), (std::vector<QStringList>{{"192.168.7.3", "gw.lab", "0"},
                                                   {"192.168.7.9", "Not available", "25"},
                                                   {"192.168.7.10", "", "1"}}));
-    auto* ips = h.find<QListWidget>("lbReportIP");
-    auto* rtts = h.find<QListWidget>("lbReportRTT");
-    ASSERT_EQ(ips->count(), 3);
-    EXPECT_EQ(ips->item(2)->text(), "192.168.7.10");
-    EXPECT_EQ(rtts->item(1)->text(), "25");
-    EXPECT_EQ(ips->currentRow(), 2);
-    EXPECT_EQ(rtts->currentRow(), 2);
+    auto* ips = h.find<QListView>("lbReportIP");
+    auto* rtts = h.find<QListView>("lbReportRTT");
+    ASSERT_EQ(rowCount(*ips), 3);
+    EXPECT_EQ(ips->currentIndex().data().toString(), "192.168.7.10");
+    EXPECT_EQ(rtts->currentIndex().data().toString(), "1");
+    EXPECT_EQ(rtts->model()->index(1, rtts->modelColumn()).data().toString(), "25");
+    EXPECT_EQ(ips->currentIndex().row(), 2);
+    EXPECT_EQ(rtts->currentIndex().row(), 2);
 
-    QTableWidget* g = h.grid();
-    EXPECT_EQ(g->horizontalHeaderItem(0)->text(), "       IP Address     ");
-    EXPECT_EQ(g->horizontalHeaderItem(1)->text(), "                       DNS Name    ");
-    EXPECT_EQ(g->horizontalHeaderItem(2)->text(), "Time (ms)");
+    QTableView* g = h.grid();
+    EXPECT_EQ(g->model()->headerData(0, Qt::Horizontal).toString(), "       IP Address     ");
+    EXPECT_EQ(g->model()->headerData(1, Qt::Horizontal).toString(), "                       DNS Name    ");
+    EXPECT_EQ(g->model()->headerData(2, Qt::Horizontal).toString(), "Time (ms)");
     EXPECT_GE(g->columnWidth(0), platform::twips(1500));
     EXPECT_GE(g->columnWidth(1), platform::twips(2400));
     EXPECT_GE(g->columnWidth(2), platform::twips(575));
 
-    const auto saved = part<sweep::PingSweep>(*h.window)->resultRows();
-    ASSERT_EQ(saved.size(), 3u);
-    EXPECT_EQ(saved[1].address, "192.168.7.9");
-    EXPECT_EQ(saved[1].roundTripTime, "25");
+    // The model holds the time as a number, and Save stores it as the grid shows it.
+    EXPECT_EQ(g->model()->index(1, 2).data(sweep::HostsModel::RoundTripRole).toUInt(), 25u);
+    h.button("cmdSaveRun")->click();
+    EXPECT_EQ(h.world.folder.column("SELECT SuccessIP || ' ' || SuccessRTT FROM tblSuccess ORDER BY rowid"),
+              (QStringList{"192.168.7.3 0", "192.168.7.9 25", "192.168.7.10 1"}));
 }
 
 TEST(PingSweep, RequestDataTimeoutAndOrder) {
@@ -130,7 +132,7 @@ TEST(PingSweep, RequestDataTimeoutAndOrder) {
     EXPECT_EQ(statusSeen.front(), "Pinging 10.9.8.1");
     EXPECT_EQ(h.panel1(), "Done.");
     EXPECT_EQ(control<app::StatusBar>(*h.window, "sbStatus")->panel(2), "");
-    EXPECT_FALSE(h.state().sweep.SweepRunning);
+    EXPECT_FALSE(h.session().isRunning());
 }
 
 TEST(PingSweep, CaptionShowsPercentOnlyWhileMinimised) {
@@ -196,7 +198,7 @@ TEST(PingSweep, ResetRightAfterCancelStopsTheSweepThenResets) {
     EXPECT_EQ(h.world.boxes.shown.size(), 1u);
     EXPECT_EQ(h.rows().size(), 0u) << "the reset cleared the results once the sweep had returned";
     EXPECT_EQ(h.panel1(), "Welcome.");
-    EXPECT_EQ(h.state().sweep.StopRequest, "False");
+    EXPECT_EQ(h.session().stopRequestText(), "False");
     EXPECT_TRUE(h.button("cmdPing")->isEnabled());
     EXPECT_FALSE(h.button("cmdReset")->isEnabled());
     EXPECT_TRUE(h.box("Text1")->isEnabled());
@@ -247,13 +249,13 @@ TEST(PingSweep, ResetAfterASweep) {
     ASSERT_EQ(h.rows().size(), 1u);
     h.button("cmdReset")->click();
     EXPECT_TRUE(h.rows().empty());
-    EXPECT_EQ(h.find<QListWidget>("lbReportIP")->count(), 0);
-    EXPECT_EQ(h.find<QListWidget>("lbReportRTT")->count(), 0);
+    EXPECT_EQ(rowCount(*h.find<QListView>("lbReportIP")), 0);
+    EXPECT_EQ(rowCount(*h.find<QListView>("lbReportRTT")), 0);
     EXPECT_TRUE(h.button("cmdPing")->isEnabled());
     EXPECT_FALSE(h.button("cmdReset")->isEnabled());
     EXPECT_FALSE(h.button("cmdSaveRun")->isEnabled());
     EXPECT_EQ(h.panel1(), "Welcome.");
-    EXPECT_EQ(h.grid()->horizontalHeaderItem(2)->text(), "Time (ms)");
+    EXPECT_EQ(h.grid()->model()->headerData(2, Qt::Horizontal).toString(), "Time (ms)");
     EXPECT_EQ(h.box("Text1")->text(), "10");
     EXPECT_EQ(h.box("Text3")->text(), "0") << "refilled from the local address 10.0.0.5";
     EXPECT_EQ(h.box("Text5")->text(), "254");
@@ -272,11 +274,16 @@ TEST(PingSweep, RangeEnds) {
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         Harness h;
-        h.state().sweep.PercentDone = 37;
+        // A sweep of four addresses leaves its progress at 67 %; the range below keeps it.
+        h.setRange("10", "1", "2", "1", "4");
+        h.ping();
+        h.button("cmdReset")->click();
+        ASSERT_EQ(h.session().percentDone(), 67);
+        h.world.echo.sent.clear();
         h.setRange("10", "1", "2", r.first, r.last);
         h.ping();
         EXPECT_EQ(h.world.echo.sent.size(), r.pinged);
-        EXPECT_EQ(h.state().sweep.PercentDone, 37);
+        EXPECT_EQ(h.session().percentDone(), 67);
         EXPECT_EQ(h.panel1(), "Done.");
         EXPECT_TRUE(h.button("cmdReset")->isEnabled());
         EXPECT_TRUE(h.button("cmdSaveRun")->isEnabled());
@@ -295,7 +302,7 @@ TEST(PingSweep, EchoServiceRefusalStartsNoSweep) {
     EXPECT_TRUE(h.world.echo.sent.empty());
     EXPECT_TRUE(h.button("cmdPing")->isEnabled()) << "the user can try again";
     EXPECT_TRUE(h.box("Text1")->isEnabled());
-    EXPECT_FALSE(h.state().sweep.SweepRunning);
+    EXPECT_FALSE(h.session().isRunning());
 }
 
 } // namespace

@@ -12,9 +12,11 @@ const QString k1To254 = QStringLiteral("The number entered here must be between 
 const QString k0To254 = QStringLiteral("The number entered here must be between 0 and 254.");
 
 TEST(RangeEntry, TypingMovesAlongTheBoxes) {
-    Harness h;
-    h.state().options.StartWithLocalAddress = false;
-    part<sweep::RangeEntry>(*h.window)->applyStartupRule(QString());
+    // Started without the local address, the boxes are empty.
+    Harness h(true, [](FakeWorld& world) {
+        world.settings->write(QStringLiteral("Settings"), QStringLiteral("StartWithLocalAddress"),
+                              QStringLiteral("False"));
+    });
     QStringList echoes;
     QObject::connect(h.box("txEchoAddr(0)"), &QLineEdit::textChanged, [&](const QString& t) { echoes << t; });
     h.box("Text1")->setFocus();
@@ -138,7 +140,7 @@ TEST(RangeEntry, EveryEntryErrorPath) {
         EXPECT_EQ(h.world.boxes.last().buttons, MsgButtons::Ok);
         EXPECT_EQ(h.world.boxes.last().icon, MsgIcon::None);
         EXPECT_TRUE(emptiedWhenShown) << "the bad box is emptied before its message";
-        EXPECT_TRUE(h.state().sweep.EntryError);
+        EXPECT_TRUE(h.rangeEntry().entryError());
         EXPECT_TRUE(h.world.echo.sent.empty());
         EXPECT_EQ(h.panel1(), "Welcome.");
         EXPECT_TRUE(h.button("cmdPing")->isEnabled());
@@ -191,16 +193,17 @@ TEST(RangeEntry, AcceptedBoxesBecomeTheRange) {
         SCOPED_TRACE(r.name);
         Harness h;
         h.setRange(r.boxes[0], r.boxes[1], r.boxes[2], r.boxes[3], r.boxes[4]);
-        part<sweep::RangeEntry>(*h.window)->TakeRange();
-        EXPECT_FALSE(h.state().sweep.EntryError);
+        const std::optional<sweep::SweepRange> range = h.rangeEntry().TakeRange();
+        EXPECT_FALSE(h.rangeEntry().entryError());
         EXPECT_TRUE(h.world.boxes.shown.empty());
         for (int i = 0; i < 5; ++i)
             EXPECT_EQ(h.box(qPrintable(QStringLiteral("Text%1").arg(i + 1)))->text(), r.shown[i]) << i;
-        EXPECT_EQ(h.state().sweep.Octet1, r.octets[0]);
-        EXPECT_EQ(h.state().sweep.Octet2, r.octets[1]);
-        EXPECT_EQ(h.state().sweep.Octet3, r.octets[2]);
-        EXPECT_EQ(h.state().sweep.FirstHost, r.first);
-        EXPECT_EQ(h.state().sweep.LastHost, r.last);
+        ASSERT_TRUE(range);
+        EXPECT_EQ(range->octet1, r.octets[0]);
+        EXPECT_EQ(range->octet2, r.octets[1]);
+        EXPECT_EQ(range->octet3, r.octets[2]);
+        EXPECT_EQ(range->firstHost, r.first);
+        EXPECT_EQ(range->lastHost, r.last);
     }
 }
 

@@ -53,14 +53,14 @@ TEST(SweepNetwork, InsideTheClient) {
     h.setRange("10", "1", "2", "2", "5");
     h.ping();
 
-    QTableWidget* grid = h.grid();
-    ASSERT_EQ(grid->rowCount(), 2);
-    EXPECT_EQ(grid->item(0, 0)->text(), "10.1.2.2");
-    EXPECT_EQ(grid->item(0, 1)->text(), "host-a.sweep.test");
-    EXPECT_EQ(grid->item(1, 0)->text(), "10.1.2.3");
-    EXPECT_EQ(grid->item(1, 1)->text(), "host-b.sweep.test");
+    const QTableView& grid = *h.grid();
+    ASSERT_EQ(rowCount(grid), 2);
+    EXPECT_EQ(cellText(grid, 0, 0), "10.1.2.2");
+    EXPECT_EQ(cellText(grid, 0, 1), "host-a.sweep.test");
+    EXPECT_EQ(cellText(grid, 1, 0), "10.1.2.3");
+    EXPECT_EQ(cellText(grid, 1, 1), "host-b.sweep.test");
     bool numeric = false;
-    EXPECT_LT(grid->item(1, 2)->text().toInt(&numeric), 500);
+    EXPECT_LT(cellText(grid, 1, 2).toInt(&numeric), 500);
     EXPECT_TRUE(numeric);
 
     ASSERT_EQ(h.world.boxes.shown.size(), 1u);
