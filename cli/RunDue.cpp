@@ -7,7 +7,7 @@
 #include "db/ScheduleStore.h"
 #include "platform/DatabaseLock.h"
 #include "platform/DateText.h"
-#include "platform/Settings.h"
+#include "platform/OptionsStore.h"
 #include "sweep/SweepEngine.h"
 
 #include <algorithm>
@@ -60,7 +60,7 @@ int carryOut(CommandContext& context, const db::StoredSchedule& due) {
         return ExitFailure;
     }
     const auto& range = std::get<SweepRange>(taken);
-    const platform::StoredOptions stored = platform::readStoredOptions(context.services.settings);
+    const platform::Options stored = platform::readOptions(context.services.settings);
 
     sweep::SweepEngine engine(context.services.echo, &context.services.components);
     // Whoever started it, a scheduled run asks nobody, as in the window.

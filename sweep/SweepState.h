@@ -1,16 +1,14 @@
 #pragma once
 
+#include "platform/OptionsStore.h"
+
 #include <QString>
 #include <cstdint>
 
 namespace kestrion::sweep {
 
 // The stored options, read at every initialisation of the main window.
-struct SweepOptions {
-    int16_t Timeout = 3000;
-    int16_t PacketSize = 64;
-    bool StartWithLocalAddress = true;
-};
+using SweepOptions = platform::Options;
 
 // The sweep and its range, as the Ping button, the sweep and the scheduled run share them.
 struct SweepState {
