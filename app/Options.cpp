@@ -3,8 +3,8 @@
 #include "app/OptionsTab.h"
 #include "platform/AppTitle.h"
 #include "platform/MessageBoxes.h"
+#include "platform/OptionsStore.h"
 #include "platform/OwnState.h"
-#include "platform/Settings.h"
 
 #include <QCheckBox>
 #include <QPushButton>
@@ -13,11 +13,6 @@
 namespace kestrion::app {
 
 namespace {
-const QString kSection = QStringLiteral("Settings");
-const QString kTimeoutKey = QStringLiteral("Timeout");
-const QString kPacketSizeKey = QStringLiteral("PacketSize");
-const QString kStartKey = QStringLiteral("StartWithLocalAddress");
-
 QString notStoredText(const QString& file, platform::StoreStatus status) {
     const QString why = status == platform::StoreStatus::Unreadable
                             ? QStringLiteral("is not a settings file that can be read")
@@ -29,10 +24,7 @@ QString notStoredText(const QString& file, platform::StoreStatus status) {
 } // namespace
 
 void ReadSettings(sweep::SweepOptions& state, const platform::SettingsStore& settings) {
-    const platform::StoredOptions stored = platform::readStoredOptions(settings);
-    state.StartWithLocalAddress = stored.StartWithLocalAddress;
-    state.PacketSize = stored.PacketSize;
-    state.Timeout = stored.Timeout;
+    state = platform::readOptions(settings);
 }
 
 OptionsController::OptionsController(sweep::SweepOptions& state, platform::SettingsStore& settings,
@@ -55,11 +47,7 @@ OptionsController::OptionsController(sweep::SweepOptions& state, platform::Setti
 }
 
 void OptionsController::SaveSettings() {
-    const platform::StoreStatus status = settings_.write(
-        kSection,
-        {{kTimeoutKey, QString::number(state_.Timeout)},
-         {kPacketSizeKey, QString::number(state_.PacketSize)},
-         {kStartKey, state_.StartWithLocalAddress ? QStringLiteral("True") : QStringLiteral("False")}});
+    const platform::StoreStatus status = platform::writeOptions(settings_, state_);
     // Apply goes off either way: the user has been told, and a box at every later tab change would
     // only repeat it. The next option that differs from the store enables it again.
     tab_.cmdApply->setEnabled(false);
@@ -93,21 +81,21 @@ bool OptionsController::changesPending() const {
     return platform::isOwnEnabled(tab_.cmdApply);
 }
 
-void OptionsController::enableApplyIfStoredDiffers(const QString& key, int inMemory) {
+void OptionsController::enableApplyIfStoredDiffers(const platform::WholeNumber& option) {
     // A stored value that is missing or unreadable is not what memory holds: it still has to be stored.
-    const std::optional<int16_t> stored = platform::storedShort(settings_, key);
-    if (!stored || *stored != inMemory)
+    const std::optional<int16_t> stored = platform::storedValue(settings_, option);
+    if (!stored || *stored != state_.*option.field)
         tab_.cmdApply->setEnabled(true);
 }
 
 void OptionsController::optTimeout_Click(int index) {
     state_.Timeout = static_cast<int16_t>(kTimeouts[index]);
-    enableApplyIfStoredDiffers(kTimeoutKey, state_.Timeout);
+    enableApplyIfStoredDiffers(platform::option(&platform::Options::Timeout));
 }
 
 void OptionsController::optPacket_Click(int index) {
     state_.PacketSize = static_cast<int16_t>(kPacketSizes[index]);
-    enableApplyIfStoredDiffers(kPacketSizeKey, state_.PacketSize);
+    enableApplyIfStoredDiffers(platform::option(&platform::Options::PacketSize));
 }
 
 void OptionsController::chkStartWLocalAddr_Click() {

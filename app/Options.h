@@ -9,14 +9,15 @@
 namespace kestrion::platform {
 class MessageBoxes;
 class SettingsStore;
+struct WholeNumber;
 } // namespace kestrion::platform
 
 namespace kestrion::app {
 
 class OptionsTab;
 
-// Reads "Timeout", "PacketSize" and "StartWithLocalAddress" of section "Settings" into memory,
-// with the defaults 3000, 64 and True for a key that is missing or does not read as its type.
+// Reads the stored options into memory (platform/OptionsStore.h): a key that is missing or does not
+// read within its option's bounds gives its default.
 void ReadSettings(sweep::SweepOptions& state, const platform::SettingsStore& settings);
 
 // The Options tab's rules. `cmdApply` enabled means "there may be option changes not yet stored".
@@ -45,7 +46,7 @@ public:
     static constexpr int kPacketSizes[3] = {8, 64, 512};
 
 private:
-    void enableApplyIfStoredDiffers(const QString& key, int inMemory);
+    void enableApplyIfStoredDiffers(const platform::WholeNumber& option);
 
     sweep::SweepOptions& state_;
     platform::SettingsStore& settings_;

@@ -7,7 +7,7 @@
 #include "db/ScheduleStore.h"
 #include "platform/DatabaseLock.h"
 #include "platform/DateText.h"
-#include "platform/Settings.h"
+#include "platform/OptionsStore.h"
 #include "schedule/ScheduledRunDriver.h"
 #include "sweep/SweepSession.h"
 
@@ -47,7 +47,7 @@ QString minuteForm(const QDateTime& value) {
 int carryOut(CommandContext& context, const db::StoredSchedule& due) {
     const Console& console = context.console;
     const QString name = minuteForm(due.scheddate) + QLatin1Char(' ') + due.schedip;
-    const platform::StoredOptions stored = platform::readStoredOptions(context.services.settings);
+    const platform::Options stored = platform::readOptions(context.services.settings);
 
     sweep::SweepSession session(context.services.echo, &context.services.components,
                                 sweep::SweepSession::Waiting::OnThisThread);

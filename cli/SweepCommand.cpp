@@ -4,11 +4,10 @@
 #include "cli/ConsoleSweep.h"
 #include "db/SavedRuns.h"
 #include "platform/DatabaseLock.h"
-#include "platform/Settings.h"
+#include "platform/OptionsStore.h"
 #include "schedule/ScheduledRunDriver.h"
 #include "sweep/SweepSession.h"
 
-#include <limits>
 #include <optional>
 #include <variant>
 #include <vector>
@@ -16,6 +15,8 @@
 namespace kestrion::cli {
 
 CommandSpec sweepSpec() {
+    constexpr platform::WholeNumber timeout = platform::option(&platform::Options::Timeout);
+    constexpr platform::WholeNumber size = platform::option(&platform::Options::PacketSize);
     return {QStringLiteral("sweep"),
             QStringLiteral("RANGE [--timeout MS] [--size BYTES] [--save] [--names|--no-names]"),
             QStringLiteral("Ping every address of a range, one after the other."),
@@ -25,11 +26,15 @@ CommandSpec sweepSpec() {
                 "round-trip time in ms. A router's \"unreachable\" or a reply from another address gives no\n"
                 "line; without a terminal to ask, the sweep goes on. Ctrl-C stops it before the next\n"
                 "address and saves nothing (status 130).\n\n"
-                "  --timeout MS    wait for each reply (1-32767 ms; default: the stored Timeout)\n"
-                "  --size BYTES    data bytes per request (0-32767; default: the stored PacketSize)\n"
+                "  --timeout MS    wait for each reply (%1-%2 ms; default: the stored Timeout)\n"
+                "  --size BYTES    data bytes per request (%3-%4; default: the stored PacketSize)\n"
                 "  --save          save the sweep as the window's Save button does\n"
                 "  --names         look up host names (the default)\n"
-                "  --no-names      leave host names out (\"Not available\")"),
+                "  --no-names      leave host names out (\"Not available\")")
+                .arg(timeout.lowest)
+                .arg(timeout.highest)
+                .arg(size.lowest)
+                .arg(size.highest),
             {{QStringLiteral("--timeout"), QStringLiteral("MS")},
              {QStringLiteral("--size"), QStringLiteral("BYTES")},
              {QStringLiteral("--save"), QString()},
@@ -46,29 +51,35 @@ int usageError(const Console& console, const QString& text) {
     return ExitUsage;
 }
 
-// A whole number from `lowest` to 32767 for `option`, when given; `what` names its unit in the error.
-std::variant<std::optional<int16_t>, UsageError>
-optionValue(const ParsedArguments& args, const QString& option, int lowest, const QString& what) {
+// A whole number within the bounds of the stored option for `option`, when given; `what` names its unit
+// in the error.
+std::variant<std::optional<int16_t>, UsageError> optionValue(const ParsedArguments& args,
+                                                             const QString& option,
+                                                             const platform::WholeNumber& bounds,
+                                                             const QString& what) {
     if (!args.values.contains(option))
         return std::optional<int16_t>();
     const QString text = args.values.value(option);
-    const std::optional<int> value = wholeNumber(text, lowest, std::numeric_limits<int16_t>::max());
+    const std::optional<int> value = wholeNumber(text, bounds.lowest, bounds.highest);
     if (!value)
         return UsageError{option + QStringLiteral(": '") + text +
                           QStringLiteral("' is not a whole number of ") + what + QStringLiteral(" from ") +
-                          QString::number(lowest) + QStringLiteral(" to 32767")};
+                          QString::number(bounds.lowest) + QStringLiteral(" to ") +
+                          QString::number(bounds.highest)};
     return std::optional<int16_t>(static_cast<int16_t>(*value));
 }
 
 // The stored options, with --timeout and --size in their place where given.
 std::variant<sweep::SweepSettings, UsageError> sweepSettings(const CommandContext& context) {
-    const platform::StoredOptions stored = platform::readStoredOptions(context.services.settings);
+    const platform::Options stored = platform::readOptions(context.services.settings);
     sweep::SweepSettings settings{stored.Timeout, stored.PacketSize};
     const auto timeout =
-        optionValue(context.args, QStringLiteral("--timeout"), 1, QStringLiteral("milliseconds"));
+        optionValue(context.args, QStringLiteral("--timeout"), platform::option(&platform::Options::Timeout),
+                    QStringLiteral("milliseconds"));
     if (const auto* error = std::get_if<UsageError>(&timeout))
         return *error;
-    const auto size = optionValue(context.args, QStringLiteral("--size"), 0, QStringLiteral("bytes"));
+    const auto size = optionValue(context.args, QStringLiteral("--size"),
+                                  platform::option(&platform::Options::PacketSize), QStringLiteral("bytes"));
     if (const auto* error = std::get_if<UsageError>(&size))
         return *error;
     settings.timeoutMs = std::get<std::optional<int16_t>>(timeout).value_or(settings.timeoutMs);

@@ -2,8 +2,6 @@
 #include "platform/AppTitle.h"
 
 #include <QSettings>
-#include <limits>
-#include <optional>
 
 namespace kestrion::platform {
 
@@ -62,43 +60,6 @@ QString SettingsStore::fileName() const {
 
 bool SettingsStore::contains(const QString& section, const QString& key) const {
     return settings_->contains(fullKey(section, key));
-}
-
-namespace {
-const QString kSection = QStringLiteral("Settings");
-
-// A stored value that is not a whole number in the 16-bit range gives the default. So does a time-out
-// below 1 ms or a negative packet size: the sweep would wait for nothing or size its echo data negatively.
-int16_t readShort(const SettingsStore& settings, const QString& key, int16_t defaultValue, int16_t lowest) {
-    const std::optional<int16_t> value = storedShort(settings, key);
-    return value && *value >= lowest ? *value : defaultValue;
-}
-
-bool readBool(const SettingsStore& settings, const QString& key, bool defaultValue) {
-    const QString text = settings.read(kSection, key, QString()).trimmed();
-    if (text.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0)
-        return true;
-    if (text.compare(QStringLiteral("False"), Qt::CaseInsensitive) == 0)
-        return false;
-    return defaultValue;
-}
-} // namespace
-
-// A missing key reads as the empty text, which is no number either.
-std::optional<int16_t> storedShort(const SettingsStore& settings, const QString& key) {
-    bool ok = false;
-    const int value = settings.read(kSection, key, QString()).trimmed().toInt(&ok);
-    if (!ok || value < std::numeric_limits<int16_t>::min() || value > std::numeric_limits<int16_t>::max())
-        return std::nullopt;
-    return static_cast<int16_t>(value);
-}
-
-StoredOptions readStoredOptions(const SettingsStore& settings) {
-    StoredOptions options;
-    options.StartWithLocalAddress = readBool(settings, QStringLiteral("StartWithLocalAddress"), true);
-    options.PacketSize = readShort(settings, QStringLiteral("PacketSize"), 64, 0);
-    options.Timeout = readShort(settings, QStringLiteral("Timeout"), 3000, 1);
-    return options;
 }
 
 } // namespace kestrion::platform

@@ -1,9 +1,7 @@
 #pragma once
 
 #include <QString>
-#include <cstdint>
 #include <memory>
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -38,16 +36,5 @@ private:
     QString iniPath_;
     std::unique_ptr<QSettings> settings_;
 };
-
-// The three options of section "Settings" as every reader takes them: a key that is missing or does
-// not read as its type gives its default.
-struct StoredOptions {
-    int16_t Timeout = 3000;
-    int16_t PacketSize = 64;
-    bool StartWithLocalAddress = true;
-};
-StoredOptions readStoredOptions(const SettingsStore& settings);
-// The key of section "Settings" as a 16-bit whole number; empty when missing or not one.
-std::optional<int16_t> storedShort(const SettingsStore& settings, const QString& key);
 
 } // namespace kestrion::platform
