@@ -200,8 +200,7 @@ void MainWindow::FillSavedRunList() {
 }
 
 void MainWindow::createSavedRuns() {
-    savedRuns_ =
-        std::make_unique<db::SavedRuns>(services_.paths, state_.database, services_.boxes, services_.clock);
+    savedRuns_ = std::make_unique<db::SavedRuns>(services_.paths, state_.database, services_.clock);
     savedRunsPanel_ = std::make_unique<SavedRunsPanel>(
         SavedRunsControls{databaseTab->comboChooseRun, databaseTab->lblAdvDateCreated[1],
                           databaseTab->lblAdvNumRuns[1], databaseTab->cmdDelSavedRun,

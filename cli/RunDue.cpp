@@ -78,7 +78,7 @@ int carryOut(CommandContext& context, const db::StoredSchedule& due) {
     if (result.outcome != sweep::SweepOutcome::Done)
         return ExitInterrupted;
 
-    db::SavedRuns runs(context.services.paths, context.database, context.boxes, context.services.clock);
+    db::SavedRuns runs(context.services.paths, context.database, context.services.clock);
     runs.SaveRun(due.schedip, observer.rows());
     useUp();
     console.out << "Scheduled run complete: " << name.toStdString() << ", " << observer.rows().size()

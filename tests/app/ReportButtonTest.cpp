@@ -98,7 +98,7 @@ TEST_F(ReportButtonTest, ARunDeletedMeanwhileIsToldAndNoFileIsWritten) {
     choose(QStringLiteral("192.168.1.15-25"));
     {
         // Deleted behind the list's back, as by a second window on the same database.
-        db::SavedRuns other(world.folder.paths, window->state().database, world.boxes, world.clock);
+        db::SavedRuns other(world.folder.paths, window->state().database, world.clock);
         ASSERT_TRUE(other.DeleteSavedRun(QStringLiteral("192.168.1.15-25")));
     }
     world.boxes.shown.clear();
