@@ -3,12 +3,12 @@
 #include "cli/CommandContext.h"
 #include "db/BlockUsage.h"
 #include "db/Database.h"
+#include "db/ReportTables.h"
 #include "db/SavedRuns.h"
 #include "db/ScheduleStore.h"
 #include "platform/DatabaseLock.h"
 #include "platform/DateText.h"
 #include "report/ReportFile.h"
-#include "report/ReportTables.h"
 #include "report/ReportWriter.h"
 #include "schedule/ScheduleMessages.h"
 
@@ -120,7 +120,7 @@ int runReport(CommandContext& context) {
         context.console.message(QStringLiteral("Data Not Found: ") + report::noDataFoundText());
         return ExitFailure;
     }
-    report::BuildReportTables(context.services.paths, context.database, *runNo);
+    db::BuildReportTables(context.services.paths, context.database, *runNo);
     const std::optional<QByteArray> content =
         report::ReadFreeIPReport(context.services.paths, context.database);
     if (!content) {

@@ -1,7 +1,7 @@
 #include "report/ReportCommand.h"
 
+#include "db/ReportTables.h"
 #include "platform/AppTitle.h"
-#include "report/ReportTables.h"
 #include "report/ReportWriter.h"
 
 #include <QCursor>
@@ -50,7 +50,7 @@ void FreeIPReportCommand::run(const QString& rangeText) {
         return;
     }
     status_(QStringLiteral("Generating tables..."));
-    BuildReportTables(paths_, busy_, *runNo);
+    db::BuildReportTables(paths_, busy_, *runNo);
     status_(QStringLiteral("Preparing report..."));
     WriteFreeIPReport(paths_, busy_, boxes_, shell_);
     status_(QStringLiteral("Ready."));
