@@ -1,11 +1,14 @@
 #include "app/BlockMap.h"
 
+#include "platform/DateText.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QToolTip>
+#include <algorithm>
 
 namespace kestrion::app {
 
@@ -194,7 +197,7 @@ bool BlockMap::event(QEvent* event) {
             QToolTip::hideText();
             event->ignore();
         } else {
-            QToolTip::showText(help->globalPos(), db::cellText(*picture_, cell), this, cellRect(cell));
+            QToolTip::showText(help->globalPos(), cellText(*picture_, cell), this, cellRect(cell));
         }
         return true;
     }
@@ -205,7 +208,7 @@ void BlockMap::moveFocus(int octet) {
     focus_ = std::clamp(octet, 0, 255);
     update();
     if (picture_)
-        emit statusText(db::cellText(*picture_, focus_));
+        emit statusText(cellText(*picture_, focus_));
 }
 
 void BlockMap::keyPressEvent(QKeyEvent* event) {
@@ -273,6 +276,23 @@ bool drawBlockMap(BlockMap& map, const platform::AppPaths& paths, bool sweepRunn
     else
         map.showNoRun();
     return true;
+}
+
+QString cellText(const db::BlockPicture& picture, int octet, const QLocale& locale) {
+    const db::BlockCell& cell = picture.cells[static_cast<size_t>(std::clamp(octet, 0, 255))];
+    QString text = cell.fill == db::CellFill::NotInRange
+                       ? QStringLiteral("%1: not in this run's range").arg(cell.address)
+                   : cell.answered == 0 ? QStringLiteral("%1: never answered").arg(cell.address)
+                                        : QStringLiteral("%1: answered in %2 of %3 sweeps, last on %4")
+                                              .arg(cell.address)
+                                              .arg(cell.answered)
+                                              .arg(picture.sweeps)
+                                              .arg(platform::generalDateText(cell.lastAnswered, locale));
+    if (octet == 0)
+        text += QStringLiteral(" (the network's own address, not a host address)");
+    else if (octet == 255)
+        text += QStringLiteral(" (the broadcast address, not a host address)");
+    return text;
 }
 
 } // namespace kestrion::app

@@ -4,6 +4,8 @@
 #include "platform/AppPaths.h"
 
 #include <QColor>
+#include <QLocale>
+#include <QString>
 #include <QWidget>
 #include <optional>
 
@@ -60,6 +62,11 @@ private:
     std::optional<db::BlockPicture> picture_;
     int focus_ = 0;
 };
+
+// "192.168.1.20: answered in 3 of 5 sweeps, last on <general date text>" or
+// "192.168.1.21: never answered" or "192.168.1.22: not in this run's range"; .0 and .255 say that
+// they are not host addresses.
+QString cellText(const db::BlockPicture& picture, int octet, const QLocale& locale = QLocale::system());
 
 // Shows the run of this range text, or "No run chosen" for a text too short to name one or a run
 // that is not saved. While a sweep or another database operation runs it leaves the map as it is and

@@ -144,7 +144,7 @@ void MainWindow::createDatabaseTab() {
             [this] { guarded([this] { schedulesPanel_->cmdDeleteSchedule_Click(); }); });
 
     savedRuns_ =
-        std::make_unique<db::SavedRuns>(services_.paths, state_.database, services_.boxes, services_.clock);
+        std::make_unique<db::SavedRuns>(services_.paths, state_.database, services_.clock);
     savedRunsPanel_ =
         new SavedRunsPanel(SavedRunsControls{databaseTab->comboChooseRun, databaseTab->lblAdvDateCreated[1],
                                              databaseTab->lblAdvNumRuns[1], databaseTab->cmdDelSavedRun,

@@ -1,7 +1,7 @@
 // The Free IP Report of a run with 50 saved sweeps of a full block (12,700 tblSuccess rows):
 // building the work tables and writing the file, as "Print Report..." does after FindRunNo.
 #include "bench/BenchDatabase.h"
-#include "report/ReportTables.h"
+#include "db/ReportTables.h"
 #include "report/ReportWriter.h"
 #include "tests/support/fakes/AppFolder.h"
 #include "tests/support/fakes/FakeMessageBoxes.h"
@@ -19,7 +19,7 @@ void BM_FreeIPReport50FullSweeps(benchmark::State& bench) {
     test::FakeMessageBoxes boxes;
     test::FakeShell shell;
     for (auto _ : bench) {
-        report::BuildReportTables(folder.paths, folder.busy, 1);
+        db::BuildReportTables(folder.paths, folder.busy, 1);
         benchmark::DoNotOptimize(report::WriteFreeIPReport(folder.paths, folder.busy, boxes, shell));
     }
     bench.counters["tblSuccess rows of the run"] = 50 * 254;

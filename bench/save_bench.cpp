@@ -6,7 +6,6 @@
 #include "db/SavedRuns.h"
 #include "db/SweepStore.h"
 #include "tests/support/fakes/AppFolder.h"
-#include "tests/support/fakes/FakeMessageBoxes.h"
 
 #include <QFile>
 #include <benchmark/benchmark.h>
@@ -17,7 +16,6 @@ namespace {
 
 // 400 saved sweeps of 250 rows spread over 40 ranges: 100,000 rows, then compacted as after a save.
 struct Folder : test::AppFolder {
-    test::FakeMessageBoxes boxes;
     platform::SystemClock clock;
 
     Folder() {
@@ -53,7 +51,7 @@ void SaveAlone(benchmark::State& state) {
 void SaveWithCompaction(benchmark::State& state) {
     Folder f; // fresh for each run, so every save meets about 100,000 rows
     const auto rows = f.block();
-    db::SavedRuns runs(f.paths, f.busy, f.boxes, f.clock);
+    db::SavedRuns runs(f.paths, f.busy, f.clock);
     for (auto _ : state)
         runs.SaveRun(QStringLiteral("10.1.7.1-254"), rows);
     state.counters["db_MiB"] = static_cast<double>(QFile(f.paths.database()).size()) / (1 << 20);

@@ -13,17 +13,16 @@ class DatabaseLock;
 
 namespace kestrion::cli {
 
-// What one running command has: its services, console and parsed arguments, the busy depth the shared
-// database operations count in, and boxes that print.
+// What one running command has: its services, console and parsed arguments, and the busy depth the
+// shared database operations count in.
 struct CommandContext {
     CommandContext(const Services& s, const Console& c, ParsedArguments a)
-        : services(s), console(c), args(std::move(a)), boxes(c) {}
+        : services(s), console(c), args(std::move(a)) {}
 
     const Services& services;
     const Console& console;
     ParsedArguments args;
     db::DatabaseBusy database;
-    ConsoleBoxes boxes;
 };
 
 // The database's lock, the one the window holds, taken for a command that changes the database: the

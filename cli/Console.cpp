@@ -21,12 +21,4 @@ QString oneLine(const QString& text) {
     return line.trimmed();
 }
 
-int ConsoleBoxes::present(const QString& title, const QString& text, platform::MsgButtons buttons,
-                          platform::MsgIcon /*icon*/, int defaultAnswer) {
-    console_.message(title + QStringLiteral(": ") + text);
-    if (defaultAnswer != 0)
-        return defaultAnswer;
-    return buttons == platform::MsgButtons::YesNo ? platform::AnswerYes : platform::AnswerOk;
-}
-
 } // namespace kestrion::cli

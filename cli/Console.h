@@ -1,7 +1,5 @@
 #pragma once
 
-#include "platform/MessageBoxes.h"
-
 #include <QString>
 #include <functional>
 #include <istream>
@@ -41,19 +39,5 @@ bool showsProgress(int outFd, int errFd);
 
 // A message of the program's boxes as one line: carriage returns and line feeds become blanks.
 QString oneLine(const QString& text);
-
-// The program's message boxes without a desktop: each box is one line on standard error, answered
-// with its default button, so a shared operation that tells the user something says it here.
-class ConsoleBoxes final : public platform::MessageBoxes {
-public:
-    explicit ConsoleBoxes(const Console& console) : console_(console) {}
-
-protected:
-    int present(const QString& title, const QString& text, platform::MsgButtons buttons,
-                platform::MsgIcon icon, int defaultAnswer) override;
-
-private:
-    const Console& console_;
-};
 
 } // namespace kestrion::cli

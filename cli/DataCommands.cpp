@@ -3,12 +3,12 @@
 #include "cli/CommandContext.h"
 #include "db/BlockUsage.h"
 #include "db/Database.h"
+#include "db/ReportTables.h"
 #include "db/SavedRuns.h"
 #include "db/ScheduleStore.h"
 #include "platform/DatabaseLock.h"
 #include "platform/DateText.h"
 #include "report/ReportFile.h"
-#include "report/ReportTables.h"
 #include "report/ReportWriter.h"
 #include "schedule/ScheduleMessages.h"
 
@@ -30,7 +30,7 @@ QString noSavedRunText(const QString& command, const QString& range) {
 }
 
 db::SavedRuns savedRuns(CommandContext& context) {
-    return db::SavedRuns(context.services.paths, context.database, context.boxes, context.services.clock);
+    return db::SavedRuns(context.services.paths, context.database, context.services.clock);
 }
 
 } // namespace
@@ -107,8 +107,8 @@ int runReport(CommandContext& context) {
     const auto lock = lockDatabase(context);
     if (!lock)
         return ExitFailure;
-    db::SavedRuns runs = savedRuns(context);
-    if (!runs.find(range)) {
+    const std::optional<int16_t> runNo = savedRuns(context).FindRunNo(range);
+    if (!runNo) {
         context.console.message(noSavedRunText(QStringLiteral("report"), range));
         return ExitFailure;
     }
@@ -120,10 +120,7 @@ int runReport(CommandContext& context) {
         context.console.message(QStringLiteral("Data Not Found: ") + report::noDataFoundText());
         return ExitFailure;
     }
-    const int16_t runNo = runs.FindRunNo(range);
-    if (runNo == 0)
-        return ExitFailure;
-    report::BuildReportTables(context.services.paths, context.database, runNo);
+    db::BuildReportTables(context.services.paths, context.database, *runNo);
     const std::optional<QByteArray> content =
         report::ReadFreeIPReport(context.services.paths, context.database);
     if (!content) {
@@ -178,11 +175,15 @@ CommandSpec scheduleAddSpec() {
 
 void expirePastSchedules(CommandContext& context, const std::optional<QDateTime>& before) {
     db::ScheduleStore store(context.services.paths, context.database);
-    store.refresh(before.value_or(context.services.clock.now()), std::nullopt,
-                  [&](const db::StoredSchedule& schedule) {
-                      context.console.message(QStringLiteral("Schedule Expired: ") +
-                                              schedule::expiredScheduleText(schedule));
-                  });
+    // Named before it goes, as the window's refresh does.
+    for (const db::ReviewedSchedule& row :
+         store.review(before.value_or(context.services.clock.now()), std::nullopt)) {
+        if (!row.expired)
+            continue;
+        context.console.message(QStringLiteral("Schedule Expired: ") +
+                                schedule::expiredScheduleText(row.schedule));
+        store.removeExpired(row);
+    }
 }
 
 namespace {
@@ -233,14 +234,14 @@ int runScheduleAdd(CommandContext& context) {
     }
     db::ScheduleStore store(context.services.paths, context.database);
     try {
-        store.add(change.when, range);
-    } catch (const db::DbError& error) {
-        if (error.number() == db::kDuplicateScheduleError)
+        if (store.add(change.when, range) == db::AddOutcome::Duplicate) {
             context.console.message(QStringLiteral("Duplicate Schedule: ") +
                                     schedule::duplicateScheduleText());
-        else
-            context.console.message(QStringLiteral("Error: ") +
-                                    schedule::addScheduleErrorText(error.number(), error.text()));
+            return ExitFailure;
+        }
+    } catch (const db::DbError& error) {
+        context.console.message(QStringLiteral("Error: ") +
+                                schedule::addScheduleErrorText(error.number(), error.text()));
         return ExitFailure;
     }
     expirePastSchedules(context);

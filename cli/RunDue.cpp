@@ -53,7 +53,7 @@ int carryOut(CommandContext& context, const db::StoredSchedule& due) {
                                 sweep::SweepSession::Waiting::OnThisThread);
     // Ctrl-C ends a scheduled run as Exit ends the window's: nothing of it is saved.
     const ConsoleSweep observer(session, console, false, sweep::StopRequest::Exit);
-    db::SavedRuns runs(context.services.paths, context.database, context.boxes, context.services.clock);
+    db::SavedRuns runs(context.services.paths, context.database, context.services.clock);
     db::ScheduleStore store(context.services.paths, context.database);
     schedule::ScheduledRunDriver driver(session, runs, store);
     const schedule::ScheduledRunOutcome outcome =

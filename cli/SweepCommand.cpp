@@ -109,7 +109,7 @@ int sweepOutcome(const Console& console, const sweep::SweepResult& result, const
 int saveSweep(CommandContext& context, const SweepRange& range, const std::vector<db::ResultRow>& rows) {
     const QString rangeText =
         db::rangeTextForSweep(range.octet1, range.octet2, range.octet3, range.firstHost, range.lastHost);
-    db::SavedRuns runs(context.services.paths, context.database, context.boxes, context.services.clock);
+    db::SavedRuns runs(context.services.paths, context.database, context.services.clock);
     if (runs.SaveRun(rangeText, rows) == db::SaveOutcome::NoRunNumberLeft) {
         context.console.message(
             QStringLiteral("sweep: the database already holds 32767 saved runs, the most it can hold; "

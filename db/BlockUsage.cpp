@@ -101,21 +101,4 @@ BlockPicture blockPicture(const QString& rangeText, const RunUsage& usage) {
     return picture;
 }
 
-QString cellText(const BlockPicture& picture, int octet, const QLocale& locale) {
-    const BlockCell& cell = picture.cells[static_cast<size_t>(std::clamp(octet, 0, 255))];
-    QString text = cell.fill == CellFill::NotInRange
-                       ? QStringLiteral("%1: not in this run's range").arg(cell.address)
-                   : cell.answered == 0 ? QStringLiteral("%1: never answered").arg(cell.address)
-                                        : QStringLiteral("%1: answered in %2 of %3 sweeps, last on %4")
-                                              .arg(cell.address)
-                                              .arg(cell.answered)
-                                              .arg(picture.sweeps)
-                                              .arg(platform::generalDateText(cell.lastAnswered, locale));
-    if (octet == 0)
-        text += QStringLiteral(" (the network's own address, not a host address)");
-    else if (octet == 255)
-        text += QStringLiteral(" (the broadcast address, not a host address)");
-    return text;
-}
-
 } // namespace kestrion::db

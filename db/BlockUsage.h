@@ -4,7 +4,6 @@
 #include "platform/AppPaths.h"
 
 #include <QDateTime>
-#include <QLocale>
 #include <QString>
 #include <array>
 #include <optional>
@@ -56,10 +55,5 @@ struct BlockPicture {
 // The block is taken from the range text's first three parts; answers from outside it are left out.
 // Addresses outside the range's first and last host that never answered are NotInRange.
 BlockPicture blockPicture(const QString& rangeText, const RunUsage& usage);
-
-// "192.168.1.20: answered in 3 of 5 sweeps, last on <general date text>" or
-// "192.168.1.21: never answered" or "192.168.1.22: not in this run's range"; .0 and .255 say that
-// they are not host addresses.
-QString cellText(const BlockPicture& picture, int octet, const QLocale& locale = QLocale::system());
 
 } // namespace kestrion::db

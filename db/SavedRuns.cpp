@@ -3,7 +3,6 @@
 #include "db/CompactAndBackup.h"
 #include "db/RunDatabase.h"
 #include "db/SweepStore.h"
-#include "platform/AppTitle.h"
 #include "platform/DateText.h"
 
 namespace kestrion::db {
@@ -63,9 +62,9 @@ SaveOutcome storeSweep(Database& db, const QString& rangeText, const std::vector
     return SaveOutcome::Saved;
 }
 
-SavedRuns::SavedRuns(const platform::AppPaths& paths, db::DatabaseBusy& busy, platform::MessageBoxes& boxes,
-                     platform::Clock& clock, std::chrono::milliseconds busyTimeout)
-    : paths_(paths), busy_(busy), boxes_(boxes), clock_(clock), busyTimeout_(busyTimeout) {}
+SavedRuns::SavedRuns(const platform::AppPaths& paths, db::DatabaseBusy& busy, platform::Clock& clock,
+                     std::chrono::milliseconds busyTimeout)
+    : paths_(paths), busy_(busy), clock_(clock), busyTimeout_(busyTimeout) {}
 
 QStringList SavedRuns::listRanges() {
     RunDatabase run(paths_, busy_, busyTimeout_);
@@ -103,18 +102,13 @@ SaveOutcome SavedRuns::SaveRun(const QString& rangeText, const std::vector<Resul
     return outcome;
 }
 
-int16_t SavedRuns::FindRunNo(const QString& rangeText) {
+std::optional<int16_t> SavedRuns::FindRunNo(const QString& rangeText) {
     RunDatabase run(paths_, busy_, busyTimeout_);
     auto one = run.db().prepare("SELECT RunNo FROM tblSavedRuns WHERE runip = ?1;");
     one.bind(1, rangeText);
-    if (one.step())
-        return static_cast<int16_t>(one.intAt(0));
-    // Shown with the database still open, so the schedule timer (which waits on DatabaseBusy) stays out.
-    boxes_.show(
-        platform::appTitle() + QStringLiteral(" error."),
-        QStringLiteral("Error. No matching record in the database.  Please make sure an IP is selected."),
-        platform::MsgButtons::Ok, platform::MsgIcon::None);
-    return 0;
+    if (!one.step())
+        return std::nullopt;
+    return static_cast<int16_t>(one.intAt(0));
 }
 
 bool SavedRuns::DeleteSavedRun(const QString& rangeText) {

@@ -4,7 +4,6 @@
 #include "db/DatabaseBusy.h"
 #include "platform/AppPaths.h"
 #include "platform/Clock.h"
-#include "platform/MessageBoxes.h"
 
 #include <QDateTime>
 #include <QString>
@@ -44,8 +43,8 @@ enum class SaveOutcome {
 class SavedRuns {
 public:
     // `busyTimeout`: how long each of its operations (the compaction too) waits for a locked file.
-    SavedRuns(const platform::AppPaths& paths, db::DatabaseBusy& busy, platform::MessageBoxes& boxes,
-              platform::Clock& clock, std::chrono::milliseconds busyTimeout = kBusyTimeout);
+    SavedRuns(const platform::AppPaths& paths, db::DatabaseBusy& busy, platform::Clock& clock,
+              std::chrono::milliseconds busyTimeout = kBusyTimeout);
 
     // Range texts of all saved runs, in the table's stored order.
     QStringList listRanges();
@@ -55,15 +54,14 @@ public:
     // all in one transaction; then compacts and renews the backups. A compaction that fails after the
     // commit throws CompactionFailedAfterCommit: the sweep is stored.
     SaveOutcome SaveRun(const QString& rangeText, const std::vector<ResultRow>& rows);
-    // The run number, or 0 after telling the user that no saved run has this range text.
-    int16_t FindRunNo(const QString& rangeText);
+    // The run number of the saved run with exactly this range text; nullopt when there is none.
+    std::optional<int16_t> FindRunNo(const QString& rangeText);
     // Deletes the saved run with its results and schedules, then compacts; false when there is none.
     bool DeleteSavedRun(const QString& rangeText);
 
 private:
     const platform::AppPaths& paths_;
     db::DatabaseBusy& busy_;
-    platform::MessageBoxes& boxes_;
     platform::Clock& clock_;
     std::chrono::milliseconds busyTimeout_;
 };

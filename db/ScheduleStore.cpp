@@ -18,35 +18,28 @@ bool isBeforeMinuteOf(const QDateTime& when, const QDateTime& now) {
 ScheduleStore::ScheduleStore(const platform::AppPaths& paths, db::DatabaseBusy& busy)
     : paths_(paths), busy_(busy) {}
 
-std::vector<StoredSchedule> ScheduleStore::refresh(const QDateTime& now, const std::optional<QDateTime>& held,
-                                                   const std::function<void(const StoredSchedule&)>& expired,
-                                                   const std::function<void(const StoredSchedule&)>& kept) {
+std::vector<ReviewedSchedule> ScheduleStore::review(const QDateTime& now,
+                                                    const std::optional<QDateTime>& held) {
     RunDatabase run(paths_, busy_);
-    // Read first, then act: the expiry messages run nested event loops, and a statement left stepping
-    // over rows that are being deleted would see an undefined mix of them.
-    std::vector<std::pair<QString, StoredSchedule>> rows;
+    std::vector<ReviewedSchedule> rows;
     {
         auto all = run.db().prepare("SELECT scheddate, schedip FROM qrySchedules;");
-        while (all.step())
-            rows.push_back({all.textAt(0), {platform::fromStoredDate(all.textAt(0)), all.textAt(1)}});
-    }
-    std::vector<StoredSchedule> remaining;
-    for (const auto& [stored, schedule] : rows) {
-        const bool isHeld =
-            held && platform::toWholeMinute(*held) == platform::toWholeMinute(schedule.scheddate);
-        if (isHeld || !isBeforeMinuteOf(schedule.scheddate, now)) {
-            remaining.push_back(schedule);
-            if (kept)
-                kept(schedule);
-            continue;
+        while (all.step()) {
+            const StoredSchedule schedule{platform::fromStoredDate(all.textAt(0)), all.textAt(1)};
+            const bool isHeld =
+                held && platform::toWholeMinute(*held) == platform::toWholeMinute(schedule.scheddate);
+            rows.push_back({schedule, !isHeld && isBeforeMinuteOf(schedule.scheddate, now), all.textAt(0)});
         }
-        if (expired)
-            expired(schedule);
-        auto remove = run.db().prepare("DELETE FROM qrySchedules WHERE scheddate = ?1 AND schedip = ?2;");
-        remove.bind(1, stored).bind(2, schedule.schedip);
-        remove.step();
     }
-    return remaining;
+    run.close();
+    return rows;
+}
+
+void ScheduleStore::removeExpired(const ReviewedSchedule& expired) {
+    RunDatabase run(paths_, busy_);
+    auto remove = run.db().prepare("DELETE FROM qrySchedules WHERE scheddate = ?1 AND schedip = ?2;");
+    remove.bind(1, expired.storedDate).bind(2, expired.schedule.schedip);
+    remove.step();
 }
 
 std::vector<StoredSchedule> ScheduleStore::list() {
@@ -58,7 +51,7 @@ std::vector<StoredSchedule> ScheduleStore::list() {
     return schedules;
 }
 
-void ScheduleStore::add(const QDateTime& scheddate, const QString& schedip) {
+AddOutcome ScheduleStore::add(const QDateTime& scheddate, const QString& schedip) {
     RunDatabase run(paths_, busy_);
     auto insert = run.db().prepare("INSERT INTO tblSchedules (scheddate, schedip) VALUES (?1, ?2);");
     insert.bind(1, platform::toStoredDate(scheddate)).bind(2, schedip);
@@ -67,9 +60,10 @@ void ScheduleStore::add(const QDateTime& scheddate, const QString& schedip) {
     } catch (const DbError& error) {
         // The only unique index of the table is the one on scheddate.
         if (error.number() == SQLITE_CONSTRAINT_UNIQUE)
-            throw DbError(kDuplicateScheduleError, error.text());
+            return AddOutcome::Duplicate;
         throw;
     }
+    return AddOutcome::Added;
 }
 
 bool ScheduleStore::deleteByLine(const QString& line) {

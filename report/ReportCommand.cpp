@@ -1,6 +1,7 @@
 #include "report/ReportCommand.h"
 
-#include "report/ReportTables.h"
+#include "db/ReportTables.h"
+#include "platform/AppTitle.h"
 #include "report/ReportWriter.h"
 
 #include <QCursor>
@@ -39,13 +40,17 @@ FreeIPReportCommand::FreeIPReportCommand(const platform::AppPaths& paths, db::Da
 void FreeIPReportCommand::run(const QString& rangeText) {
     const Hourglass hourglass;
     status_(QStringLiteral("Reading from database..."));
-    const int16_t runNo = findRunNo_(rangeText);
-    if (runNo == 0) {
+    const std::optional<int16_t> runNo = findRunNo_(rangeText);
+    if (!runNo) {
+        boxes_.show(
+            platform::appTitle() + QStringLiteral(" error."),
+            QStringLiteral("Error. No matching record in the database.  Please make sure an IP is selected."),
+            platform::MsgButtons::Ok, platform::MsgIcon::None);
         status_(QStringLiteral("Ready."));
         return;
     }
     status_(QStringLiteral("Generating tables..."));
-    BuildReportTables(paths_, busy_, runNo);
+    db::BuildReportTables(paths_, busy_, *runNo);
     status_(QStringLiteral("Preparing report..."));
     WriteFreeIPReport(paths_, busy_, boxes_, shell_);
     status_(QStringLiteral("Ready."));

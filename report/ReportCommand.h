@@ -8,13 +8,14 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace kestrion::report {
 
 // Sets the first panel of the status bar and repaints it at once (the handler does not yield).
 using StatusPanel = std::function<void(const QString&)>;
-// The run number of a range text, or 0 after the user has been told there is none (FindRunNo).
-using RunNumberFinder = std::function<int16_t(const QString&)>;
+// The run number of a range text; nullopt when no saved run has it (db::SavedRuns::FindRunNo).
+using RunNumberFinder = std::function<std::optional<int16_t>(const QString&)>;
 
 // What the "Print Report..." button does: find the run, build the work tables, write and open
 // IPReport.txt, with the hourglass shown throughout and the status panel telling each step.

@@ -1,12 +1,11 @@
 #include "report/ReportFile.h"
 
-#include "db/Database.h"
 #include "platform/UniqueFd.h"
+#include "report/WrittenFile.h"
 
 #include <QFile>
 #include <QRandomGenerator>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
@@ -16,27 +15,27 @@ namespace kestrion::report {
 
 namespace {
 
-// A file-system failure takes the program's one fatal path, with the system's error number and text.
-[[noreturn]] void fileFailure(int number, const QString& what, const QString& path) {
-    throw db::DbError(number, what + QLatin1Char(' ') + path + QStringLiteral(": ") +
-                                  QString::fromLocal8Bit(std::strerror(number)));
-}
-
 QByteArray nativePath(const QString& path) {
     return QFile::encodeName(path);
 }
 
-void writeAll(int fd, const QByteArray& content, const QString& path) {
-    qsizetype done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.constData() + done, static_cast<size_t>(content.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            fileFailure(errno, QStringLiteral("Cannot write"), path);
-        done += n;
+// A name in the file system that goes with its owner unless kept.
+class RemovedUnlessKept {
+public:
+    RemovedUnlessKept() = default;
+    ~RemovedUnlessKept() {
+        if (!name_.isEmpty())
+            ::unlink(name_.constData());
     }
-}
+    RemovedUnlessKept(const RemovedUnlessKept&) = delete;
+    RemovedUnlessKept& operator=(const RemovedUnlessKept&) = delete;
+
+    void own(QByteArray name) { name_ = std::move(name); }
+    void keep() { name_.clear(); }
+
+private:
+    QByteArray name_;
+};
 
 // A file made under a name of its own beside its final name; removed again unless renamed into place.
 class TemporaryFile {
@@ -46,56 +45,64 @@ public:
         const qsizetype slash = finalPath.lastIndexOf(QLatin1Char('/'));
         const QString folder = slash < 0 ? QStringLiteral(".") : finalPath.left(slash);
         const QString name = slash < 0 ? finalPath : finalPath.mid(slash + 1);
+        platform::UniqueFd fd;
         // O_EXCL never opens what is already there, a planted link included.
-        for (int attempt = 0; attempt < 100 && !fd_; ++attempt) {
+        for (int attempt = 0; attempt < 100 && !fd; ++attempt) {
             path_ = folder + QStringLiteral("/.") + name + QLatin1Char('.') +
                     QString::number(QRandomGenerator::system()->generate64(), 36);
-            fd_.reset(::open(nativePath(path_).constData(),
-                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode ? 0600 : 0666));
-            if (!fd_ && errno != EEXIST)
+            fd.reset(::open(nativePath(path_).constData(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode ? 0600 : 0666));
+            if (!fd && errno != EEXIST)
                 break;
         }
-        if (!fd_)
+        if (!fd)
             fileFailure(errno, QStringLiteral("Cannot create"), finalPath_);
-        if (mode && ::fchmod(fd_.get(), *mode) != 0) {
-            // No destructor runs for a constructor that throws.
-            const int error = errno;
-            ::unlink(nativePath(path_).constData());
-            fileFailure(error, QStringLiteral("Cannot create"), finalPath_);
-        }
-        made_ = true;
+        // Owned before anything else can fail: the members' destructors clean up after a throw here.
+        made_.own(nativePath(path_));
+        file_.emplace(std::move(fd), finalPath_);
+        if (mode && ::fchmod(file_->fd(), *mode) != 0)
+            fileFailure(errno, QStringLiteral("Cannot create"), finalPath_);
     }
-    ~TemporaryFile() {
-        if (made_)
-            ::unlink(nativePath(path_).constData());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    int fd() const { return fd_.get(); }
+    WrittenFile& file() { return *file_; }
 
     // Flushed, closed (a full disk may only show there) and renamed over the final name.
     void commit() {
-        if (::fsync(fd_.get()) != 0)
-            fileFailure(errno, QStringLiteral("Cannot write"), finalPath_);
-        if (const int error = fd_.close(); error != 0)
-            fileFailure(error, QStringLiteral("Cannot write"), finalPath_);
+        file_->sync();
+        file_->finish();
         if (::rename(nativePath(path_).constData(), nativePath(finalPath_).constData()) != 0)
             fileFailure(errno, QStringLiteral("Cannot create"), finalPath_);
-        made_ = false;
+        made_.keep();
     }
 
 private:
     QString finalPath_;
     QString path_;
-    platform::UniqueFd fd_;
-    bool made_ = false;
+    RemovedUnlessKept made_;
+    std::optional<WrittenFile> file_;
 };
 
 void writeThroughTemporary(const QString& path, const QByteArray& content, std::optional<mode_t> mode) {
-    TemporaryFile file(path, mode);
-    writeAll(file.fd(), content, path);
-    file.commit();
+    TemporaryFile temporary(path, mode);
+    temporary.file().writeAll(content);
+    temporary.commit();
+}
+
+// A device or a pipe, opened to be written in place; none when the path turned out to be a regular file
+// by the time it was opened (its mode then in `regularMode`), which is never overwritten in place.
+std::optional<WrittenFile> openInPlace(const QString& path, mode_t& regularMode) {
+    // Opening a pipe waits for its reader, as a shell's redirection does.
+    platform::UniqueFd fd(::open(nativePath(path).constData(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    if (!fd)
+        fileFailure(errno, QStringLiteral("Cannot write"), path);
+    struct stat opened {};
+    if (::fstat(fd.get(), &opened) != 0)
+        fileFailure(errno, QStringLiteral("Cannot write"), path);
+    if (S_ISREG(opened.st_mode)) {
+        regularMode = opened.st_mode & 07777;
+        return std::nullopt;
+    }
+    return WrittenFile(std::move(fd), path);
 }
 
 } // namespace
@@ -137,22 +144,15 @@ void WriteNamedFile(const QString& path, const QByteArray& content) {
         writeThroughTemporary(path, content, info.st_mode & 07777);
         return;
     }
-    // A device or a pipe: opening a pipe waits for its reader, as a shell's redirection does.
-    platform::UniqueFd fd(::open(name.constData(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
-    if (!fd)
-        fileFailure(errno, QStringLiteral("Cannot write"), path);
-    struct stat opened {};
-    if (::fstat(fd.get(), &opened) != 0)
-        fileFailure(errno, QStringLiteral("Cannot write"), path);
-    // Swapped for a regular file meanwhile: never overwrite one in place.
-    if (S_ISREG(opened.st_mode)) {
-        fd.reset();
-        writeThroughTemporary(path, content, opened.st_mode & 07777);
+    // A device or a pipe, unless swapped for a regular file meanwhile.
+    mode_t regularMode = 0;
+    std::optional<WrittenFile> inPlace = openInPlace(path, regularMode);
+    if (!inPlace) {
+        writeThroughTemporary(path, content, regularMode);
         return;
     }
-    writeAll(fd.get(), content, path);
-    if (const int error = fd.close(); error != 0)
-        fileFailure(error, QStringLiteral("Cannot write"), path);
+    inPlace->writeAll(content);
+    inPlace->finish();
 }
 
 } // namespace kestrion::report

@@ -1,6 +1,6 @@
 #include "report/ReportWriter.h"
 
-#include "db/RunDatabase.h"
+#include "db/ReportTables.h"
 #include "platform/AppTitle.h"
 #include "platform/DateText.h"
 #include "report/ReportFile.h"
@@ -13,14 +13,6 @@ namespace kestrion::report {
 namespace {
 
 const QString kHyphens = QString(68, QLatin1Char('-'));
-
-QStringList readColumn(db::Database& db, const char* sql) {
-    QStringList values;
-    auto query = db.prepare(sql);
-    while (query.step())
-        values.append(query.textAt(0));
-    return values;
-}
 
 bool canBeRead(const QString& path) {
     QFile file(path);
@@ -81,31 +73,14 @@ QString noDataFoundText() {
 }
 
 std::optional<QByteArray> ReadFreeIPReport(const platform::AppPaths& paths, db::DatabaseBusy& busy) {
-    std::optional<ReportHeading> heading;
-    QStringList freeAddresses;
-    QStringList usedAddresses;
-    {
-        db::RunDatabase run(paths, busy);
-        {
-            auto current = run.db().prepare(
-                "SELECT RunIP, RunCreateDate, NumberOfRuns FROM tblCurrentRun ORDER BY rowid;");
-            if (current.step()) {
-                const QDateTime created = platform::fromStoredDate(current.textAt(1));
-                heading =
-                    ReportHeading{current.textAt(0),
-                                  created.isValid() ? platform::generalDateText(created) : current.textAt(1),
-                                  current.textAt(2)};
-            }
-        }
-        if (heading) {
-            freeAddresses = readColumn(run.db(), "SELECT successIP FROM qryRptIPsFree;");
-            usedAddresses = readColumn(run.db(), "SELECT successIP FROM qryRptIPsUsed;");
-        }
-        run.close();
-    }
-    if (!heading)
+    const std::optional<db::ReportRows> rows = db::ReadReportRows(paths, busy);
+    if (!rows)
         return std::nullopt;
-    return FormatFreeIPReport(*heading, freeAddresses, usedAddresses);
+    const QDateTime created = platform::fromStoredDate(rows->runCreateDate);
+    const ReportHeading heading{rows->runIP,
+                                created.isValid() ? platform::generalDateText(created) : rows->runCreateDate,
+                                rows->numberOfRuns};
+    return FormatFreeIPReport(heading, rows->freeAddresses, rows->usedAddresses);
 }
 
 bool WriteFreeIPReport(const platform::AppPaths& paths, db::DatabaseBusy& busy, platform::MessageBoxes& boxes,

@@ -34,11 +34,11 @@ QByteArray FormatFreeIPReport(const ReportHeading& heading, const QStringList& f
 // The text of "Data Not Found": the last report build found no saved-run row.
 QString noDataFoundText();
 
-// The report file's bytes from the work tables of the last BuildReportTables; empty when tblCurrentRun
+// The report file's bytes from the work tables of the last db::BuildReportTables; empty when tblCurrentRun
 // has no row. Database failures throw db::DbError.
 std::optional<QByteArray> ReadFreeIPReport(const platform::AppPaths& paths, db::DatabaseBusy& busy);
 
-// Writes IPReport.txt in the data folder from the work tables of the last BuildReportTables (replacing
+// Writes IPReport.txt in the data folder from the work tables of the last db::BuildReportTables (replacing
 // whatever has that name, never writing through a link: ReplaceOwnFile) and hands it to the shell. Without a
 // tblCurrentRun row it shows "Data Not Found", writes nothing and returns false. Database and file failures
 // throw db::DbError.

@@ -13,7 +13,7 @@ namespace kestrion::schedule {
 QString expiredScheduleText(const db::StoredSchedule& schedule);
 // A new schedule whose minute lies before the current one.
 QString pastNewScheduleText();
-// A second schedule at a stored date and time (error 3022); box " Duplicate Schedule".
+// A second schedule at a stored date and time; box " Duplicate Schedule".
 QString duplicateScheduleText();
 // Any other failure while a schedule is added; box " Error".
 QString addScheduleErrorText(int number, const QString& text);

@@ -20,13 +20,21 @@ SchedulesPanel::SchedulesPanel(QListWidget* lbCurrentSchedules, PanelSetter setS
 
 void SchedulesPanel::RefreshSchedules() {
     list_->clear();
-    const auto remaining = store_.refresh(
-        clock_.now(), held_,
-        [this](const db::StoredSchedule& s) {
-            boxes_.show(platform::appTitle() + QStringLiteral(" Schedule Expired"), expiredScheduleText(s),
-                        MsgButtons::Ok, MsgIcon::None);
-        },
-        [this](const db::StoredSchedule& s) { list_->addItem(db::scheduleLine(s.scheddate, s.schedip)); });
+    // The schedules are read in one go and the database is closed before any box: a box runs its own
+    // event loop. Each expired schedule is deleted as soon as its box is answered, so a program ended
+    // while a box is open keeps exactly the schedules whose boxes were not answered yet, and the next
+    // refresh (or run-due) tells of those again.
+    std::vector<db::StoredSchedule> remaining;
+    for (const db::ReviewedSchedule& row : store_.review(clock_.now(), held_)) {
+        if (!row.expired) {
+            list_->addItem(db::scheduleLine(row.schedule.scheddate, row.schedule.schedip));
+            remaining.push_back(row.schedule);
+            continue;
+        }
+        boxes_.show(platform::appTitle() + QStringLiteral(" Schedule Expired"),
+                    expiredScheduleText(row.schedule), MsgButtons::Ok, MsgIcon::None);
+        store_.removeExpired(row);
+    }
     if (remaining.empty()) {
         state_.NextSchedDate.reset();
         state_.NextSchedIP.clear();
@@ -41,17 +49,15 @@ void SchedulesPanel::RefreshSchedules() {
 
 void SchedulesPanel::AddSchedule() {
     try {
-        store_.add(state_.NewSchedDate, state_.NewSchedIP);
-        RefreshSchedules();
-    } catch (const db::DbError& error) {
-        if (error.number() == db::kDuplicateScheduleError) {
+        if (store_.add(state_.NewSchedDate, state_.NewSchedIP) == db::AddOutcome::Duplicate) {
             boxes_.show(platform::appTitle() + QStringLiteral(" Duplicate Schedule"), duplicateScheduleText(),
                         MsgButtons::Ok, MsgIcon::Critical);
-        } else {
-            boxes_.show(platform::appTitle() + QStringLiteral(" Error"),
-                        addScheduleErrorText(error.number(), error.text()), MsgButtons::Ok,
-                        MsgIcon::Critical);
+            return;
         }
+        RefreshSchedules();
+    } catch (const db::DbError& error) {
+        boxes_.show(platform::appTitle() + QStringLiteral(" Error"),
+                    addScheduleErrorText(error.number(), error.text()), MsgButtons::Ok, MsgIcon::Critical);
         return;
     }
     boxes_.show(platform::appTitle() + QStringLiteral(" Confirmation"), QStringLiteral("Schedule saved."),

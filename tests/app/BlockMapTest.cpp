@@ -196,7 +196,7 @@ TEST(BlockMap, TabReachesTheMapArrowsMoveAndCtrlCCopies) {
         SCOPED_TRACE(row.name);
         QTest::keyClick(map, row.key);
         EXPECT_EQ(map->focusCell(), row.cell);
-        EXPECT_EQ(w.h.panel1(), db::cellText(*map->picture(), row.cell));
+        EXPECT_EQ(w.h.panel1(), app::cellText(*map->picture(), row.cell));
     }
     for (int i = 0; i < 15; ++i)
         QTest::keyClick(map, Qt::Key_Right);
@@ -312,4 +312,61 @@ TEST(BlockMap, NeverReadsTheDatabaseDuringASweepOrAnotherOperation) {
     }
     folder.busy.depth = 0;
     EXPECT_THROW(app::drawBlockMap(map, folder.paths, false, folder.busy, "10.0.0.1-254"), db::DbError);
+}
+
+// A run of 10.77.2.1-40 never asked .41 to .255 nor .0: their text says so, and an address in the
+// range that was asked and stayed silent is still "never answered".
+TEST(BlockCellText, AddressesOutsideTheRunsRangeAreToldApart) {
+    db::RunUsage usage;
+    usage.sweeps = 2;
+    usage.latestSweep = QDateTime(QDate(2026, 3, 16), QTime(22, 1));
+    usage.addresses = {{"10.77.2.7", 2, usage.latestSweep}, {"10.77.2.200", 1, usage.latestSweep}};
+    const db::BlockPicture picture = db::blockPicture("10.77.2.1-40", usage);
+    const QLocale c = QLocale::c();
+    struct Row {
+        const char* name;
+        int octet;
+        QString text;
+    } rows[] = {
+        {"first host, silent", 1, "10.77.2.1: never answered"},
+        {"last host, silent", 40, "10.77.2.40: never answered"},
+        {"answered", 7,
+         "10.77.2.7: answered in 2 of 2 sweeps, last on " + platform::generalDateText(usage.latestSweep, c)},
+        {"one past the last", 41, "10.77.2.41: not in this run's range"},
+        {"the end of the block", 254, "10.77.2.254: not in this run's range"},
+        {"an answer from outside the range still shows", 200,
+         "10.77.2.200: answered in 1 of 2 sweeps, last on " +
+             platform::generalDateText(usage.latestSweep, c)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(app::cellText(picture, row.octet, c), row.text);
+    }
+}
+
+TEST(BlockCellText, SaysHowOftenAndWhenTheAddressAnswered) {
+    db::RunUsage usage;
+    usage.sweeps = 5;
+    usage.latestSweep = QDateTime(QDate(2026, 3, 16), QTime(22, 1));
+    usage.addresses = {{"192.168.1.20", 3, usage.latestSweep}, {"192.168.1.255", 5, usage.latestSweep}};
+    const db::BlockPicture picture = db::blockPicture("192.168.1.1-254", usage);
+    const QLocale c = QLocale::c();
+    const QString last = platform::generalDateText(usage.latestSweep, c);
+    struct Row {
+        const char* name;
+        int octet;
+        QString text;
+    } rows[] = {
+        {"answered", 20, "192.168.1.20: answered in 3 of 5 sweeps, last on " + last},
+        {"never", 21, "192.168.1.21: never answered"},
+        {"network", 0,
+         "192.168.1.0: not in this run's range (the network's own address, not a host address)"},
+        {"broadcast", 255,
+         "192.168.1.255: answered in 5 of 5 sweeps, last on " + last +
+             " (the broadcast address, not a host address)"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(app::cellText(picture, row.octet, c), row.text);
+    }
 }

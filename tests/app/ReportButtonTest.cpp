@@ -99,7 +99,7 @@ TEST_F(ReportButtonTest, ARunDeletedMeanwhileIsToldAndNoFileIsWritten) {
     {
         // Deleted behind the list's back, as by a second window on the same database.
         db::DatabaseBusy otherBusy;
-        db::SavedRuns other(world.folder.paths, otherBusy, world.boxes, world.clock);
+        db::SavedRuns other(world.folder.paths, otherBusy, world.clock);
         ASSERT_TRUE(other.DeleteSavedRun(QStringLiteral("192.168.1.15-25")));
     }
     world.boxes.shown.clear();

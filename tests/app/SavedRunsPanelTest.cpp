@@ -27,7 +27,7 @@ struct PanelFixture : ::testing::Test {
     test::AppFolder folder;
     test::FakeMessageBoxes boxes;
     test::FakeClock clock{QDateTime(QDate(2026, 3, 14), QTime(14, 30, 59))};
-    db::SavedRuns runs{folder.paths, folder.busy, boxes, clock};
+    db::SavedRuns runs{folder.paths, folder.busy, clock};
     QWidget window;
     QComboBox* combo = new QComboBox(&window);
     QLabel* dateCreated = new QLabel(&window);

@@ -2,7 +2,6 @@
 #include "db/SavedRuns.h"
 #include "db/SweepStore.h"
 #include "tests/support/fakes/AppFolder.h"
-#include "tests/support/fakes/FakeMessageBoxes.h"
 #include "tests/support/fakes/FakeServices.h"
 
 #include <QDir>
@@ -52,10 +51,9 @@ std::string entriesOf(const QString& folder) {
 // A folder with two saved sweeps (three result rows) and earlier backups from a first compaction.
 struct SavedFolder {
     AppFolder folder;
-    test::FakeMessageBoxes boxes;
     test::FakeClock clock;
     SavedFolder() {
-        db::SavedRuns runs(folder.paths, folder.busy, boxes, clock);
+        db::SavedRuns runs(folder.paths, folder.busy, clock);
         runs.SaveRun("10.0.0.1-254", {{"10.0.0.1", 0}, {"10.0.0.2", 1}});
         db::Database database(folder.paths.database());
         db::storeSweep(database, "10.0.0.1-254", {{"10.0.0.3", 2}}, clock.now());
@@ -321,9 +319,8 @@ TEST(CompactAndBackup, ALinkedDatabaseIsCompactedWhereItLiesAndStaysLinked) {
         ASSERT_EQ(symlink(QFile::encodeName(target).constData(),
                           QFile::encodeName(folder.paths.database()).constData()),
                   0);
-        test::FakeMessageBoxes boxes;
         test::FakeClock clock;
-        db::SavedRuns runs(folder.paths, folder.busy, boxes, clock);
+        db::SavedRuns runs(folder.paths, folder.busy, clock);
 
         runs.SaveRun("10.0.0.1-254", {{"10.0.0.1", 0}});
         runs.SaveRun("10.0.0.1-254", {{"10.0.0.2", 1}});
@@ -378,9 +375,8 @@ TEST(CompactAndBackup, MissingDatabaseFailsWithoutCreatingAnything) {
 
 TEST(SavedRunsFaults, MissingDatabaseEndsEveryOperationWithTheEnginesError) {
     AppFolder folder;
-    test::FakeMessageBoxes boxes;
     test::FakeClock clock;
-    db::SavedRuns runs(folder.paths, folder.busy, boxes, clock);
+    db::SavedRuns runs(folder.paths, folder.busy, clock);
     QFile::remove(folder.paths.database());
     try {
         runs.listRanges();
@@ -393,7 +389,6 @@ TEST(SavedRunsFaults, MissingDatabaseEndsEveryOperationWithTheEnginesError) {
     EXPECT_THROW(runs.FindRunNo("10.0.0.1-254"), db::DbError);
     EXPECT_FALSE(QFile::exists(folder.paths.database()));
     EXPECT_EQ(folder.busy.depth, 0);
-    EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST(SavedRunsFaults, ReadOnlyFolderOrFileFailsTheSaveAndKeepsTheDatabase) {
@@ -420,7 +415,7 @@ TEST(SavedRunsFaults, ReadOnlyFolderOrFileFailsTheSaveAndKeepsTheDatabase) {
             chmod(QFile::encodeName(folder.dir.path()).constData(), 0555);
 
         const int outcome = inChildAsNobody(folder.dir.path(), [&] {
-            db::SavedRuns runs(folder.paths, folder.busy, saved.boxes, saved.clock);
+            db::SavedRuns runs(folder.paths, folder.busy, saved.clock);
             if (row.deleteInsteadOfSave)
                 runs.DeleteSavedRun("10.0.0.1-254");
             else
@@ -454,8 +449,7 @@ TEST(SavedRunsFaults, LockedDatabaseFailsTheOperationAndStoresNothing) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         SavedFolder saved;
-        db::SavedRuns runs(saved.folder.paths, saved.folder.busy, saved.boxes, saved.clock,
-                           kShortBusyTimeout);
+        db::SavedRuns runs(saved.folder.paths, saved.folder.busy, saved.clock, kShortBusyTimeout);
         {
             db::Database other(saved.folder.paths.database());
             other.exec("BEGIN EXCLUSIVE; DELETE FROM tblSuccess;");
@@ -494,7 +488,7 @@ TEST(SavedRunsFaults, ACompactionFailingAfterTheCommitSaysTheChangeIsStored) {
         AppFolder& folder = saved.folder;
         ASSERT_TRUE(QFile::remove(folder.file("KRDB.bak")));
         ASSERT_TRUE(QDir(folder.dir.path()).mkpath("KRDB.bak/inside"));
-        db::SavedRuns runs(folder.paths, folder.busy, saved.boxes, saved.clock);
+        db::SavedRuns runs(folder.paths, folder.busy, saved.clock);
         try {
             if (row.deleteInsteadOfSave)
                 runs.DeleteSavedRun("10.0.0.1-254");

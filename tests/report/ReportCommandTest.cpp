@@ -35,9 +35,12 @@ struct CommandRig {
     FakeShell shell;
     StatusRecord status;
     QStringList asked;
-    std::function<int16_t(const QString&)> findRunNo = [this](const QString& range) -> int16_t {
+    std::function<std::optional<int16_t>(const QString&)> findRunNo =
+        [this](const QString& range) -> std::optional<int16_t> {
         asked.append(range);
-        return range == QStringLiteral("10.4.4.1-254") ? 9 : 0;
+        if (range == QStringLiteral("10.4.4.1-254"))
+            return 9;
+        return std::nullopt;
     };
     FreeIPReportCommand command{folder.paths,
                                 folder.busy,
@@ -60,22 +63,38 @@ TEST(FreeIPReportCommand, TellsEachStepUnderTheHourglass) {
         QString range;
         QStringList texts;
         bool reportWritten;
+        QStringList statusWhileBoxOpen; // one entry per box shown
     };
     const Row rows[] = {
         {"a saved run",
          QStringLiteral("10.4.4.1-254"),
          {"Reading from database...", "Generating tables...", "Preparing report...", "Ready."},
-         true},
+         true,
+         {}},
         {"no saved run with that range",
          QStringLiteral("10.4.5.1-254"),
          {"Reading from database...", "Ready."},
-         false},
+         false,
+         {"Reading from database..."}},
     };
     for (const Row& row : rows) {
         CommandRig rig;
+        QStringList statusWhileBoxOpen;
+        rig.boxes.whileOpen = [&](const FakeMessageBoxes::Box&) {
+            statusWhileBoxOpen.append(rig.status.texts.back());
+        };
         rig.command.run(row.range);
 
         EXPECT_EQ(rig.asked, QStringList{row.range}) << row.name;
+        EXPECT_EQ(statusWhileBoxOpen, row.statusWhileBoxOpen) << row.name;
+        for (const FakeMessageBoxes::Box& box : rig.boxes.shown) {
+            EXPECT_EQ(box.title, QStringLiteral("Kestrion error.")) << row.name;
+            EXPECT_EQ(box.text, QStringLiteral("Error. No matching record in the database.  Please make sure "
+                                               "an IP is selected."))
+                << row.name;
+            EXPECT_EQ(box.buttons, platform::MsgButtons::Ok) << row.name;
+            EXPECT_EQ(box.icon, platform::MsgIcon::None) << row.name;
+        }
         EXPECT_EQ(rig.status.texts, row.texts) << row.name;
         EXPECT_EQ(rig.status.hourglass, QList<bool>(row.texts.size(), true)) << row.name;
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << row.name;
@@ -101,7 +120,7 @@ TEST(FreeIPReportCommand, AFailureLeavesNoHourglassBehind) {
     for (const Row& row : rows) {
         CommandRig rig;
         if (row.findRunNoFails)
-            rig.findRunNo = [](const QString&) -> int16_t {
+            rig.findRunNo = [](const QString&) -> std::optional<int16_t> {
                 throw db::DbError(11, QStringLiteral("malformed"));
             };
         std::optional<ReadOnlyFolder> readOnly;

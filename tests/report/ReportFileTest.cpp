@@ -2,6 +2,7 @@
 // file system can hand them (nothing, a file, a link, a folder, a pipe, a device).
 #include "report/ReportFile.h"
 #include "db/Database.h"
+#include "report/WrittenFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -195,5 +196,34 @@ TEST(ReplaceOwnFile, WhateverStandsAtTheNameIsReplacedByARegularFileNeverFollowe
         EXPECT_EQ(contents(path), kReport);
         EXPECT_EQ(contents(elsewhere.filePath("target")), row.elsewhereAfter);
         EXPECT_EQ(entries(folder.path()), QStringList{"IPReport.txt"}) << "no temporary file is left";
+    }
+}
+
+// The last word of a written file is its close: a close that fails is a failure, named with the path,
+// not a file reported as written.
+TEST(WrittenFile, AFailedCloseIsAFailure) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    {
+        report::WrittenFile good(platform::UniqueFd(ends[1]), QStringLiteral("the pipe"));
+        good.writeAll(kReport);
+        EXPECT_NO_THROW(good.finish());
+    }
+    QByteArray received(kReport.size() + 1, '\0');
+    EXPECT_EQ(::read(ends[0], received.data(), received.size()), kReport.size());
+    ::close(ends[0]);
+
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    report::WrittenFile bad(platform::UniqueFd(ends[1]), QStringLiteral("/some/report.txt"));
+    // Closed behind the owner's back, so its own close fails (EBADF), as a late write error would.
+    ASSERT_EQ(::close(ends[1]), 0);
+    try {
+        bad.finish();
+        ADD_FAILURE() << "the failed close was not reported";
+    } catch (const db::DbError& error) {
+        EXPECT_EQ(error.number(), EBADF);
+        EXPECT_TRUE(error.text().startsWith(QStringLiteral("Cannot write /some/report.txt: ")))
+            << error.text().toStdString();
     }
 }

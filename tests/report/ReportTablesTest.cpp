@@ -1,9 +1,9 @@
-#include "report/ReportTables.h"
+#include "db/ReportTables.h"
 #include "ReportTestSupport.h"
 
 #include <gtest/gtest.h>
 
-using kestrion::report::BuildReportTables;
+using kestrion::db::BuildReportTables;
 using kestrion::test::addressesOf;
 using kestrion::test::ReportFolder;
 

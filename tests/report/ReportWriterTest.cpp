@@ -1,7 +1,7 @@
 #include "report/ReportWriter.h"
 #include "ReportTestSupport.h"
 #include "db/Database.h"
-#include "report/ReportTables.h"
+#include "db/ReportTables.h"
 #include "tests/support/fakes/FakeMessageBoxes.h"
 #include "tests/support/fakes/FakeServices.h"
 
@@ -40,7 +40,7 @@ struct WrittenReport {
         written = write();
     }
     bool write() {
-        report::BuildReportTables(folder.paths, folder.busy, 12);
+        db::BuildReportTables(folder.paths, folder.busy, 12);
         return report::WriteFreeIPReport(folder.paths, folder.busy, boxes, shell);
     }
     QList<QByteArray> lines() const {
@@ -162,7 +162,7 @@ TEST(WriteFreeIPReport, WithoutReportRowsSaysDataNotFoundAndWritesNothing) {
         folder.addRun(6, QStringLiteral("10.1.2.1-254"), QStringLiteral("2026-03-14 09:26:53"), 2);
         folder.addSweep(6, {"10.1.2.3"});
 
-        report::BuildReportTables(folder.paths, folder.busy, row.runNo);
+        db::BuildReportTables(folder.paths, folder.busy, row.runNo);
         EXPECT_FALSE(report::WriteFreeIPReport(folder.paths, folder.busy, boxes, shell)) << row.name;
 
         ASSERT_EQ(boxes.shown.size(), 1u) << row.name;

@@ -2,6 +2,7 @@
 #include "db/Database.h"
 #include "db/ScheduleStore.h"
 #include "platform/DateText.h"
+#include "schedule/ScheduleMessages.h"
 
 #include "tests/support/ScheduleTestSupport.h"
 #include "tests/support/fakes/AppFolder.h"
@@ -11,6 +12,7 @@
 #include <QListWidget>
 #include <QLocale>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 using namespace kestrion;
 using schedtest::at;
@@ -69,7 +71,7 @@ TEST_F(SchedulesPanelTest, StartUpExpiresPastSchedulesInTimeOrder) {
     QList<int> rowsWhileOpen;
     boxes.whileOpen = [&](const test::FakeMessageBoxes::Box&) {
         rowsWhileOpen.append(storedCount());
-        EXPECT_GT(folder.busy.depth, 0); // the database stays open while the message waits
+        EXPECT_EQ(folder.busy.depth, 0); // a box never waits with the database open
     };
     panel.RefreshSchedules();
 
@@ -92,6 +94,53 @@ TEST_F(SchedulesPanelTest, StartUpExpiresPastSchedulesInTimeOrder) {
     EXPECT_EQ(state.NextSchedDate, later);
     EXPECT_EQ(state.NextSchedIP, kRangeA);
     EXPECT_EQ(folder.busy.depth, 0);
+}
+
+// A held schedule lies between two expired ones: the list fills between the boxes as before, and at
+// every box exactly the schedules whose boxes were answered are gone. The program ending at the second
+// box (here: the box throwing) leaves that one stored, and the next refresh tells of it again.
+TEST_F(SchedulesPanelTest, EachExpiredScheduleGoesRightAfterItsBox) {
+    const QDateTime first = at(2026, 3, 16, 8, 15);
+    const QDateTime held = at(2026, 3, 17, 14, 1);
+    const QDateTime second = at(2026, 3, 17, 14, 4, 59);
+    const QDateTime later = at(2026, 3, 18, 9, 0);
+    store(later, kRangeB);
+    store(second, kRangeB);
+    store(held, kRangeA);
+    store(first, kRangeA);
+    panel.holdSchedule(held);
+    const auto storedDates = [this] {
+        return folder.column("SELECT scheddate FROM tblSchedules ORDER BY scheddate;");
+    };
+    const QString heldLine = db::scheduleLine(held, kRangeA);
+    const QStringList all = storedDates();
+    ASSERT_EQ(all.size(), 4);
+
+    struct AtBox {
+        QStringList stored;
+        QStringList listed;
+    };
+    std::vector<AtBox> seen;
+    boxes.whileOpen = [&](const test::FakeMessageBoxes::Box&) {
+        seen.push_back({storedDates(), lines()});
+        if (seen.size() == 2)
+            throw std::runtime_error("ended while the box is open");
+    };
+    EXPECT_THROW(panel.RefreshSchedules(), std::runtime_error);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].stored, all);
+    EXPECT_EQ(seen[0].listed, QStringList());
+    EXPECT_EQ(seen[1].stored, all.mid(1)) << "the first answered box took its schedule";
+    EXPECT_EQ(seen[1].listed, QStringList{heldLine});
+    EXPECT_EQ(folder.busy.depth, 0);
+
+    boxes.whileOpen = nullptr;
+    boxes.shown.clear();
+    panel.RefreshSchedules();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, schedule::expiredScheduleText({second, kRangeB}));
+    EXPECT_EQ(lines(), (QStringList{heldLine, db::scheduleLine(later, kRangeB)}));
+    EXPECT_EQ(storedDates(), (QStringList{all[1], all[3]}));
 }
 
 TEST_F(SchedulesPanelTest, ScheduleInTheCurrentMinuteIsListedNotExpired) {

@@ -1,16 +1,16 @@
-#include "report/ReportTables.h"
+#include "db/ReportTables.h"
 
 #include "db/RunDatabase.h"
 #include "platform/NetworkPrefix.h"
 
 #include <QSet>
 
-namespace kestrion::report {
+namespace kestrion::db {
 
-void BuildReportTables(const platform::AppPaths& paths, db::DatabaseBusy& busy, int16_t runNo) {
-    db::RunDatabase run(paths, busy);
-    db::Database& db = run.db();
-    db::Transaction tx(db);
+void BuildReportTables(const platform::AppPaths& paths, DatabaseBusy& busy, int16_t runNo) {
+    RunDatabase run(paths, busy);
+    Database& db = run.db();
+    Transaction tx(db);
 
     db.exec("DELETE FROM tblDistinctSuccesses;");
     // Grouping in order of first appearance makes "the first distinct success", which names the
@@ -56,4 +56,33 @@ void BuildReportTables(const platform::AppPaths& paths, db::DatabaseBusy& busy, 
     run.close();
 }
 
-} // namespace kestrion::report
+namespace {
+
+QStringList readColumn(Database& db, const char* sql) {
+    QStringList values;
+    auto query = db.prepare(sql);
+    while (query.step())
+        values.append(query.textAt(0));
+    return values;
+}
+
+} // namespace
+
+std::optional<ReportRows> ReadReportRows(const platform::AppPaths& paths, DatabaseBusy& busy) {
+    RunDatabase run(paths, busy);
+    std::optional<ReportRows> rows;
+    {
+        auto current =
+            run.db().prepare("SELECT RunIP, RunCreateDate, NumberOfRuns FROM tblCurrentRun ORDER BY rowid;");
+        if (current.step())
+            rows = ReportRows{current.textAt(0), current.textAt(1), current.textAt(2), {}, {}};
+    }
+    if (rows) {
+        rows->freeAddresses = readColumn(run.db(), "SELECT successIP FROM qryRptIPsFree;");
+        rows->usedAddresses = readColumn(run.db(), "SELECT successIP FROM qryRptIPsUsed;");
+    }
+    run.close();
+    return rows;
+}
+
+} // namespace kestrion::db
