@@ -37,7 +37,7 @@ CommandSpec runDueSpec() {
 
 namespace {
 
-QString minuteForm(const QDateTime& value) {
+QString dueMinuteForm(const QDateTime& value) {
     return value.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
@@ -45,7 +45,7 @@ QString minuteForm(const QDateTime& value) {
 // window; only Ctrl-C (or a stop of the service) leaves it, unsaved, to expire.
 int carryOut(CommandContext& context, const db::StoredSchedule& due) {
     const Console& console = context.console;
-    const QString name = minuteForm(due.scheddate) + QLatin1Char(' ') + due.schedip;
+    const QString name = dueMinuteForm(due.scheddate) + QLatin1Char(' ') + due.schedip;
     db::ScheduleStore store(context.services.paths, context.database);
     auto useUp = [&] { store.deleteByLine(db::scheduleLine(due.scheddate, due.schedip)); };
 
