@@ -38,7 +38,7 @@ CommandSpec runDueSpec() {
 
 namespace {
 
-QString minuteForm(const QDateTime& value) {
+QString dueMinuteForm(const QDateTime& value) {
     return value.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
@@ -46,7 +46,7 @@ QString minuteForm(const QDateTime& value) {
 // window; only Ctrl-C (or a stop of the service) leaves it, unsaved, to expire.
 int carryOut(CommandContext& context, const db::StoredSchedule& due) {
     const Console& console = context.console;
-    const QString name = minuteForm(due.scheddate) + QLatin1Char(' ') + due.schedip;
+    const QString name = dueMinuteForm(due.scheddate) + QLatin1Char(' ') + due.schedip;
     const platform::Options stored = platform::readOptions(context.services.settings);
 
     sweep::SweepSession session(context.services.echo, &context.services.components,

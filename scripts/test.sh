@@ -13,13 +13,9 @@ started=$(date +%s)
 step() { echo "== $(($(date +%s) - started)) s: $*"; }
 step "set-up"
 "$top/scripts/setup.sh"
-step "build"
-KESTRION_WERROR=ON "$top/scripts/build.sh"
-step "format check"
-cmake --build "$build" --target format-check
-
-# The suite spends most of its time waiting (time-outs, timers, name look-ups), so clang-tidy and the
-# sanitizer build run beside it at the lowest priority: they take only the time the tests leave idle.
+# clang-tidy (its own configure-only folder, build-tidy/) and the sanitizer build (build-asan/) need
+# nothing of build/, so they start at once, at the lowest priority: they take only the time that the
+# build leaves idle and the suite leaves waiting (time-outs, timers, name look-ups).
 logs=$(mktemp -d)
 jobs_started=()
 killtree() {
@@ -33,7 +29,7 @@ cleanup() {
 trap cleanup EXIT
 tidy_pid= asan_pid=
 if [ "${KESTRION_SKIP_TIDY:-0}" != "1" ]; then
-  KESTRION_BUILD_DIR=$build nice -n 19 "$top/scripts/tidy.sh" >"$logs/tidy.log" 2>&1 &
+  nice -n 19 "$top/scripts/tidy.sh" >"$logs/tidy.log" 2>&1 &
   tidy_pid=$!
   jobs_started+=("$tidy_pid")
 fi
@@ -42,6 +38,11 @@ if [ "${KESTRION_SKIP_SANITIZE:-0}" != "1" ]; then
   asan_pid=$!
   jobs_started+=("$asan_pid")
 fi
+
+step "build (clang-tidy and the sanitizer build beside it)"
+KESTRION_WERROR=ON "$top/scripts/build.sh"
+step "format check"
+cmake --build "$build" --target format-check
 
 status=0
 step "tests (clang-tidy and the sanitizer build beside them)"

@@ -27,7 +27,7 @@ using test::part;
 
 namespace {
 
-const QString kRange = QStringLiteral("10.1.2.1-254");
+const QString kWindowRange = QStringLiteral("10.1.2.1-254");
 
 class MainWindowScheduleTest : public ::testing::Test {
 protected:
@@ -141,7 +141,7 @@ TEST_F(MainWindowScheduleTest, RunThatCouldNotSweepSavesNothingAndSaysWhy) {
     EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(1),
               QStringLiteral("Scheduled run failed: Kestrion is not allowed to send ICMP echo requests. "
                              "Schedule removed: ") +
-                  db::scheduleLine(at(2026, 3, 17, 14, 5), kRange));
+                  db::scheduleLine(at(2026, 3, 17, 14, 5), kWindowRange));
     EXPECT_TRUE(control<QTimer>(window, "timerSchedule")->isActive());
     EXPECT_FALSE(test::session(window).unattended());
 }
@@ -156,7 +156,7 @@ TEST_F(MainWindowScheduleTest, AddScheduleOpensTheDialogAndDisablesTheWindow) {
     EXPECT_EQ(world.boxes.shown[0].icon, platform::MsgIcon::Exclamation);
     EXPECT_EQ(window.frmSchedule(), nullptr);
 
-    control<QComboBox>(window, "comboChooseRun")->addItem(kRange);
+    control<QComboBox>(window, "comboChooseRun")->addItem(kWindowRange);
     QTest::mouseClick(control<QPushButton>(window, "cmdSchedNow"), Qt::LeftButton);
     schedule::ScheduleDialog* dialog = window.frmSchedule();
     ASSERT_NE(dialog, nullptr);
@@ -186,7 +186,7 @@ TEST_F(MainWindowScheduleTest, DeleteSchedButtonRemovesTheSelectedLine) {
     world.boxes.answers = {platform::AnswerYes};
     QTest::mouseClick(control<QPushButton>(window, "cmdDeleteSchedule"), Qt::LeftButton);
     EXPECT_EQ(list->count(), 1);
-    EXPECT_EQ(list->item(0)->text(), db::scheduleLine(at(2026, 3, 17, 14, 5), kRange));
+    EXPECT_EQ(list->item(0)->text(), db::scheduleLine(at(2026, 3, 17, 14, 5), kWindowRange));
 }
 
 } // namespace
@@ -195,7 +195,7 @@ namespace {
 TEST_F(MainWindowScheduleTest, DeletingTheSavedRunEmptiesItsSchedules) {
     window.RefreshSchedules();
     control<QTabWidget>(window, "SSTab1")->setCurrentIndex(2); // fills the saved-run list
-    ASSERT_EQ(control<QComboBox>(window, "comboChooseRun")->currentText(), kRange);
+    ASSERT_EQ(control<QComboBox>(window, "comboChooseRun")->currentText(), kWindowRange);
     world.boxes.answers = {platform::AnswerYes};
     QTest::mouseClick(control<QPushButton>(window, "cmdDelSavedRun"), Qt::LeftButton);
     EXPECT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 0);
@@ -213,12 +213,12 @@ TEST_F(MainWindowScheduleTest, ARunThatCannotSweepNamesTheReasonAndTheSchedule) 
     EXPECT_EQ(control<app::StatusBar>(window, "sbStatus")->panel(1),
               QStringLiteral("Scheduled run failed: Kestrion is not allowed to send ICMP echo requests. "
                              "Schedule removed: ") +
-                  db::scheduleLine(at(2026, 3, 17, 14, 5), kRange));
+                  db::scheduleLine(at(2026, 3, 17, 14, 5), kWindowRange));
     EXPECT_TRUE(world.boxes.shown.empty());
     EXPECT_EQ(world.folder.count("SELECT numberofruns FROM tblSavedRuns"), 1);
     EXPECT_EQ(world.folder.count("SELECT COUNT(*) FROM tblSuccess"), 0);
     ASSERT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->count(), 1);
     EXPECT_EQ(control<QListWidget>(window, "lbCurrentSchedules")->item(0)->text(),
-              db::scheduleLine(at(2026, 3, 18, 9, 0), kRange));
+              db::scheduleLine(at(2026, 3, 18, 9, 0), kWindowRange));
 }
 } // namespace

@@ -8,8 +8,8 @@
 namespace kestrion::test {
 namespace {
 
-const QString k1To254 = QStringLiteral("The number entered here must be between 1 and 254.");
-const QString k0To254 = QStringLiteral("The number entered here must be between 0 and 254.");
+const QString kWindow1To254 = QStringLiteral("The number entered here must be between 1 and 254.");
+const QString kWindow0To254 = QStringLiteral("The number entered here must be between 0 and 254.");
 
 // The range every case starts from; one box is then given the text under test.
 const char* const kBase[5] = {"127", "0", "9", "1", "2"};
@@ -51,24 +51,25 @@ TEST(ExtremeEntryWindow, NamedTexts) {
          "127.0.9",
          1,
          2},
-        {"5,018 digits in Text2", 2, QString(5018, QLatin1Char('9')), k0To254, nullptr, nullptr, 0, 0},
-        {"5,018 digits in Text4", 4, QString(5018, QLatin1Char('9')), k1To254, nullptr, nullptr, 0, 0},
+        {"5,018 digits in Text2", 2, QString(5018, QLatin1Char('9')), kWindow0To254, nullptr, nullptr, 0, 0},
+        {"5,018 digits in Text4", 4, QString(5018, QLatin1Char('9')), kWindow1To254, nullptr, nullptr, 0, 0},
         {"5,000 zeros before 97 in Text3", 3, zeros97, {}, "97", "127.0.97", 1, 2},
         {"24 zeros and 1 in Text4", 4, QString(24, QLatin1Char('0')) + "1", {}, "1", "127.0.9", 1, 2},
         {"25 blanks and 5 in Text5", 5, QString(25, QLatin1Char(' ')) + "5", {}, "5", "127.0.9", 1, 5},
         {"a pasted line in Text1 is its first number", 1, line, {}, "10.1", "10.0.9", 1, 2},
         {"a pasted line in Text3 is its first number", 3, line, {}, "10.1", "127.0.10", 1, 2},
-        {"a pasted line in Text4 after a letter", 4, "x" + line, k1To254, nullptr, nullptr, 0, 0},
-        {"blanks alone in Text1", 1, QStringLiteral("   "), k1To254, nullptr, nullptr, 0, 0},
-        {"newline before a number in Text4", 4, QStringLiteral("\n5"), k1To254, nullptr, nullptr, 0, 0},
-        {"control characters in Text5", 5, QString::fromLatin1("\x01\x02", 2) + "7", k1To254, nullptr,
+        {"a pasted line in Text4 after a letter", 4, "x" + line, kWindow1To254, nullptr, nullptr, 0, 0},
+        {"blanks alone in Text1", 1, QStringLiteral("   "), kWindow1To254, nullptr, nullptr, 0, 0},
+        {"newline before a number in Text4", 4, QStringLiteral("\n5"), kWindow1To254, nullptr, nullptr, 0, 0},
+        {"control characters in Text5", 5, QString::fromLatin1("\x01\x02", 2) + "7", kWindow1To254, nullptr,
          nullptr, 0, 0},
-        {"minus 0.4 in Text2", 2, QStringLiteral("-0.4"), k0To254, nullptr, nullptr, 0, 0},
-        {"254.5 in Text4", 4, QStringLiteral("254.5"), k1To254, nullptr, nullptr, 0, 0},
-        {"0.5 in Text1", 1, QStringLiteral("0.5"), k1To254, nullptr, nullptr, 0, 0},
-        {"Arabic-Indic digits in Text1", 1, QStringLiteral(u"\u0661\u0662"), k1To254, nullptr, nullptr, 0, 0},
-        {"huge negative in Text3", 3, QStringLiteral("-") + QString(30, QLatin1Char('9')), k0To254, nullptr,
-         nullptr, 0, 0},
+        {"minus 0.4 in Text2", 2, QStringLiteral("-0.4"), kWindow0To254, nullptr, nullptr, 0, 0},
+        {"254.5 in Text4", 4, QStringLiteral("254.5"), kWindow1To254, nullptr, nullptr, 0, 0},
+        {"0.5 in Text1", 1, QStringLiteral("0.5"), kWindow1To254, nullptr, nullptr, 0, 0},
+        {"Arabic-Indic digits in Text1", 1, QStringLiteral(u"\u0661\u0662"), kWindow1To254, nullptr, nullptr,
+         0, 0},
+        {"huge negative in Text3", 3, QStringLiteral("-") + QString(30, QLatin1Char('9')), kWindow0To254,
+         nullptr, nullptr, 0, 0},
         {"23 blanks and 97 in Text3", 3, QString(23, QLatin1Char(' ')) + "97", {}, "97", "127.0.97", 1, 2},
         {"blanks alone in Text2 are 0", 2, QStringLiteral("  "), {}, "0", "127.0.9", 1, 2},
         {"0.00001 in Text3 is the plain decimal, swept as 0",
@@ -155,7 +156,7 @@ TEST(ExtremeEntryWindow, SeededRandomTexts) {
         if (!value) {
             ASSERT_EQ(h.world.boxes.shown.size(), 1u);
             EXPECT_EQ(h.world.boxes.last().title, "Address Entry Error");
-            EXPECT_EQ(h.world.boxes.last().text, box == 2 || box == 3 ? k0To254 : k1To254);
+            EXPECT_EQ(h.world.boxes.last().text, box == 2 || box == 3 ? kWindow0To254 : kWindow1To254);
             EXPECT_TRUE(h.world.echo.sent.empty());
             continue;
         }
