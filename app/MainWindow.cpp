@@ -5,6 +5,7 @@
 #include "app/BlockMap.h"
 #include "app/DatabaseTab.h"
 #include "app/FatalError.h"
+#include "app/FramePacer.h"
 #include "app/Options.h"
 #include "app/OptionsTab.h"
 #include "app/SavedRunsPanel.h"
@@ -51,13 +52,12 @@ MainWindow::MainWindow(Services services, QWidget* parent)
     createDatabaseTab();
     createScheduledRun();
     connectTabsAndExits();
-    createFramePacing();
+    new FramePacer(*this, *session_);
     services_.boxes.setOwnerWindow(this);
 }
 
 MainWindow::~MainWindow() {
     services_.boxes.setOwnerWindow(nullptr);
-    delete frmSchedule_.data();
 }
 
 void MainWindow::guarded(const std::function<void()>& work) {
@@ -105,46 +105,21 @@ void MainWindow::showSweepRunning(bool running) {
         pingTab->entryBox(i)->setEnabled(!running);
 }
 
-void MainWindow::createFramePacing() {
-    deferredPaint_ = new QTimer(this);
-    deferredPaint_->setSingleShot(true);
-    connect(deferredPaint_, &QTimer::timeout, this, [this] {
-        QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
-    });
-}
-
-namespace {
-constexpr int kFrameMs = 16;
-}
-
-bool MainWindow::event(QEvent* event) {
-    // A sweep changes the status bar, the grid and the lists for every address, often faster than a
-    // screen shows frames; painting each change would cost more than the echo itself. What is left
-    // unpainted stays marked dirty and is painted with the next frame.
-    if (event->type() == QEvent::UpdateRequest && session_ && session_->isRunning()) {
-        if (lastPaint_.isValid() && lastPaint_.elapsed() < kFrameMs) {
-            if (!deferredPaint_->isActive())
-                deferredPaint_->start(kFrameMs - static_cast<int>(lastPaint_.elapsed()));
-            return true;
-        }
-        lastPaint_.restart();
-    }
-    return QMainWindow::event(event);
-}
-
 void MainWindow::createDatabaseTab() {
     scheduleStore_ = std::make_unique<db::ScheduleStore>(services_.paths, state_.database);
-    schedulesPanel_ = std::make_unique<schedule::SchedulesPanel>(
-        databaseTab->lbCurrentSchedules,
-        [this](const QString& text) { sbStatus->setPanelAndRepaint(2, text); }, *scheduleStore_,
-        state_.schedule, services_.boxes, services_.clock);
-    connect(databaseTab->cmdSchedNow, &QPushButton::clicked, this,
-            [this] { guarded([this] { cmdSchedNow_Click(); }); });
+    schedulesPanel_ = new schedule::SchedulesPanel(databaseTab->lbCurrentSchedules, *scheduleStore_,
+                                                   state_.schedule, services_.boxes, services_.clock, this);
+    connect(schedulesPanel_, &schedule::SchedulesPanel::scheduleText, this,
+            [this](const QString& text) { sbStatus->setPanelAndRepaint(2, text); });
+    connect(databaseTab->cmdSchedNow, &QPushButton::clicked, this, [this] {
+        guarded([this] {
+            schedulesPanel_->cmdSchedNow_Click(databaseTab->comboChooseRun->currentText(), *this);
+        });
+    });
     connect(databaseTab->cmdDeleteSchedule, &QPushButton::clicked, this,
             [this] { guarded([this] { schedulesPanel_->cmdDeleteSchedule_Click(); }); });
 
-    savedRuns_ =
-        std::make_unique<db::SavedRuns>(services_.paths, state_.database, services_.clock);
+    savedRuns_ = std::make_unique<db::SavedRuns>(services_.paths, state_.database, services_.clock);
     savedRunsPanel_ =
         new SavedRunsPanel(SavedRunsControls{databaseTab->comboChooseRun, databaseTab->lblAdvDateCreated[1],
                                              databaseTab->lblAdvNumRuns[1], databaseTab->cmdDelSavedRun,
@@ -177,28 +152,25 @@ void MainWindow::createDatabaseTab() {
                      databaseTab->comboChooseRun->currentText());
     });
 
-    freeIPReport_ = std::make_unique<report::FreeIPReportCommand>(
+    freeIPReport_ = new report::FreeIPReportCommand(
         services_.paths, state_.database, services_.boxes, services_.shell,
-        [this](const QString& range) { return savedRuns_->FindRunNo(range); },
-        [this](const QString& text) { sbStatus->setPanelAndRepaint(1, text); });
+        [this](const QString& range) { return savedRuns_->FindRunNo(range); }, this);
+    connect(freeIPReport_, &report::FreeIPReportCommand::statusText, this,
+            [this](const QString& text) { sbStatus->setPanelAndRepaint(1, text); });
     connect(databaseTab->cmdFreeIPReport, &QPushButton::clicked, this,
             [this] { guarded([this] { freeIPReport_->run(databaseTab->comboChooseRun->currentText()); }); });
 }
 
 void MainWindow::createScheduledRun() {
     scheduledRunDriver_ = new schedule::ScheduledRunDriver(*session_, *savedRuns_, *scheduleStore_, this);
-    scheduledRun_ = new ScheduledRun(ScheduledRunParts{*SSTab1, *sbStatus, *timerSchedule, *pingSweep,
-                                                       *rangeEntry, *savedRunsPanel_, *schedulesPanel_},
-                                     *scheduledRunDriver_, state_.options, this);
+    scheduledRun_ =
+        new ScheduledRun(ScheduledRunParts{*SSTab1, *sbStatus, *timerSchedule, *pingSweep, *rangeEntry,
+                                           *savedRunsPanel_, *schedulesPanel_},
+                         *scheduledRunDriver_, state_.options, services_.fatal, services_.boxes, this);
     scheduleTimer_ = new schedule::ScheduleTimer(*scheduledRun_, state_.schedule, state_.database,
                                                  services_.clock, services_.boxes, this);
     connect(session_, &sweep::SweepSession::runningChanged, scheduleTimer_,
             &schedule::ScheduleTimer::setSweepRunning);
-    scheduleTimer_->setEventBoundary([this](const std::function<void()>& work) { guarded(work); });
-    scheduleTimer_->setWindowHeld([this] {
-        // The dialog closes before it is deleted; until then a visible one still holds the window.
-        return (frmSchedule_ && frmSchedule_->isVisible()) || QApplication::activeModalWidget() != nullptr;
-    });
     connect(timerSchedule, &QTimer::timeout, this, [this] { guarded([this] { timerSchedule_Timer(); }); });
     timerSchedule->start();
 }
@@ -248,27 +220,7 @@ void MainWindow::SSTab1_Click(int tab) {
 }
 
 schedule::ScheduleDialog* MainWindow::frmSchedule() const {
-    return frmSchedule_.data();
-}
-
-void MainWindow::cmdSchedNow_Click() {
-    const QString range = databaseTab->comboChooseRun->currentText();
-    if (range.isEmpty()) {
-        services_.boxes.show(platform::appTitle() + QStringLiteral(" No IP Specified"),
-                             QStringLiteral("Choose a saved IP from the box above.  Then click Add Schedule"),
-                             platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
-        return;
-    }
-    state_.schedule.NewSchedIP = range;
-    // A window of its own rather than a child: disabling the main window would disable a child too.
-    frmSchedule_ = new schedule::ScheduleDialog(state_.schedule, services_.clock, services_.boxes);
-    connect(frmSchedule_, &schedule::ScheduleDialog::releasesMainWindow, this, [this] { setEnabled(true); });
-    connect(frmSchedule_, &schedule::ScheduleDialog::scheduleChosen, this,
-            [this] { schedulesPanel_->AddSchedule(); });
-    frmSchedule_->show();
-    if (frmSchedule_->windowHandle() && windowHandle())
-        frmSchedule_->windowHandle()->setTransientParent(windowHandle());
-    setEnabled(false);
+    return schedulesPanel_->dialog();
 }
 
 void MainWindow::Form_Load() {

@@ -3,7 +3,6 @@
 #include "app/AppState.h"
 #include "app/Services.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
@@ -66,7 +65,6 @@ public:
 protected:
     // Form_Unload: closing the window ends the program.
     void closeEvent(QCloseEvent* event) override;
-    bool event(QEvent* event) override;
 
 private:
     void createTabs();
@@ -74,11 +72,9 @@ private:
     void createDatabaseTab();
     void createScheduledRun();
     void connectTabsAndExits();
-    void createFramePacing();
 
     void SSTab1_Click(int tab);
     void cmdExit_Click();
-    void cmdSchedNow_Click();
     void showSweepRunning(bool running);
     void guarded(const std::function<void()>& work);
 
@@ -101,18 +97,14 @@ private:
     BlockMap* blockMap_ = nullptr;
 
     QPointer<QWidget> splash_;
-    // During a sweep the window paints at most once a frame (see event()).
-    QElapsedTimer lastPaint_;
-    QTimer* deferredPaint_ = nullptr;
     std::unique_ptr<db::SavedRuns> savedRuns_;
     SavedRunsPanel* savedRunsPanel_ = nullptr;
-    std::unique_ptr<report::FreeIPReportCommand> freeIPReport_;
+    report::FreeIPReportCommand* freeIPReport_ = nullptr;
     std::unique_ptr<db::ScheduleStore> scheduleStore_;
-    std::unique_ptr<schedule::SchedulesPanel> schedulesPanel_;
+    schedule::SchedulesPanel* schedulesPanel_ = nullptr;
     schedule::ScheduledRunDriver* scheduledRunDriver_ = nullptr;
     ScheduledRun* scheduledRun_ = nullptr;
     schedule::ScheduleTimer* scheduleTimer_ = nullptr;
-    QPointer<schedule::ScheduleDialog> frmSchedule_;
 };
 
 } // namespace kestrion::app

@@ -1,5 +1,6 @@
 #include "app/ScheduledRun.h"
 
+#include "app/FatalError.h"
 #include "app/SavedRunsPanel.h"
 #include "app/StatusBar.h"
 #include "schedule/ScheduledRunDriver.h"
@@ -7,17 +8,20 @@
 #include "sweep/PingSweep.h"
 #include "sweep/RangeEntry.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
 
 namespace kestrion::app {
 
 using Outcome = schedule::ScheduledRunOutcome;
 
 ScheduledRun::ScheduledRun(const ScheduledRunParts& parts, schedule::ScheduledRunDriver& driver,
-                           const sweep::SweepOptions& options, QObject* parent)
-    : QObject(parent), parts_(parts), driver_(driver), options_(options) {
+                           const sweep::SweepOptions& options, FatalPath& fatal,
+                           platform::MessageBoxes& boxes, QObject* parent)
+    : QObject(parent), parts_(parts), driver_(driver), options_(options), fatal_(fatal), boxes_(boxes) {
     connect(&driver_, &schedule::ScheduledRunDriver::sweeping, this, [this](const sweep::SweepRange& range) {
         parts_.range.FillAddressBoxes(range.address(range.firstHost));
     });
@@ -31,6 +35,21 @@ ScheduledRun::ScheduledRun(const ScheduledRunParts& parts, schedule::ScheduledRu
 
 void ScheduledRun::holdSchedule(const std::optional<QDateTime>& scheddate) {
     parts_.schedules.holdSchedule(scheddate);
+}
+
+bool ScheduledRun::windowHeld() const {
+    if (QApplication::activeModalWidget() != nullptr)
+        return true;
+    // The schedule dialog is a window of its own; it closes before it is deleted, and until then a
+    // visible one still holds the main window.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.begin(), windows.end(), [](const QWidget* w) {
+        return w->isVisible() && w->objectName() == QLatin1String("frmSchedule");
+    });
+}
+
+void ScheduledRun::runGuarded(const std::function<void()>& work) {
+    runEventGuarded(fatal_, boxes_, work);
 }
 
 void ScheduledRun::showStep(const QString& text) {

@@ -8,6 +8,9 @@
 class QTabWidget;
 class QTimer;
 
+namespace kestrion::platform {
+class MessageBoxes;
+}
 namespace kestrion::sweep {
 class PingSweep;
 class RangeEntry;
@@ -19,6 +22,7 @@ class SchedulesPanel;
 
 namespace kestrion::app {
 
+class FatalPath;
 class SavedRunsPanel;
 class StatusBar;
 
@@ -39,10 +43,14 @@ class ScheduledRun final : public QObject, public schedule::ScheduledRunner {
     Q_OBJECT
 public:
     ScheduledRun(const ScheduledRunParts& parts, schedule::ScheduledRunDriver& driver,
-                 const sweep::SweepOptions& options, QObject* parent = nullptr);
+                 const sweep::SweepOptions& options, FatalPath& fatal, platform::MessageBoxes& boxes,
+                 QObject* parent = nullptr);
 
     void holdSchedule(const std::optional<QDateTime>& scheddate) override;
     void carryOut(const QDateTime& scheddate, const QString& schedip) override;
+    // The schedule dialog while it is open, and any modal window.
+    bool windowHeld() const override;
+    void runGuarded(const std::function<void()>& work) override;
 
 private:
     void showStep(const QString& text);
@@ -50,6 +58,8 @@ private:
     ScheduledRunParts parts_;
     schedule::ScheduledRunDriver& driver_;
     const sweep::SweepOptions& options_;
+    FatalPath& fatal_;
+    platform::MessageBoxes& boxes_;
 };
 
 } // namespace kestrion::app

@@ -33,27 +33,27 @@ private:
 
 FreeIPReportCommand::FreeIPReportCommand(const platform::AppPaths& paths, db::DatabaseBusy& busy,
                                          platform::MessageBoxes& boxes, platform::Shell& shell,
-                                         RunNumberFinder findRunNo, StatusPanel status)
-    : paths_(paths), busy_(busy), boxes_(boxes), shell_(shell), findRunNo_(std::move(findRunNo)),
-      status_(std::move(status)) {}
+                                         RunNumberFinder findRunNo, QObject* parent)
+    : QObject(parent), paths_(paths), busy_(busy), boxes_(boxes), shell_(shell),
+      findRunNo_(std::move(findRunNo)) {}
 
 void FreeIPReportCommand::run(const QString& rangeText) {
     const Hourglass hourglass;
-    status_(QStringLiteral("Reading from database..."));
+    emit statusText(QStringLiteral("Reading from database..."));
     const std::optional<int16_t> runNo = findRunNo_(rangeText);
     if (!runNo) {
         boxes_.show(
             platform::appTitle() + QStringLiteral(" error."),
             QStringLiteral("Error. No matching record in the database.  Please make sure an IP is selected."),
             platform::MsgButtons::Ok, platform::MsgIcon::None);
-        status_(QStringLiteral("Ready."));
+        emit statusText(QStringLiteral("Ready."));
         return;
     }
-    status_(QStringLiteral("Generating tables..."));
+    emit statusText(QStringLiteral("Generating tables..."));
     db::BuildReportTables(paths_, busy_, *runNo);
-    status_(QStringLiteral("Preparing report..."));
+    emit statusText(QStringLiteral("Preparing report..."));
     WriteFreeIPReport(paths_, busy_, boxes_, shell_);
-    status_(QStringLiteral("Ready."));
+    emit statusText(QStringLiteral("Ready."));
 }
 
 } // namespace kestrion::report

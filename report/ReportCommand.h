@@ -5,6 +5,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/Shell.h"
 
+#include <QObject>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -12,22 +13,26 @@
 
 namespace kestrion::report {
 
-// Sets the first panel of the status bar and repaints it at once (the handler does not yield).
-using StatusPanel = std::function<void(const QString&)>;
 // The run number of a range text; nullopt when no saved run has it (db::SavedRuns::FindRunNo).
 using RunNumberFinder = std::function<std::optional<int16_t>(const QString&)>;
 
 // What the "Print Report..." button does: find the run, build the work tables, write and open
 // IPReport.txt, with the hourglass shown throughout and the status panel telling each step.
-class FreeIPReportCommand {
+class FreeIPReportCommand : public QObject {
+    Q_OBJECT
 public:
     FreeIPReportCommand(const platform::AppPaths& paths, db::DatabaseBusy& busy,
                         platform::MessageBoxes& boxes, platform::Shell& shell, RunNumberFinder findRunNo,
-                        StatusPanel status);
+                        QObject* parent = nullptr);
 
     // Runs for the range text chosen in comboChooseRun. A database or file failure throws
     // db::DbError; the mouse pointer is restored on every path.
     void run(const QString& rangeText);
+
+signals:
+    // Each step for the first panel of the status bar, to be painted at once (the command does not
+    // yield).
+    void statusText(const QString& text);
 
 private:
     const platform::AppPaths& paths_;
@@ -35,7 +40,6 @@ private:
     platform::MessageBoxes& boxes_;
     platform::Shell& shell_;
     RunNumberFinder findRunNo_;
-    StatusPanel status_;
 };
 
 } // namespace kestrion::report

@@ -16,12 +16,7 @@ ScheduleTimer::ScheduleTimer(ScheduledRunner& runner, const ScheduleState& sched
     : QObject(parent), runner_(runner), state_(schedules), database_(database), clock_(clock), boxes_(boxes) {
     poll_.setSingleShot(true);
     poll_.setInterval(250);
-    connect(&poll_, &QTimer::timeout, this, [this] {
-        if (boundary_)
-            boundary_([this] { tryPending(); });
-        else
-            tryPending();
-    });
+    connect(&poll_, &QTimer::timeout, this, [this] { runner_.runGuarded([this] { tryPending(); }); });
 }
 
 void ScheduleTimer::timerSchedule_Timer() {
@@ -39,7 +34,7 @@ bool ScheduleTimer::mustWait() const {
     // Timers also fire inside the sweep's echo wait and inside modal boxes' event loops; driving the
     // window from there would mix the scheduled sweep into the user's or take over the open database.
     // A dialog disables the main window, and what the user does there may change the schedules.
-    return sweepRunning_ || database_.depth > 0 || boxes_.isShowing() || (windowHeld_ && windowHeld_());
+    return sweepRunning_ || database_.depth > 0 || boxes_.isShowing() || runner_.windowHeld();
 }
 
 void ScheduleTimer::tryPending() {

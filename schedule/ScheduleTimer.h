@@ -27,6 +27,10 @@ public:
     virtual void holdSchedule(const std::optional<QDateTime>& scheddate) = 0;
     // Carries the schedule out; returns when it is over and the schedule is gone.
     virtual void carryOut(const QDateTime& scheddate, const QString& schedip) = 0;
+    // True while a window holds the main window (a dialog or any modal window): a due schedule waits.
+    virtual bool windowHeld() const { return false; }
+    // Runs the work of the timer's own wake-ups; the application catches its fatal errors there.
+    virtual void runGuarded(const std::function<void()>& work) { work(); }
 };
 
 // timerSchedule_Timer: carries out the next schedule in its minute. A schedule that falls due while the
@@ -44,11 +48,6 @@ public:
     void setSweepRunning(bool running) { sweepRunning_ = running; }
     bool isWaiting() const { return pending_.has_value() && !running_; }
     void setPollInterval(int ms) { poll_.setInterval(ms); }
-    // Runs the work of the timer's own wake-ups; the application catches its fatal errors there.
-    using EventBoundary = std::function<void(const std::function<void()>&)>;
-    void setEventBoundary(EventBoundary boundary) { boundary_ = std::move(boundary); }
-    // True while a window holds the main window (a dialog or any modal window); a due schedule waits.
-    void setWindowHeld(std::function<bool()> held) { windowHeld_ = std::move(held); }
 
 private:
     struct Due {
@@ -68,8 +67,6 @@ private:
     std::optional<Due> pending_;
     bool running_ = false;
     QTimer poll_;
-    EventBoundary boundary_;
-    std::function<bool()> windowHeld_;
 };
 
 } // namespace kestrion::schedule

@@ -3,20 +3,22 @@
 #include "db/Database.h"
 #include "platform/AppTitle.h"
 #include "platform/DateText.h"
+#include "schedule/ScheduleDialog.h"
 #include "schedule/ScheduleMessages.h"
 
 #include <QListWidget>
+#include <QWindow>
 
 namespace kestrion::schedule {
 
 using platform::MsgButtons;
 using platform::MsgIcon;
 
-SchedulesPanel::SchedulesPanel(QListWidget* lbCurrentSchedules, PanelSetter setSchedulePanel,
-                               db::ScheduleStore& store, ScheduleState& state, platform::MessageBoxes& boxes,
-                               platform::Clock& clock)
-    : list_(lbCurrentSchedules), setSchedulePanel_(std::move(setSchedulePanel)), store_(store), state_(state),
-      boxes_(boxes), clock_(clock) {}
+SchedulesPanel::SchedulesPanel(QListWidget* lbCurrentSchedules, db::ScheduleStore& store,
+                               ScheduleState& state, platform::MessageBoxes& boxes, platform::Clock& clock,
+                               QObject* parent)
+    : QObject(parent), list_(lbCurrentSchedules), store_(store), state_(state), boxes_(boxes), clock_(clock) {
+}
 
 void SchedulesPanel::RefreshSchedules() {
     list_->clear();
@@ -38,12 +40,12 @@ void SchedulesPanel::RefreshSchedules() {
     if (remaining.empty()) {
         state_.NextSchedDate.reset();
         state_.NextSchedIP.clear();
-        setSchedulePanel_(QStringLiteral("No current schedule"));
+        emit scheduleText(QStringLiteral("No current schedule"));
         return;
     }
     state_.NextSchedDate = remaining.front().scheddate;
     state_.NextSchedIP = remaining.front().schedip;
-    setSchedulePanel_(QStringLiteral("Schedule: ") + platform::generalDateText(*state_.NextSchedDate) +
+    emit scheduleText(QStringLiteral("Schedule: ") + platform::generalDateText(*state_.NextSchedDate) +
                       QLatin1Char(' '));
 }
 
@@ -79,6 +81,33 @@ void SchedulesPanel::cmdDeleteSchedule_Click() {
                                    MsgButtons::YesNo, MsgIcon::Question, platform::AnswerNo);
     if (answer == platform::AnswerYes)
         DeleteSchedule(line);
+}
+
+ScheduleDialog* SchedulesPanel::dialog() const {
+    return dialog_.data();
+}
+
+SchedulesPanel::~SchedulesPanel() {
+    delete dialog_.data();
+}
+
+void SchedulesPanel::cmdSchedNow_Click(const QString& range, QWidget& mainWindow) {
+    if (range.isEmpty()) {
+        boxes_.show(platform::appTitle() + QStringLiteral(" No IP Specified"),
+                    QStringLiteral("Choose a saved IP from the box above.  Then click Add Schedule"),
+                    MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
+    state_.NewSchedIP = range;
+    // A window of its own rather than a child: disabling the main window would disable a child too.
+    dialog_ = new ScheduleDialog(state_, clock_, boxes_);
+    connect(dialog_, &ScheduleDialog::releasesMainWindow, &mainWindow,
+            [&mainWindow] { mainWindow.setEnabled(true); });
+    connect(dialog_, &ScheduleDialog::scheduleChosen, this, &SchedulesPanel::AddSchedule);
+    dialog_->show();
+    if (dialog_->windowHandle() && mainWindow.windowHandle())
+        dialog_->windowHandle()->setTransientParent(mainWindow.windowHandle());
+    mainWindow.setEnabled(false);
 }
 
 } // namespace kestrion::schedule

@@ -42,14 +42,12 @@ struct CommandRig {
             return 9;
         return std::nullopt;
     };
-    FreeIPReportCommand command{folder.paths,
-                                folder.busy,
-                                boxes,
-                                shell,
-                                [this](const QString& range) { return findRunNo(range); },
-                                [this](const QString& text) { status.set(text); }};
+    FreeIPReportCommand command{folder.paths, folder.busy, boxes, shell,
+                                [this](const QString& range) { return findRunNo(range); }};
 
     CommandRig() {
+        QObject::connect(&command, &FreeIPReportCommand::statusText,
+                         [this](const QString& text) { status.set(text); });
         folder.addRun(9, QStringLiteral("10.4.4.1-254"), QStringLiteral("2026-03-14 09:26:53"), 1);
         folder.addSweep(9, {"10.4.4.4"});
     }

@@ -55,8 +55,9 @@ protected:
     QListWidget list;
     QString panel2;
     db::ScheduleStore scheduleStore{folder.paths, folder.busy};
-    schedule::SchedulesPanel panel{
-        &list, [this](const QString& t) { panel2 = t; }, scheduleStore, state, boxes, clock};
+    schedule::SchedulesPanel panel{&list, scheduleStore, state, boxes, clock};
+    const QMetaObject::Connection shown = QObject::connect(&panel, &schedule::SchedulesPanel::scheduleText,
+                                                           [this](const QString& t) { panel2 = t; });
 };
 
 TEST_F(SchedulesPanelTest, StartUpExpiresPastSchedulesInTimeOrder) {
