@@ -89,7 +89,7 @@ void MainWindow::createSweep() {
                                        sweep::SweepSession::Waiting::KeepPainting, this);
     rangeEntry = new sweep::RangeEntry(*pingTab, state_.options, services_.boxes);
     pingSweep = new sweep::PingSweep(*pingTab, *rangeEntry, *session_, state_.options, services_.boxes);
-    connect(pingSweep, &sweep::PingSweep::statusText, sbStatus, &StatusBar::setPanelAndRepaint);
+    connect(pingSweep, &sweep::PingSweep::statusText, sbStatus, &StatusBar::setPanel);
     connect(pingSweep, &sweep::PingSweep::captionChanged, this, &QWidget::setWindowTitle);
     connect(pingSweep, &sweep::PingSweep::initialisationRequested, this, &MainWindow::Form_Load);
     connect(session_, &sweep::SweepSession::runningChanged, this, &MainWindow::showSweepRunning);

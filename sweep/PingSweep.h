@@ -35,7 +35,7 @@ public:
     bool resetEnabled() const;
 
 signals:
-    // A status bar panel's new text, to be painted at once.
+    // A status bar panel's new text (painted with the next frame).
     void statusText(int panel, const QString& text);
     void captionChanged(const QString& caption);
     // The window's initialisation is due: after an entry error, and by Reset.
