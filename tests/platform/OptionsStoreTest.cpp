@@ -14,7 +14,7 @@
 namespace kestrion::platform {
 namespace {
 
-const QString kSection = QStringLiteral("Settings");
+const QString kOptionsSection = QStringLiteral("Settings");
 
 QByteArray fileBytes(const QString& path) {
     QFile file(path);
@@ -50,7 +50,7 @@ TEST(OptionsStore, EachOptionReadsWithinItsBoundsOrAsItsDefault) {
         ASSERT_TRUE(dir.isValid());
         SettingsStore settings(dir.filePath(QStringLiteral("k.ini")));
         if (row.text) {
-            ASSERT_EQ(settings.write(kSection, QLatin1String(row.key), QLatin1String(row.text)),
+            ASSERT_EQ(settings.write(kOptionsSection, QLatin1String(row.key), QLatin1String(row.text)),
                       StoreStatus::Stored);
         }
         const Options read = readOptions(settings);
