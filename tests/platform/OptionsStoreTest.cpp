@@ -1,15 +1,13 @@
 // The typed options over the settings store: each option's default and bounds, the texts written, and a
 // write that fails leaving the stored file as it was.
 #include "platform/OptionsStore.h"
+#include "tests/support/ReadOnlySettings.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace kestrion::platform {
 namespace {
@@ -98,29 +96,16 @@ TEST(OptionsStore, AFailedWriteLeavesTheFileAndWhatReadsFromItAsTheyWere) {
         ASSERT_EQ(writeOptions(settings, earlier), StoreStatus::Stored);
     }
     const QByteArray before = fileBytes(ini);
-    // Root writes regardless of the mode bits, so the write is tried as nobody.
-    const bool root = ::geteuid() == 0;
-    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(ini).constData(), 0444), 0);
-
-    // Exit code of the child: 0 when the write failed and reading still gives the earlier options.
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(9);
+    // 0 when the write failed and reading still gives the earlier options; otherwise what went wrong.
+    const int outcome = test::attemptInReadOnlySettings(dir.path(), folder, ini, [&] {
         SettingsStore settings(ini);
         if (writeOptions(settings, Options{}) != StoreStatus::NotWritable)
-            ::_exit(1);
+            return 1;
         if (!(readOptions(settings) == earlier))
-            ::_exit(2);
-        ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ::chmod(QFile::encodeName(folder).constData(), 0755);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the write said stored; 2: the unwritten options were read back";
+            return 2;
+        return 0;
+    });
+    EXPECT_EQ(outcome, 0) << "1: the write said stored; 2: the unwritten options were read back";
     EXPECT_EQ(fileBytes(ini), before);
 }
 

@@ -1,15 +1,13 @@
 // Writing the settings store where its file cannot be written: the write says so, and the store goes on
 // reading what the file holds.
 #include "platform/Settings.h"
+#include "tests/support/ReadOnlySettings.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace kestrion::platform {
 namespace {
@@ -61,31 +59,17 @@ TEST(SettingsStore, AReadOnlyFolderKeepsTheStoredValuesForAnOrdinaryUser) {
         SettingsStore earlier(ini);
         ASSERT_EQ(writeOptions(earlier, "3000"), StoreStatus::Stored);
     }
-    // Root writes regardless of the mode bits, so the write is tried as nobody.
-    const bool root = ::geteuid() == 0;
-    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(ini).constData(), 0444), 0);
-
-    // Exit code of the child: 0 when the write failed and the store still reads the stored 3000;
-    // otherwise what went wrong.
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(9);
+    // 0 when the write failed and the store still reads the stored 3000; otherwise what went wrong.
+    const int outcome = test::attemptInReadOnlySettings(dir.path(), folder, ini, [&] {
         SettingsStore store(ini);
         if (writeOptions(store, "500") != StoreStatus::NotWritable)
-            ::_exit(1);
+            return 1;
         if (store.read(kSection, QStringLiteral("Timeout"), QString()) != QStringLiteral("3000"))
-            ::_exit(2);
-        ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the write said stored; 2: the unwritten value was read back";
+            return 2;
+        return 0;
+    });
+    EXPECT_EQ(outcome, 0) << "1: the write said stored; 2: the unwritten value was read back";
     EXPECT_EQ(storedText(ini, QStringLiteral("Timeout")), QStringLiteral("3000"));
-    ::chmod(QFile::encodeName(folder).constData(), 0755);
 }
 
 } // namespace
