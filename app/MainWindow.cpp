@@ -133,7 +133,8 @@ void MainWindow::createDatabaseTab() {
             const sweep::SweepRange& range = session_->range();
             savedRunsPanel_->cmdSaveRun_Click(
                 rangeTextForSweep(range.octet1, range.octet2, range.octet3, range.firstHost, range.lastHost),
-                schedule::resultRows(session_->hosts()));
+                schedule::resultRows(session_->hosts()),
+                db::SweepFacts{db::SweptBy::Window, session_->lastDurationMs()});
         });
     });
     connect(databaseTab->cmdDelSavedRun, &QPushButton::clicked, this,

@@ -61,8 +61,9 @@ void SavedRunsPanel::ShowSavedRunInfo() {
     }
 }
 
-db::SaveOutcome SavedRunsPanel::SaveRun(const QString& rangeText, const std::vector<db::ResultRow>& rows) {
-    const db::SaveOutcome outcome = savedRuns_.SaveRun(rangeText, rows);
+db::SaveOutcome SavedRunsPanel::SaveRun(const QString& rangeText, const std::vector<db::ResultRow>& rows,
+                                        const db::SweepFacts& facts) {
+    const db::SaveOutcome outcome = savedRuns_.SaveRun(rangeText, rows, facts);
     showSaved(outcome);
     if (outcome == db::SaveOutcome::NoRunNumberLeft) {
         // Save stays enabled: once a saved run is deleted, this sweep can still be saved.
@@ -84,8 +85,9 @@ void SavedRunsPanel::showSaved(db::SaveOutcome outcome) {
     emit shownRunChanged();
 }
 
-void SavedRunsPanel::cmdSaveRun_Click(const QString& rangeText, const std::vector<db::ResultRow>& rows) {
-    SaveRun(rangeText, rows);
+void SavedRunsPanel::cmdSaveRun_Click(const QString& rangeText, const std::vector<db::ResultRow>& rows,
+                                      const db::SweepFacts& facts) {
+    SaveRun(rangeText, rows, facts);
 }
 
 void SavedRunsPanel::cmdDelSavedRun_Click() {

@@ -42,8 +42,10 @@ public:
     void comboChooseRun_Click();
     void ShowSavedRunInfo();
     // Saves the sweep's rows under the range, then shows it (showSaved) and confirms with "Run saved.  ".
-    db::SaveOutcome SaveRun(const QString& rangeText, const std::vector<db::ResultRow>& rows);
-    void cmdSaveRun_Click(const QString& rangeText, const std::vector<db::ResultRow>& rows);
+    db::SaveOutcome SaveRun(const QString& rangeText, const std::vector<db::ResultRow>& rows,
+                            const db::SweepFacts& facts = {});
+    void cmdSaveRun_Click(const QString& rangeText, const std::vector<db::ResultRow>& rows,
+                          const db::SweepFacts& facts = {});
     // What a save changes on the controls, whoever saved (the Save button or a scheduled run): Save is
     // disabled once the sweep is stored.
     void showSaved(db::SaveOutcome outcome);

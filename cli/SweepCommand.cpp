@@ -106,11 +106,13 @@ int sweepOutcome(const Console& console, const sweep::SweepResult& result, const
     return ExitDone;
 }
 
-int saveSweep(CommandContext& context, const SweepRange& range, const std::vector<db::ResultRow>& rows) {
+int saveSweep(CommandContext& context, const SweepRange& range, const std::vector<db::ResultRow>& rows,
+              int64_t durationMs) {
     const QString rangeText =
         db::rangeTextForSweep(range.octet1, range.octet2, range.octet3, range.firstHost, range.lastHost);
     db::SavedRuns runs(context.services.paths, context.database, context.services.clock);
-    if (runs.SaveRun(rangeText, rows) == db::SaveOutcome::NoRunNumberLeft) {
+    if (runs.SaveRun(rangeText, rows, {db::SweptBy::CommandLine, durationMs}) ==
+        db::SaveOutcome::NoRunNumberLeft) {
         context.console.message(
             QStringLiteral("sweep: the database already holds 32767 saved runs, the most it can hold; "
                            "delete a saved run, then save again"));
@@ -153,7 +155,8 @@ int runSweep(CommandContext& context) {
     const sweep::SweepResult result = session.run();
     if (const int failure = sweepOutcome(console, result, observer); failure != ExitDone)
         return failure;
-    return save ? saveSweep(context, range, schedule::resultRows(session.hosts())) : ExitDone;
+    return save ? saveSweep(context, range, schedule::resultRows(session.hosts()), session.lastDurationMs())
+                : ExitDone;
 }
 
 } // namespace kestrion::cli

@@ -1,6 +1,7 @@
 #include "db/BlockUsage.h"
 
 #include "db/RunDatabase.h"
+#include "db/SweepLog.h"
 #include "platform/DateText.h"
 
 #include <QHash>
@@ -10,15 +11,16 @@
 
 namespace kestrion::db {
 
-std::optional<RunUsage> readRunUsage(const platform::AppPaths& paths, DatabaseBusy& busy,
-                                     const QString& rangeText) {
-    RunDatabase run(paths, busy);
+namespace {
+
+// A file without the log: one grouped query over the run's tblSuccess rows.
+std::optional<RunUsage> readResultRows(Database& db, const QString& rangeText) {
     // The left join keeps one row (address NULL) for a saved run without any answer; the window
     // maximum over the groups is the run's latest RunDate, so the table is read once.
-    auto usage = run.db().prepare("SELECT s.successIP, count(s.successIP), max(s.RunDate), r.numberofruns, "
-                                  "max(max(s.RunDate)) OVER () "
-                                  "FROM tblSavedRuns r LEFT JOIN tblSuccess s ON s.RunNo = r.RunNo "
-                                  "WHERE r.runip = ?1 GROUP BY s.successIP;");
+    auto usage = db.prepare("SELECT s.successIP, count(s.successIP), max(s.RunDate), r.numberofruns, "
+                            "max(max(s.RunDate)) OVER () "
+                            "FROM tblSavedRuns r LEFT JOIN tblSuccess s ON s.RunNo = r.RunNo "
+                            "WHERE r.runip = ?1 GROUP BY s.successIP;");
     usage.bind(1, rangeText);
     std::optional<RunUsage> result;
     // A sweep's rows share one date: each distinct text is converted once.
@@ -38,10 +40,80 @@ std::optional<RunUsage> readRunUsage(const platform::AppPaths& paths, DatabaseBu
         }
         if (usage.isNullAt(0))
             continue;
-        result->addresses.push_back(
-            {usage.textAt(0), static_cast<int>(usage.intAt(1)), platform::fromStoredDate(usage.textAt(2))});
+        result->addresses.push_back({usage.textAt(0),
+                                     static_cast<int>(usage.intAt(1)),
+                                     platform::fromStoredDate(usage.textAt(2)),
+                                     {},
+                                     {}});
     }
     return result;
+}
+
+} // namespace
+
+RunUsage runUsage(const SweepLog& log) {
+    RunUsage usage;
+    usage.sweeps = log.numberofruns;
+    usage.logged = static_cast<int>(log.sweeps.size());
+    if (log.sweeps.empty())
+        return usage;
+    usage.latestSweep = platform::fromStoredDate(log.sweeps.back().date);
+
+    struct Seen {
+        int count = 0;
+        const QString* first = nullptr;
+        const QString* last = nullptr;
+        const QString* silentSince = nullptr;
+    };
+    std::array<Seen, 256> block{};
+    std::vector<std::pair<QString, Seen>> others;
+    const auto note = [](Seen& seen, const LoggedSweep& sweep, bool answered) {
+        if (answered) {
+            ++seen.count;
+            if (!seen.first)
+                seen.first = &sweep.date;
+            seen.last = &sweep.date;
+            seen.silentSince = nullptr;
+        } else if (seen.last && !seen.silentSince) {
+            seen.silentSince = &sweep.date;
+        }
+    };
+    for (const LoggedSweep& sweep : log.sweeps) {
+        for (size_t octet = 0; octet < 256; ++octet)
+            note(block[octet], sweep, sweep.answers[octet] != kSilent);
+        for (auto& [address, seen] : others)
+            note(seen, sweep, sweep.answerOf(log.block, address) != kSilent);
+        for (const auto& other : sweep.others) {
+            const bool known = std::any_of(others.begin(), others.end(), [&other](const auto& entry) {
+                return entry.first == other.first;
+            });
+            if (!known)
+                note(others.emplace_back(other.first, Seen{}).second, sweep, true);
+        }
+    }
+    const auto add = [&usage](const QString& address, const Seen& seen) {
+        if (seen.count == 0)
+            return;
+        usage.addresses.push_back(
+            {address, seen.count, platform::fromStoredDate(*seen.last), platform::fromStoredDate(*seen.first),
+             seen.silentSince ? platform::fromStoredDate(*seen.silentSince) : QDateTime()});
+    };
+    for (size_t octet = 0; octet < 256; ++octet)
+        add(log.block + QLatin1Char('.') + QString::number(octet), block[octet]);
+    for (const auto& [address, seen] : others)
+        add(address, seen);
+    return usage;
+}
+
+std::optional<RunUsage> readRunUsage(const platform::AppPaths& paths, DatabaseBusy& busy,
+                                     const QString& rangeText) {
+    RunDatabase run(paths, busy);
+    if (!hasSweepLog(run.db()))
+        return readResultRows(run.db(), rangeText);
+    const std::optional<SweepLog> log = readSweepLog(run.db(), rangeText);
+    if (!log)
+        return std::nullopt;
+    return runUsage(*log);
 }
 
 int BlockPicture::count(CellFill fill) const {
@@ -85,8 +157,13 @@ BlockPicture blockPicture(const QString& rangeText, const RunUsage& usage) {
         BlockCell& cell = picture.cells[static_cast<size_t>(octet)];
         // Both spellings of one address ("20" and "020") are one cell.
         cell.answered = std::min(cell.answered + a.sweepsAnswered, usage.sweeps);
-        if (!cell.lastAnswered.isValid() || a.lastAnswered > cell.lastAnswered)
+        if (!cell.lastAnswered.isValid() || a.lastAnswered > cell.lastAnswered) {
             cell.lastAnswered = a.lastAnswered;
+            cell.silentSince = a.silentSince;
+        }
+        if (!cell.firstAnswered.isValid() ||
+            (a.firstAnswered.isValid() && a.firstAnswered < cell.firstAnswered))
+            cell.firstAnswered = a.firstAnswered;
     }
     const auto [firstHost, lastHost] = hostsOfRange(rangeText);
     for (int i = 0; i < 256; ++i) {

@@ -16,18 +16,25 @@ struct AddressUsage {
     QString address;
     int sweepsAnswered = 0;
     QDateTime lastAnswered;
+    QDateTime firstAnswered;
+    QDateTime silentSince; // the first logged sweep after its last answer; invalid when there is none
 };
 
-// The saved sweeps of one run as tblSuccess holds them. A sweep has no identity of its own there:
-// its rows share their RunDate, so the latest sweep is the latest RunDate (two saves within one minute
-// count as one latest sweep). A save that found nobody leaves no row, so it counts in `sweeps` only.
+// The saved sweeps of one run, read from the sweep log. `sweeps` counts every save of the range, the
+// log's sweeps and those saved before it; an older file opened read-only, without the log, is read
+// from tblSuccess, where a sweep is its RunDate and a sweep that found nobody left no row.
 struct RunUsage {
     int sweeps = 0; // numberofruns: every save of the range
+    int logged = 0; // sweeps the log knows
     QDateTime latestSweep;
     std::vector<AddressUsage> addresses;
 };
 
-// One grouped query over the run's tblSuccess rows; nullopt when no saved run has this range text.
+struct SweepLog;
+// The usage of every address that answered in a run's logged sweeps.
+RunUsage runUsage(const SweepLog& log);
+
+// nullopt when no saved run has this range text.
 std::optional<RunUsage> readRunUsage(const platform::AppPaths& paths, DatabaseBusy& busy,
                                      const QString& rangeText);
 
@@ -39,6 +46,8 @@ struct BlockCell {
     QString address;
     int answered = 0;
     QDateTime lastAnswered;
+    QDateTime firstAnswered;
+    QDateTime silentSince;
     CellFill fill = CellFill::Free;
     bool inLatestSweep = false;
     bool hostAddress = true; // .0 names the network and .255 is its broadcast address

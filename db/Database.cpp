@@ -125,6 +125,14 @@ Statement& Statement::bindNull(int index) {
     return *this;
 }
 
+Statement& Statement::bindBlob(int index, const QByteArray& value) {
+    if (const int rc = sqlite3_bind_blob(stmt_, index, value.constData(), static_cast<int>(value.size()),
+                                         SQLITE_TRANSIENT);
+        rc != SQLITE_OK)
+        db_->fail(rc);
+    return *this;
+}
+
 bool Statement::step() {
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW)
@@ -146,6 +154,12 @@ int64_t Statement::intAt(int column) const {
 QString Statement::textAt(int column) const {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
     return text ? QString::fromUtf8(text, sqlite3_column_bytes(stmt_, column)) : QString();
+}
+
+QByteArrayView Statement::blobAt(int column) const {
+    const void* data = sqlite3_column_blob(stmt_, column);
+    return data ? QByteArrayView(static_cast<const char*>(data), sqlite3_column_bytes(stmt_, column))
+                : QByteArrayView();
 }
 
 bool Statement::isNullAt(int column) const {

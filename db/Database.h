@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <chrono>
 #include <cstdint>
@@ -38,6 +40,7 @@ public:
     Statement& bind(int index, int64_t value);
     Statement& bind(int index, const QString& value);
     Statement& bindNull(int index);
+    Statement& bindBlob(int index, const QByteArray& value);
     // Runs one step: true while a row is available.
     bool step();
     void reset();
@@ -45,6 +48,8 @@ public:
     int64_t intAt(int column) const;
     QString textAt(int column) const;
     bool isNullAt(int column) const;
+    // Valid until the next step or reset.
+    QByteArrayView blobAt(int column) const;
 
 private:
     Database* db_;

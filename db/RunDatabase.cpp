@@ -1,5 +1,7 @@
 #include "db/RunDatabase.h"
 
+#include "db/SweepLog.h"
+
 #include <sqlite3.h>
 
 namespace kestrion::db {
@@ -12,6 +14,7 @@ RunDatabase::RunDatabase(const platform::AppPaths& paths, db::DatabaseBusy& busy
     try {
         db_.emplace(paths.database(), busyTimeout);
         requireOwnTables(paths.database());
+        bringSweepLogUpToDate(*db_);
     } catch (...) {
         --busy_.depth;
         throw;

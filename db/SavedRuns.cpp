@@ -17,7 +17,7 @@ QString rangeTextForSweep(const QString& octet1, const QString& octet2, const QS
 }
 
 SaveOutcome storeSweep(Database& db, const QString& rangeText, const std::vector<ResultRow>& rows,
-                       const QDateTime& now) {
+                       const QDateTime& now, const SweepFacts& facts) {
     Transaction transaction(db);
 
     // runip has the binary collation: "=" matches letter case exactly.
@@ -58,6 +58,7 @@ SaveOutcome storeSweep(Database& db, const QString& rangeText, const std::vector
         append.step();
         append.reset();
     }
+    logSweep(db, runNo, rangeText, runDate, rows, facts);
     transaction.commit();
     return SaveOutcome::Saved;
 }
@@ -90,11 +91,12 @@ std::optional<SavedRunInfo> SavedRuns::find(const QString& rangeText) {
     return info;
 }
 
-SaveOutcome SavedRuns::SaveRun(const QString& rangeText, const std::vector<ResultRow>& rows) {
+SaveOutcome SavedRuns::SaveRun(const QString& rangeText, const std::vector<ResultRow>& rows,
+                               const SweepFacts& facts) {
     SaveOutcome outcome;
     {
         RunDatabase run(paths_, busy_, busyTimeout_);
-        outcome = storeSweep(run.db(), rangeText, rows, clock_.now());
+        outcome = storeSweep(run.db(), rangeText, rows, clock_.now(), facts);
         run.close();
     }
     if (outcome == SaveOutcome::Saved)

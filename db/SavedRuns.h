@@ -2,6 +2,7 @@
 
 #include "db/Database.h"
 #include "db/DatabaseBusy.h"
+#include "db/SweepLog.h"
 #include "platform/AppPaths.h"
 #include "platform/Clock.h"
 
@@ -51,9 +52,10 @@ public:
     // The saved run with exactly this range text.
     std::optional<SavedRunInfo> find(const QString& rangeText);
     // Appends the rows under the range's run (creating the run at its first save), counts the sweep,
-    // all in one transaction; then compacts and renews the backups. A compaction that fails after the
-    // commit throws CompactionFailedAfterCommit: the sweep is stored.
-    SaveOutcome SaveRun(const QString& rangeText, const std::vector<ResultRow>& rows);
+    // logs it with `facts`, all in one transaction; then compacts and renews the backups. A compaction
+    // that fails after the commit throws CompactionFailedAfterCommit: the sweep is stored.
+    SaveOutcome SaveRun(const QString& rangeText, const std::vector<ResultRow>& rows,
+                        const SweepFacts& facts = {});
     // The run number of the saved run with exactly this range text; nullopt when there is none.
     std::optional<int16_t> FindRunNo(const QString& rangeText);
     // Deletes the saved run with its results and schedules, then compacts; false when there is none.

@@ -59,7 +59,7 @@ ScheduledRunOutcome ScheduledRunDriver::carryOut(const DueSchedule& due,
     }
     emit saving();
     const std::vector<db::ResultRow> rows = resultRows(session_.hosts());
-    outcome.save = runs_.SaveRun(due.schedip, rows);
+    outcome.save = runs_.SaveRun(due.schedip, rows, {db::SweptBy::Schedule, session_.lastDurationMs()});
     outcome.answered = static_cast<int>(rows.size());
     emit saved(outcome.save);
     emit updatingSchedules();

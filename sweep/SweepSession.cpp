@@ -3,6 +3,7 @@
 #include "platform/BlockingCall.h"
 
 #include <QCoreApplication>
+#include <chrono>
 
 namespace kestrion::sweep {
 
@@ -76,6 +77,7 @@ SweepResult SweepSession::run() {
     emit runningChanged(true);
     Observer observer(*this);
     SweepResult result;
+    const auto began = std::chrono::steady_clock::now();
     try {
         result = engine_.run(range_, settings_, observer, percentDone_);
     } catch (...) {
@@ -83,6 +85,9 @@ SweepResult SweepSession::run() {
         emit runningChanged(false);
         throw;
     }
+    lastDurationMs_ =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began)
+            .count();
     percentDone_ = result.percentDone;
     lastRefusal_ = result.refusal;
     running_ = false;

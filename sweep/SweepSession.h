@@ -63,6 +63,8 @@ public:
     const QString& currentAddress() const { return currentAddress_; }
     // Kept from one sweep to the next; the first progress of a sweep sets it anew.
     int16_t percentDone() const { return percentDone_; }
+    // How long the last run() took, in whole milliseconds.
+    int64_t lastDurationMs() const { return lastDurationMs_; }
     // Why the last sweep could not start (no echo handle could be had); empty when it ran.
     const QString& lastRefusal() const { return lastRefusal_; }
 
@@ -97,6 +99,7 @@ private:
     bool running_ = false;
     QString currentAddress_;
     int16_t percentDone_ = 0;
+    int64_t lastDurationMs_ = 0;
     QString lastRefusal_;
     HostsModel hosts_;
     // Last, so destroyed first: its thread is joined before anything a call in flight could use goes.

@@ -320,7 +320,8 @@ TEST(BlockCellText, AddressesOutsideTheRunsRangeAreToldApart) {
     db::RunUsage usage;
     usage.sweeps = 2;
     usage.latestSweep = QDateTime(QDate(2026, 3, 16), QTime(22, 1));
-    usage.addresses = {{"10.77.2.7", 2, usage.latestSweep}, {"10.77.2.200", 1, usage.latestSweep}};
+    usage.addresses = {{"10.77.2.7", 2, usage.latestSweep, {}, {}},
+                       {"10.77.2.200", 1, usage.latestSweep, {}, {}}};
     const db::BlockPicture picture = db::blockPicture("10.77.2.1-40", usage);
     const QLocale c = QLocale::c();
     struct Row {
@@ -348,7 +349,8 @@ TEST(BlockCellText, SaysHowOftenAndWhenTheAddressAnswered) {
     db::RunUsage usage;
     usage.sweeps = 5;
     usage.latestSweep = QDateTime(QDate(2026, 3, 16), QTime(22, 1));
-    usage.addresses = {{"192.168.1.20", 3, usage.latestSweep}, {"192.168.1.255", 5, usage.latestSweep}};
+    usage.addresses = {{"192.168.1.20", 3, usage.latestSweep, {}, {}},
+                       {"192.168.1.255", 5, usage.latestSweep, {}, {}}};
     const db::BlockPicture picture = db::blockPicture("192.168.1.1-254", usage);
     const QLocale c = QLocale::c();
     const QString last = platform::generalDateText(usage.latestSweep, c);

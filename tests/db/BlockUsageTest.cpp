@@ -100,7 +100,8 @@ TEST(BlockPicture, AddressesOutsideTheRunsRangeAreToldApart) {
     db::RunUsage usage;
     usage.sweeps = 2;
     usage.latestSweep = QDateTime(QDate(2026, 3, 16), QTime(22, 1));
-    usage.addresses = {{"10.77.2.7", 2, usage.latestSweep}, {"10.77.2.200", 1, usage.latestSweep}};
+    usage.addresses = {{"10.77.2.7", 2, usage.latestSweep, {}, {}},
+                       {"10.77.2.200", 1, usage.latestSweep, {}, {}}};
     const db::BlockPicture picture = db::blockPicture("10.77.2.1-40", usage);
     struct Row {
         const char* name;

@@ -107,6 +107,8 @@ TEST_F(SavedRunsFixture, WhenEveryRunNumberIsTakenANewRangeStoresNothing) {
         database.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 32767) "
                       "INSERT INTO tblSavedRuns SELECT i, 'r' || i, '2026-01-01 00:00:00', 1 FROM n;");
     }
+    // The first open brings the sweep log up to date; the refused save must change nothing after it.
+    runs.FindRunNo("r1");
     const QByteArray before = folder.bytes("KRdb.mdb");
 
     EXPECT_EQ(runs.SaveRun("10.0.0.1-254", kTwoRows), SaveOutcome::NoRunNumberLeft);

@@ -1,0 +1,126 @@
+#include "db/AddressHistory.h"
+
+#include <QSet>
+#include <algorithm>
+#include <bitset>
+
+namespace kestrion::db {
+
+namespace {
+
+std::optional<uint32_t> knownTime(uint16_t answer) {
+    if (answer == kSilent || answer == kTimeUnknown)
+        return std::nullopt;
+    return answer;
+}
+
+} // namespace
+
+AddressHistory addressHistory(const SweepLog& log, const QString& address) {
+    AddressHistory history;
+    history.address = address;
+    history.logged = static_cast<int>(log.sweeps.size());
+    history.notLogged = log.notLogged();
+    history.sweeps.reserve(log.sweeps.size());
+    std::vector<uint32_t> times;
+    const std::optional<int> octet = octetInBlock(log.block, address);
+    for (const LoggedSweep& sweep : log.sweeps) {
+        const uint16_t answer =
+            octet ? sweep.answers[static_cast<size_t>(*octet)] : sweep.answerOf(log.block, address);
+        HistoryEntry& entry = history.sweeps.emplace_back();
+        entry.date = sweep.date;
+        entry.answered = answer != kSilent;
+        entry.roundTripTime = knownTime(answer);
+        if (!entry.answered) {
+            if (!history.lastSeen.isNull() && history.silentSince.isNull())
+                history.silentSince = sweep.date;
+            ++history.sweepsSinceLastAnswer;
+            continue;
+        }
+        ++history.answeredIn;
+        if (history.firstSeen.isNull())
+            history.firstSeen = sweep.date;
+        history.lastSeen = sweep.date;
+        history.silentSince.clear();
+        history.sweepsSinceLastAnswer = 0;
+        history.lastTime = entry.roundTripTime;
+        if (entry.roundTripTime)
+            times.push_back(*entry.roundTripTime);
+    }
+    if (history.lastSeen.isNull())
+        history.sweepsSinceLastAnswer = history.logged;
+    if (!times.empty()) {
+        const auto middle = times.begin() + static_cast<std::ptrdiff_t>((times.size() - 1) / 2);
+        std::nth_element(times.begin(), middle, times.end());
+        history.medianTime = *middle;
+    }
+    return history;
+}
+
+int SweepChanges::count(ChangeKind kind) const {
+    return static_cast<int>(std::count_if(changes.begin(), changes.end(),
+                                          [kind](const AddressChange& c) { return c.kind == kind; }));
+}
+
+SweepChanges changesBetween(const SweepLog& log, size_t earlier, size_t later) {
+    SweepChanges result;
+    if (earlier >= later || later >= log.sweeps.size())
+        return result;
+    const LoggedSweep& before = log.sweeps[earlier];
+    const LoggedSweep& after = log.sweeps[later];
+    result.earlierDate = before.date;
+    result.laterDate = after.date;
+
+    // Who answered in any sweep before the later one: tells "new" from "back".
+    std::bitset<256> seenBefore;
+    QSet<QString> othersSeenBefore;
+    for (size_t i = 0; i < later; ++i) {
+        const LoggedSweep& sweep = log.sweeps[i];
+        for (size_t octet = 0; octet < 256; ++octet)
+            if (sweep.answers[octet] != kSilent)
+                seenBefore.set(octet);
+        for (const auto& other : sweep.others)
+            othersSeenBefore.insert(other.first);
+    }
+
+    const auto judge = [&result](const QString& address, uint16_t was, uint16_t now, bool seen) {
+        if (was != kSilent && now == kSilent)
+            result.changes.push_back({ChangeKind::Gone, address, knownTime(was)});
+        else if (was == kSilent && now != kSilent)
+            result.changes.push_back({seen ? ChangeKind::Back : ChangeKind::New, address, knownTime(now)});
+    };
+    for (size_t octet = 0; octet < 256; ++octet)
+        judge(log.block + QLatin1Char('.') + QString::number(octet), before.answers[octet],
+              after.answers[octet], seenBefore.test(octet));
+
+    QSet<QString> judged;
+    for (const auto& [address, time] : after.others) {
+        judged.insert(address);
+        judge(address, before.answerOf(log.block, address), time, othersSeenBefore.contains(address));
+    }
+    for (const auto& [address, time] : before.others)
+        if (!judged.contains(address))
+            judge(address, time, kSilent, true);
+    return result;
+}
+
+std::optional<SweepChanges> latestChanges(const SweepLog& log, const QString& since) {
+    if (log.sweeps.size() < 2)
+        return std::nullopt;
+    const size_t later = log.sweeps.size() - 1;
+    size_t earlier = later - 1;
+    if (!since.isNull()) {
+        // The sweeps are in date order: the last one at or before `since`.
+        const auto after =
+            std::upper_bound(log.sweeps.begin(), log.sweeps.end(), since,
+                             [](const QString& date, const LoggedSweep& s) { return date < s.date; });
+        if (after == log.sweeps.begin())
+            return std::nullopt;
+        earlier = static_cast<size_t>(std::distance(log.sweeps.begin(), after) - 1);
+        if (earlier >= later)
+            return std::nullopt;
+    }
+    return changesBetween(log, earlier, later);
+}
+
+} // namespace kestrion::db
