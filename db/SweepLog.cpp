@@ -37,9 +37,10 @@ constexpr int kAnswerBytes = 256 * 2;
 
 QByteArray encodeAnswers(const std::array<uint16_t, 256>& answers) {
     QByteArray bytes(kAnswerBytes, Qt::Uninitialized);
-    for (size_t i = 0; i < answers.size(); ++i) {
-        bytes[static_cast<qsizetype>(2 * i)] = static_cast<char>(answers[i] & 0xFF);
-        bytes[static_cast<qsizetype>(2 * i + 1)] = static_cast<char>(answers[i] >> 8);
+    char* out = bytes.data();
+    for (const uint16_t answer : answers) {
+        *out++ = static_cast<char>(answer & 0xFF);
+        *out++ = static_cast<char>(answer >> 8);
     }
     return bytes;
 }
