@@ -229,9 +229,16 @@ void bringSweepLogUpToDate(Database& db) {
             runs.emplace_back(behind.intAt(0), behind.textAt(1));
         return runs;
     };
-    // The common case, a log that is up to date, costs one small query and no write.
-    if (hasSweepLog(db) && pending().empty())
-        return;
+    // The common case, a log that is up to date, costs one small query and no write. A file without
+    // saved runs (the delivered one) is left as it is until its first save makes the log.
+    if (hasSweepLog(db)) {
+        if (pending().empty())
+            return;
+    } else {
+        auto anyRun = db.prepare("SELECT EXISTS (SELECT 1 FROM tblSavedRuns);");
+        if (!anyRun.step() || anyRun.intAt(0) == 0)
+            return;
+    }
     Transaction transaction(db);
     db.exec(kCreateLog);
     for (const auto& [runNo, rangeText] : pending())
@@ -241,6 +248,7 @@ void bringSweepLogUpToDate(Database& db) {
 
 void logSweep(Database& db, int64_t runNo, const QString& rangeText, const QString& runDate,
               const std::vector<ResultRow>& rows, const SweepFacts& facts) {
+    db.exec(kCreateLog);
     LoggedSweep sweep;
     sweep.date = runDate;
     sweep.by = facts.by;

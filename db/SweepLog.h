@@ -68,10 +68,12 @@ std::optional<int> octetInBlock(const QString& block, const QString& address);
 // Creates the log beside the specified tables when the file has none, and fills it for every run
 // whose numberofruns differs from what the log last counted (an older file, or sweeps saved by a
 // program that does not keep the log): each distinct RunDate of the run's rows not yet logged is
-// one sweep. One transaction; nothing is done on a file opened read-only.
+// one sweep. One transaction; nothing is done on a file opened read-only, nor on one without saved runs
+// (the first save makes the log there).
 void bringSweepLogUpToDate(Database& db);
 
-// Logs one sweep, in the caller's transaction, after its rows went into tblSuccess.
+// Logs one sweep, in the caller's transaction, after its rows went into tblSuccess (making the log
+// when the file has none yet).
 void logSweep(Database& db, int64_t runNo, const QString& rangeText, const QString& runDate,
               const std::vector<ResultRow>& rows, const SweepFacts& facts);
 

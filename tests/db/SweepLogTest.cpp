@@ -144,3 +144,13 @@ TEST(SweepLog, OnlyAddressesOfTheBlockHaveACell) {
     EXPECT_EQ(db::octetInBlock("10.5.1", "10.5.1.+5"), std::nullopt);
     EXPECT_EQ(db::octetInBlock("10.5.1", "10.5.1."), std::nullopt);
 }
+
+// The delivered file has no saved run: opening it writes nothing (a user's copy stays the delivered
+// file), and the first save makes the log.
+TEST_F(SweepLogFixture, AFileWithoutSavedRunsIsLeftAsItIsUntilItsFirstSave) {
+    const QByteArray delivered = folder.bytes("KRdb.mdb");
+    EXPECT_TRUE(runs.listRanges().isEmpty());
+    EXPECT_EQ(folder.bytes("KRdb.mdb"), delivered);
+    saveAt(8, {{"10.5.1.2", 1}});
+    EXPECT_EQ(log().sweeps.size(), 1u);
+}
