@@ -17,31 +17,34 @@ namespace kestrion::cli {
 CommandSpec sweepSpec() {
     constexpr platform::WholeNumber timeout = platform::option(&platform::Options::Timeout);
     constexpr platform::WholeNumber size = platform::option(&platform::Options::PacketSize);
-    return {QStringLiteral("sweep"),
-            QStringLiteral("RANGE [--timeout MS] [--size BYTES] [--save] [--names|--no-names]"),
-            QStringLiteral("Ping every address of a range, one after the other."),
-            QStringLiteral(
-                "The window's sweep: one echo request to each address of RANGE (e.g. 192.168.1.1-254) in\n"
-                "ascending order. Each answering address is one line: address, tab, host name, tab,\n"
-                "round-trip time in ms. A router's \"unreachable\" or a reply from another address gives no\n"
-                "line; without a terminal to ask, the sweep goes on. Ctrl-C stops it before the next\n"
-                "address and saves nothing (status 130).\n\n"
-                "  --timeout MS    wait for each reply (%1-%2 ms; default: the stored Timeout)\n"
-                "  --size BYTES    data bytes per request (%3-%4; default: the stored PacketSize)\n"
-                "  --save          save the sweep as the window's Save button does\n"
-                "  --names         look up host names (the default)\n"
-                "  --no-names      leave host names out (\"Not available\")")
-                .arg(timeout.lowest)
-                .arg(timeout.highest)
-                .arg(size.lowest)
-                .arg(size.highest),
-            {{QStringLiteral("--timeout"), QStringLiteral("MS")},
-             {QStringLiteral("--size"), QStringLiteral("BYTES")},
-             {QStringLiteral("--save"), QString()},
-             {QStringLiteral("--names"), QString()},
-             {QStringLiteral("--no-names"), QString()}},
-            1,
-            1};
+    return {
+        QStringLiteral("sweep"),
+        QStringLiteral("RANGE [--timeout MS] [--size BYTES] [--save] [--names|--no-names] [--format FORMAT]"),
+        QStringLiteral("Ping every address of a range, one after the other."),
+        (QStringLiteral(
+             "The window's sweep: one echo request to each address of RANGE (e.g. 192.168.1.1-254) in\n"
+             "ascending order. Each answering address is one line: address, tab, host name, tab,\n"
+             "round-trip time in ms. A router's \"unreachable\" or a reply from another address gives no\n"
+             "line; without a terminal to ask, the sweep goes on. Ctrl-C stops it before the next\n"
+             "address and saves nothing (status 130).\n\n"
+             "  --timeout MS    wait for each reply (%1-%2 ms; default: the stored Timeout)\n"
+             "  --size BYTES    data bytes per request (%3-%4; default: the stored PacketSize)\n"
+             "  --save          save the sweep as the window's Save button does\n"
+             "  --names         look up host names (the default)\n"
+             "  --no-names      leave host names out (\"Not available\")\n") +
+         formatHelp(OutputFormat::Tsv))
+            .arg(timeout.lowest)
+            .arg(timeout.highest)
+            .arg(size.lowest)
+            .arg(size.highest),
+        {{QStringLiteral("--timeout"), QStringLiteral("MS")},
+         {QStringLiteral("--size"), QStringLiteral("BYTES")},
+         {QStringLiteral("--save"), QString()},
+         {QStringLiteral("--names"), QString()},
+         {QStringLiteral("--no-names"), QString()},
+         formatOption()},
+        1,
+        1};
 }
 
 namespace {
@@ -135,6 +138,9 @@ int runSweep(CommandContext& context) {
         return usageError(console, error->message);
     if (args.has(QStringLiteral("--names")) && args.has(QStringLiteral("--no-names")))
         return usageError(console, QStringLiteral("--names and --no-names exclude each other"));
+    const auto format = outputFormat(args, OutputFormat::Tsv);
+    if (const auto* error = std::get_if<UsageError>(&format))
+        return usageError(console, error->message);
     const bool save = args.has(QStringLiteral("--save"));
 
     // Taken before the sweep, so that a sweep is never made only to find that it cannot be saved.
@@ -149,10 +155,12 @@ int runSweep(CommandContext& context) {
                                 args.has(QStringLiteral("--no-names")) ? nullptr
                                                                        : &context.services.components,
                                 sweep::SweepSession::Waiting::OnThisThread);
-    const ConsoleSweep observer(session, console, true);
+    RecordWriter rows(console.out, std::get<OutputFormat>(format), sweepFields());
+    const ConsoleSweep observer(session, console, &rows);
     session.setRange(range);
     session.setSettings(std::get<sweep::SweepSettings>(chosen));
     const sweep::SweepResult result = session.run();
+    rows.finish();
     if (const int failure = sweepOutcome(console, result, observer); failure != ExitDone)
         return failure;
     return save ? saveSweep(context, range, schedule::resultRows(session.hosts()), session.lastDurationMs())

@@ -176,7 +176,7 @@ TEST_F(CliSweep, SweepArgumentErrors) {
         {"no range",
          {"sweep"},
          "kestrion-cli: sweep: missing argument; usage: sweep RANGE [--timeout MS] [--size "
-         "BYTES] [--save] [--names|--no-names]"},
+         "BYTES] [--save] [--names|--no-names] [--format FORMAT]"},
         {"first host 0",
          {"sweep", "10.0.0.0-5"},
          "kestrion-cli: sweep: '10.0.0.0-5': 0 must be a number between 1 and 254"},
