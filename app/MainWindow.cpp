@@ -152,7 +152,9 @@ void MainWindow::createDatabaseTab() {
     // Under the map: the latest changes of the run it shows.
     changesLine_ = new QLabel(databaseTab);
     changesLine_->setObjectName(QStringLiteral("lblChanges"));
-    changesLine_->setGeometry(platform::twipRect(5160, 600 - 360 + 2280, 1575, 240));
+    changesLine_->setGeometry(platform::twipRect(5160, 600 - 360 + 2280 + 60, 1575, 720));
+    changesLine_->setWordWrap(true);
+    changesLine_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     connect(savedRunsPanel_, &SavedRunsPanel::shownRunChanged, this, [this] {
         drawBlockMap(*blockMap_, *changesLine_, services_.paths, session_->isRunning(), state_.database,
                      databaseTab->comboChooseRun->currentText());

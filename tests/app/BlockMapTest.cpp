@@ -1,5 +1,6 @@
 // The block map on the Database tab, through the real window over fakes.
 #include "app/BlockMap.h"
+#include "app/AddressHistoryWindow.h"
 #include "app/ChangeTexts.h"
 #include "app/StatusBar.h"
 #include "db/Database.h"
@@ -217,6 +218,42 @@ TEST(BlockMap, TabReachesTheMapArrowsMoveAndCtrlCCopies) {
     QGuiApplication::clipboard()->clear();
     QTest::keyClick(map, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "192.168.1.15");
+}
+
+// A click or Return on a cell shows that address's history in a window beside the main one; the map
+// keeps the keyboard, so the arrows and Return go on choosing.
+TEST(BlockMap, ChoosingACellShowsItsHistoryAndTheChangesLineNamesTheLatest) {
+    MapWindow w;
+    w.showDatabaseTab();
+    app::BlockMap* map = w.map();
+    EXPECT_EQ(test::control<QLabel>(*w.h.window, "lblChanges")->text(),
+              QStringLiteral("1 new, 1 gone since ") + app::sweepDateText(platform::toStoredDate(kFirst)));
+
+    QTest::mouseClick(map, Qt::LeftButton, {}, map->cellRect(0).center());
+    auto* history = w.h.window->findChild<app::AddressHistoryWindow*>("frmAddressHistory");
+    ASSERT_NE(history, nullptr);
+    EXPECT_TRUE(history->isVisible());
+    EXPECT_EQ(history->windowTitle(), "192.168.1.0 in 192.168.1.15-21");
+    EXPECT_EQ(history->summaryText(),
+              QStringLiteral("Answered in 1 of 2 logged sweeps.\nFirst seen %1, last seen %1.\n"
+                             "Silent since %2 (1 sweeps).\nLast time 1 ms, median 1 ms.")
+                  .arg(app::sweepDateText(platform::toStoredDate(kFirst)),
+                       app::sweepDateText(platform::toStoredDate(kSecond))));
+    // Newest first.
+    const app::AddressHistoryModel& rows = history->model();
+    ASSERT_EQ(rows.rowCount(), 2);
+    EXPECT_EQ(rows.index(0, 1).data().toString(), "Silent");
+    EXPECT_EQ(rows.index(0, 2).data().toString(), "");
+    EXPECT_EQ(rows.index(1, 1).data().toString(), "Answered");
+    EXPECT_EQ(rows.index(1, 2).data().toString(), "1");
+
+    map->setFocus();
+    QTest::keyClick(map, Qt::Key_End);
+    QTest::keyClick(map, Qt::Key_Return);
+    EXPECT_EQ(history->windowTitle(), "192.168.1.255 in 192.168.1.15-21");
+    EXPECT_EQ(history->model().rowCount(), 2);
+    EXPECT_TRUE(history->summaryText().startsWith("Answered in 0 of 2 logged sweeps."));
+    EXPECT_TRUE(map->hasFocus());
 }
 
 TEST(BlockMap, BlankWithoutAChosenRun) {
