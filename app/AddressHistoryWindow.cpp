@@ -69,9 +69,10 @@ QString historySummary(const db::AddressHistory& h, const QLocale& locale) {
         text += QStringLiteral("\nFirst seen %1, last seen %2.")
                     .arg(sweepDateText(h.firstSeen, locale), sweepDateText(h.lastSeen, locale));
     if (!h.silentSince.isNull())
-        text += QStringLiteral("\nSilent since %1 (%2 sweeps).")
+        text += QStringLiteral("\nSilent since %1 (%2 %3).")
                     .arg(sweepDateText(h.silentSince, locale))
-                    .arg(h.sweepsSinceLastAnswer);
+                    .arg(h.sweepsSinceLastAnswer)
+                    .arg(h.sweepsSinceLastAnswer == 1 ? QStringLiteral("sweep") : QStringLiteral("sweeps"));
     if (h.lastTime || h.medianTime)
         text += QStringLiteral("\nLast time %1 ms, median %2 ms.")
                     .arg(h.lastTime ? QString::number(*h.lastTime) : QStringLiteral("?"),
@@ -97,7 +98,7 @@ AddressHistoryWindow::AddressHistoryWindow(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(summary_);
     layout->addWidget(table_, 1);
-    resize(360, 380);
+    resize(420, 380);
 }
 
 void AddressHistoryWindow::showHistory(const QString& range, db::AddressHistory history) {

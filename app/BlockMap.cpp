@@ -40,7 +40,7 @@ QFont legendFont(const QFont& base) {
 }
 
 constexpr int kLegendEntries = 4;
-const char* const kLegendWords[kLegendEntries] = {"never", "some", "every", "not in range"};
+const char* const kLegendWords[kLegendEntries] = {"never", "some", "every", "outside"};
 const db::CellFill kLegendFills[kLegendEntries] = {db::CellFill::Free, db::CellFill::Some,
                                                    db::CellFill::Every, db::CellFill::NotInRange};
 } // namespace
@@ -169,7 +169,7 @@ void BlockMap::paintLegend(QPainter& painter, const QRect& where) const {
         int w = 0;
         for (const char* word : kLegendWords)
             w += swatch + 3 + fm.horizontalAdvance(QLatin1String(word));
-        return w + (kLegendEntries - 1) * fm.horizontalAdvance(QStringLiteral("  "));
+        return w + (kLegendEntries - 1) * fm.horizontalAdvance(QStringLiteral(" "));
     };
     // The legend keeps to one line: a narrow map gets a smaller font.
     while (widthAt(font) > where.width() && font.pointSizeF() > 6)
@@ -186,7 +186,7 @@ void BlockMap::paintLegend(QPainter& painter, const QRect& where) const {
         const QString word = QLatin1String(kLegendWords[i]);
         painter.drawText(QRect(x, where.top(), fm.horizontalAdvance(word), where.height()),
                          Qt::AlignLeft | Qt::AlignVCenter, word);
-        x += fm.horizontalAdvance(word) + fm.horizontalAdvance(QStringLiteral("  "));
+        x += fm.horizontalAdvance(word) + fm.horizontalAdvance(QStringLiteral(" "));
     }
 }
 

@@ -236,7 +236,7 @@ TEST(BlockMap, ChoosingACellShowsItsHistoryAndTheChangesLineNamesTheLatest) {
     EXPECT_EQ(history->windowTitle(), "192.168.1.0 in 192.168.1.15-21");
     EXPECT_EQ(history->summaryText(),
               QStringLiteral("Answered in 1 of 2 logged sweeps.\nFirst seen %1, last seen %1.\n"
-                             "Silent since %2 (1 sweeps).\nLast time 1 ms, median 1 ms.")
+                             "Silent since %2 (1 sweep).\nLast time 1 ms, median 1 ms.")
                   .arg(app::sweepDateText(platform::toStoredDate(kFirst)),
                        app::sweepDateText(platform::toStoredDate(kSecond))));
     // Newest first.
@@ -246,6 +246,8 @@ TEST(BlockMap, ChoosingACellShowsItsHistoryAndTheChangesLineNamesTheLatest) {
     EXPECT_EQ(rows.index(0, 2).data().toString(), "");
     EXPECT_EQ(rows.index(1, 1).data().toString(), "Answered");
     EXPECT_EQ(rows.index(1, 2).data().toString(), "1");
+    if (const QString folder = qEnvironmentVariable("KESTRION_SCREENSHOT_DIR"); !folder.isEmpty())
+        history->grab().save(QDir(folder).filePath("address-history.png"));
 
     map->setFocus();
     QTest::keyClick(map, Qt::Key_End);
