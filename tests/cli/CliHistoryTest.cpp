@@ -33,7 +33,7 @@ protected:
     }
 
     // A scheduled run at `when`: it sweeps the whole block, so .100, outside the run's range, answers.
-    int scheduledAt(const QDateTime& when, std::initializer_list<int> answering, QStringList more = {}) {
+    int scheduledAt(const QDateTime& when, std::initializer_list<int> answering, const QStringList& more = {}) {
         world.clock.time = when;
         world.echo.script.clear();
         for (const int octet : answering) {
@@ -45,7 +45,7 @@ protected:
     }
 
     // Four sweeps: .2 goes and comes back, .3 goes, .100 (outside the range) is new in the last.
-    void fourSweeps(QStringList runDueArguments = {}) {
+    void fourSweeps(const QStringList& runDueArguments = {}) {
         sweepAt(at(1, 8), {1, 2, 3});
         sweepAt(at(2, 8), {1, 3});
         sweepAt(at(3, 8), {1, 2});
@@ -130,7 +130,7 @@ TEST_F(CliHistory, HistoryOfEachAddressAndOfOneAsCsvAndJson) {
     for (const QJsonObject& row : rows)
         addresses << row["address"].toString();
     EXPECT_EQ(addresses, (QStringList{"10.9.8.1", "10.9.8.2", "10.9.8.3", "10.9.8.100"}));
-    const QJsonObject gone = rows[2];
+    const QJsonObject& gone = rows[2];
     EXPECT_EQ(gone["answered"].toInt(), 2);
     EXPECT_EQ(gone["logged"].toInt(), 4);
     EXPECT_EQ(gone["not_logged"].toInt(), 0);
