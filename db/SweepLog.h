@@ -79,6 +79,13 @@ void logSweep(Database& db, int64_t runNo, const QString& rangeText, const QStri
 
 bool hasSweepLog(Database& db);
 
+// tblSweepLogAddress, beside the log, holds every distinct successIP text of a run's result rows (letter
+// for letter) with the rowids of its first and latest row: ordered by FirstRow it is what grouping the
+// run's rows in the order of their first row yields. This adds the rows saved since it last looked (in
+// the caller's transaction) and tells whether it matches the rows; false when the file has no such
+// table or rows were taken away behind its back.
+bool addressesUpToDate(Database& db, int64_t runNo);
+
 // The log of the saved run with exactly this range text; nullopt when there is no such run. A file
 // without the log (opened read-only) gives a run without logged sweeps.
 std::optional<SweepLog> readSweepLog(Database& db, const QString& rangeText);

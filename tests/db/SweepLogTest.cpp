@@ -85,6 +85,7 @@ TEST_F(SweepLogFixture, AnOlderFileIsLoggedFromItsRowsOnFirstOpenWithoutChanging
     EXPECT_TRUE(runs.DeleteSavedRun("10.5.1.1-20"));
     EXPECT_EQ(folder.count("SELECT count(*) FROM tblSweepLog"), 0);
     EXPECT_EQ(folder.count("SELECT count(*) FROM tblSweepLogCount"), 0);
+    EXPECT_EQ(folder.count("SELECT count(*) FROM tblSweepLogAddress"), 0);
 }
 
 // .4 answers, goes for two sweeps and comes back; .9 answers only in the latest; .7 goes in the latest.
