@@ -42,7 +42,7 @@ bool answers(int octet, int hour, const QDateTime& at, std::mt19937& random, con
              const std::vector<int>& goneHours) {
     std::uniform_real_distribution<double> chance(0.0, 1.0);
     if (octet % kWanderEvery == 0) {
-        const size_t which = static_cast<size_t>(octet / kWanderEvery - 1);
+        const auto which = static_cast<size_t>(octet / kWanderEvery - 1);
         if (hour >= goneFrom[which] && hour < goneFrom[which] + goneHours[which])
             return false;
     }
