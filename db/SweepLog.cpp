@@ -355,4 +355,42 @@ std::optional<SweepLog> readSweepLog(Database& db, const QString& rangeText) {
     return log;
 }
 
+std::optional<AnswersOf> readAnswersOf(Database& db, const QString& rangeText, const QString& address) {
+    auto run = db.prepare("SELECT RunNo, numberofruns FROM tblSavedRuns WHERE runip = ?1;");
+    run.bind(1, rangeText);
+    if (!run.step())
+        return std::nullopt;
+    AnswersOf found;
+    found.numberofruns = static_cast<int>(run.intAt(1));
+    if (!hasSweepLog(db))
+        return found;
+    const std::optional<int> octet = octetInBlock(blockOfRange(rangeText), address);
+    // An address of the block is two bytes of each sweep's answers (a blob of another size holds no
+    // answer, as decodeAnswers reads it); any other is looked up in the sweep's answers from outside.
+    auto sweeps = octet ? db.prepare("SELECT SweepDate, length(Answers), substr(Answers, ?2, 2) "
+                                     "FROM tblSweepLog WHERE RunNo = ?1 ORDER BY SweepDate, SweepNo;")
+                        : db.prepare("SELECT SweepDate, Others FROM tblSweepLog "
+                                     "WHERE RunNo = ?1 ORDER BY SweepDate, SweepNo;");
+    sweeps.bind(1, run.intAt(0));
+    if (octet)
+        sweeps.bind(2, int64_t{2 * *octet + 1});
+    while (sweeps.step()) {
+        uint16_t answer = kSilent;
+        if (octet) {
+            const QByteArrayView bytes = sweeps.blobAt(2);
+            if (sweeps.intAt(1) == kAnswerBytes && bytes.size() == 2)
+                answer = static_cast<uint16_t>(static_cast<unsigned char>(bytes[0]) |
+                                               (static_cast<unsigned char>(bytes[1]) << 8));
+        } else if (!sweeps.isNullAt(1)) {
+            for (const auto& [other, time] : decodeOthers(sweeps.textAt(1)))
+                if (other == address) {
+                    answer = time;
+                    break;
+                }
+        }
+        found.sweeps.emplace_back(sweeps.textAt(0), answer);
+    }
+    return found;
+}
+
 } // namespace kestrion::db

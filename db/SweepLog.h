@@ -90,6 +90,17 @@ bool addressesUpToDate(Database& db, int64_t runNo);
 // without the log (opened read-only) gives a run without logged sweeps.
 std::optional<SweepLog> readSweepLog(Database& db, const QString& rangeText);
 
+// One address's answer in each logged sweep of a run, oldest first: what readSweepLog gives for that
+// address, without reading the rest of every sweep.
+struct AnswersOf {
+    int numberofruns = 0;
+    std::vector<std::pair<QString, uint16_t>> sweeps; // the sweep's stored date text, the answer
+    int notLogged() const { return std::max(0, numberofruns - static_cast<int>(sweeps.size())); }
+};
+
+// nullopt when no saved run has exactly this range text; no sweeps on a file without the log.
+std::optional<AnswersOf> readAnswersOf(Database& db, const QString& rangeText, const QString& address);
+
 // The log's stored spelling of SweptBy, and back (unknown texts read as Earlier).
 QString sweptByKey(SweptBy by);
 SweptBy sweptByFromKey(const QString& key);
