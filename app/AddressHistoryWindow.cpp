@@ -120,10 +120,10 @@ bool showAddressHistory(AddressHistoryWindow& window, db::SavedRuns& runs, bool 
                         db::DatabaseBusy& busy, const QString& range, const QString& address) {
     if (sweepRunning || busy.depth > 0)
         return false;
-    const std::optional<db::SweepLog> log = runs.sweepLog(range);
-    if (!log)
+    std::optional<db::AddressHistory> history = runs.addressHistory(range, address);
+    if (!history)
         return false;
-    window.showHistory(range, db::addressHistory(*log, address));
+    window.showHistory(range, std::move(*history));
     return true;
 }
 

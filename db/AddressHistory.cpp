@@ -16,39 +16,37 @@ std::optional<uint32_t> knownTime(uint16_t answer) {
     return answer;
 }
 
-} // namespace
-
-AddressHistory addressHistory(const SweepLog& log, const QString& address) {
+// The history from each sweep's date and answer, oldest first: `answers(note)` calls note(date, answer)
+// once per sweep.
+template <class Answers>
+AddressHistory historyFrom(const QString& address, int logged, int notLogged, Answers&& answers) {
     AddressHistory history;
     history.address = address;
-    history.logged = static_cast<int>(log.sweeps.size());
-    history.notLogged = log.notLogged();
-    history.sweeps.reserve(log.sweeps.size());
+    history.logged = logged;
+    history.notLogged = notLogged;
+    history.sweeps.reserve(static_cast<size_t>(logged));
     std::vector<uint32_t> times;
-    const std::optional<int> octet = octetInBlock(log.block, address);
-    for (const LoggedSweep& sweep : log.sweeps) {
-        const uint16_t answer =
-            octet ? sweep.answers[static_cast<size_t>(*octet)] : sweep.answerOf(log.block, address);
+    answers([&](const QString& date, uint16_t answer) {
         HistoryEntry& entry = history.sweeps.emplace_back();
-        entry.date = sweep.date;
+        entry.date = date;
         entry.answered = answer != kSilent;
         entry.roundTripTime = knownTime(answer);
         if (!entry.answered) {
             if (!history.lastSeen.isNull() && history.silentSince.isNull())
-                history.silentSince = sweep.date;
+                history.silentSince = date;
             ++history.sweepsSinceLastAnswer;
-            continue;
+            return;
         }
         ++history.answeredIn;
         if (history.firstSeen.isNull())
-            history.firstSeen = sweep.date;
-        history.lastSeen = sweep.date;
+            history.firstSeen = date;
+        history.lastSeen = date;
         history.silentSince.clear();
         history.sweepsSinceLastAnswer = 0;
         history.lastTime = entry.roundTripTime;
         if (entry.roundTripTime)
             times.push_back(*entry.roundTripTime);
-    }
+    });
     if (history.lastSeen.isNull())
         history.sweepsSinceLastAnswer = history.logged;
     if (!times.empty()) {
@@ -57,6 +55,29 @@ AddressHistory addressHistory(const SweepLog& log, const QString& address) {
         history.medianTime = *middle;
     }
     return history;
+}
+
+} // namespace
+
+AddressHistory addressHistory(const SweepLog& log, const QString& address) {
+    const std::optional<int> octet = octetInBlock(log.block, address);
+    return historyFrom(address, static_cast<int>(log.sweeps.size()), log.notLogged(), [&](auto&& note) {
+        for (const LoggedSweep& sweep : log.sweeps)
+            note(sweep.date,
+                 octet ? sweep.answers[static_cast<size_t>(*octet)] : sweep.answerOf(log.block, address));
+    });
+}
+
+std::optional<AddressHistory> readAddressHistory(Database& db, const QString& rangeText,
+                                                 const QString& address) {
+    const std::optional<AnswersOf> answers = readAnswersOf(db, rangeText, address);
+    if (!answers)
+        return std::nullopt;
+    return historyFrom(address, static_cast<int>(answers->sweeps.size()), answers->notLogged(),
+                       [&](auto&& note) {
+                           for (const auto& [date, answer] : answers->sweeps)
+                               note(date, answer);
+                       });
 }
 
 std::optional<SweepLog> readRunSweepLog(const platform::AppPaths& paths, DatabaseBusy& busy,

@@ -59,44 +59,59 @@ RunUsage runUsage(const SweepLog& log) {
         return usage;
     usage.latestSweep = platform::fromStoredDate(log.sweeps.back().date);
 
+    // By sweep index: the first and the latest answer; the address has been silent since the sweep
+    // after its latest answer, if there is one. A year holds 8,760 sweeps of 256 answers each, so
+    // the loop keeps no more than that.
     struct Seen {
         int count = 0;
-        const QString* first = nullptr;
-        const QString* last = nullptr;
-        const QString* silentSince = nullptr;
+        int first = -1;
+        int last = -1;
     };
     std::array<Seen, 256> block{};
     std::vector<std::pair<QString, Seen>> others;
-    const auto note = [](Seen& seen, const LoggedSweep& sweep, bool answered) {
-        if (answered) {
+    QHash<QString, size_t> otherAt;
+    const int sweeps = static_cast<int>(log.sweeps.size());
+    for (int i = 0; i < sweeps; ++i) {
+        const LoggedSweep& sweep = log.sweeps[static_cast<size_t>(i)];
+        for (size_t octet = 0; octet < 256; ++octet) {
+            if (sweep.answers[octet] == kSilent)
+                continue;
+            Seen& seen = block[octet];
+            if (seen.first < 0)
+                seen.first = i;
+            seen.last = i;
             ++seen.count;
-            if (!seen.first)
-                seen.first = &sweep.date;
-            seen.last = &sweep.date;
-            seen.silentSince = nullptr;
-        } else if (seen.last && !seen.silentSince) {
-            seen.silentSince = &sweep.date;
         }
-    };
-    for (const LoggedSweep& sweep : log.sweeps) {
-        for (size_t octet = 0; octet < 256; ++octet)
-            note(block[octet], sweep, sweep.answers[octet] != kSilent);
-        for (auto& [address, seen] : others)
-            note(seen, sweep, sweep.answerOf(log.block, address) != kSilent);
-        for (const auto& other : sweep.others) {
-            const bool known = std::any_of(others.begin(), others.end(), [&other](const auto& entry) {
-                return entry.first == other.first;
-            });
-            if (!known)
-                note(others.emplace_back(other.first, Seen{}).second, sweep, true);
+        for (const auto& [address, time] : sweep.others) {
+            auto at = otherAt.constFind(address);
+            if (at == otherAt.constEnd()) {
+                // First heard of in this sweep: it answered, whatever the time says.
+                at = otherAt.insert(address, others.size());
+                others.emplace_back(address, Seen{0, i, -1});
+            } else if (time == kSilent) {
+                continue;
+            }
+            Seen& seen = others[*at].second;
+            if (seen.last == i)
+                continue; // an address counts once per sweep
+            seen.last = i;
+            ++seen.count;
         }
     }
-    const auto add = [&usage](const QString& address, const Seen& seen) {
+    // Most addresses share their first and latest sweep: each date is converted once.
+    QHash<int, QDateTime> dates;
+    const auto dateOf = [&](int index) {
+        auto known = dates.constFind(index);
+        if (known == dates.constEnd())
+            known =
+                dates.insert(index, platform::fromStoredDate(log.sweeps[static_cast<size_t>(index)].date));
+        return *known;
+    };
+    const auto add = [&](const QString& address, const Seen& seen) {
         if (seen.count == 0)
             return;
-        usage.addresses.push_back(
-            {address, seen.count, platform::fromStoredDate(*seen.last), platform::fromStoredDate(*seen.first),
-             seen.silentSince ? platform::fromStoredDate(*seen.silentSince) : QDateTime()});
+        usage.addresses.push_back({address, seen.count, dateOf(seen.last), dateOf(seen.first),
+                                   seen.last + 1 < sweeps ? dateOf(seen.last + 1) : QDateTime()});
     };
     for (size_t octet = 0; octet < 256; ++octet)
         add(log.block + QLatin1Char('.') + QString::number(octet), block[octet]);

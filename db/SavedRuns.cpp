@@ -81,6 +81,11 @@ std::optional<SweepLog> SavedRuns::sweepLog(const QString& rangeText) {
     return readSweepLog(run.db(), rangeText);
 }
 
+std::optional<AddressHistory> SavedRuns::addressHistory(const QString& rangeText, const QString& address) {
+    RunDatabase run(paths_, busy_, busyTimeout_);
+    return readAddressHistory(run.db(), rangeText, address);
+}
+
 std::optional<SavedRunInfo> SavedRuns::find(const QString& rangeText) {
     RunDatabase run(paths_, busy_, busyTimeout_);
     auto one = run.db().prepare(

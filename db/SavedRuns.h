@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/AddressHistory.h"
 #include "db/Database.h"
 #include "db/DatabaseBusy.h"
 #include "db/SweepLog.h"
@@ -62,6 +63,8 @@ public:
     bool DeleteSavedRun(const QString& rangeText);
     // The logged sweeps of the saved run with exactly this range text; nullopt when there is none.
     std::optional<SweepLog> sweepLog(const QString& rangeText);
+    // One address's history in that run, reading only its answers; nullopt when there is no such run.
+    std::optional<AddressHistory> addressHistory(const QString& rangeText, const QString& address);
 
 private:
     const platform::AppPaths& paths_;

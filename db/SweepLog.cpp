@@ -31,7 +31,38 @@ constexpr const char* kCreateLog =
     // numberofruns as the log last saw it, per run: a difference means sweeps it has not logged.
     "CREATE TABLE IF NOT EXISTS tblSweepLogCount ("
     " RunNo INTEGER PRIMARY KEY REFERENCES tblSavedRuns (RunNo) ON DELETE CASCADE,"
-    " CountedRuns INTEGER NOT NULL);";
+    " CountedRuns INTEGER NOT NULL);"
+    // Every distinct successIP text of a run's result rows with the rowids of its first and its latest
+    // row: the Free IP Report's distinct answers in the order of their first row, without grouping a
+    // year of rows. Kept up to date from the rows themselves (updateAddresses).
+    "CREATE TABLE IF NOT EXISTS tblSweepLogAddress ("
+    " RunNo INTEGER NOT NULL REFERENCES tblSavedRuns (RunNo) ON DELETE CASCADE,"
+    " successIP TEXT NOT NULL,"
+    " FirstRow INTEGER NOT NULL,"
+    " LastRow INTEGER NOT NULL,"
+    " UNIQUE (RunNo, successIP));";
+
+bool hasAddressTable(Database& db) {
+    auto table = db.prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
+                            "AND name = 'tblSweepLogAddress';");
+    return table.step() && table.intAt(0) == 1;
+}
+
+// Adds the run's result rows after the latest one the address table has seen. New rows always get a
+// rowid above every other row of the table, so this reads only the rows of the sweeps saved since,
+// through the index on RunNo (whose entries are in rowid order).
+void updateAddresses(Database& db, int64_t runNo) {
+    auto seen = db.prepare("SELECT coalesce(max(LastRow), 0) FROM tblSweepLogAddress WHERE RunNo = ?1;");
+    seen.bind(1, runNo);
+    const int64_t after = seen.step() ? seen.intAt(0) : 0;
+    auto add =
+        db.prepare("INSERT INTO tblSweepLogAddress (RunNo, successIP, FirstRow, LastRow) "
+                   "SELECT RunNo, successIP, min(rowid), max(rowid) FROM tblSuccess "
+                   "WHERE RunNo = ?1 AND rowid > ?2 GROUP BY successIP "
+                   "ON CONFLICT (RunNo, successIP) DO UPDATE SET LastRow = max(LastRow, excluded.LastRow);");
+    add.bind(1, runNo).bind(2, after);
+    add.step();
+}
 
 constexpr int kAnswerBytes = 256 * 2;
 
@@ -156,6 +187,7 @@ void catchUpRun(Database& db, int64_t runNo, const QString& rangeText) {
     for (const auto& [date, sweep] : byDate)
         insertSweep(db, runNo, rangeText, sweep);
     setCounted(db, runNo);
+    updateAddresses(db, runNo);
 }
 
 } // namespace
@@ -229,10 +261,11 @@ void bringSweepLogUpToDate(Database& db) {
             runs.emplace_back(behind.intAt(0), behind.textAt(1));
         return runs;
     };
-    // The common case, a log that is up to date, costs one small query and no write. A file without
+    // The common case, a log that is up to date, costs two small queries and no write. A file without
     // saved runs (the delivered one) is left as it is until its first save makes the log.
+    const bool addressesKept = hasAddressTable(db);
     if (hasSweepLog(db)) {
-        if (pending().empty())
+        if (addressesKept && pending().empty())
             return;
     } else {
         auto anyRun = db.prepare("SELECT EXISTS (SELECT 1 FROM tblSavedRuns);");
@@ -241,6 +274,12 @@ void bringSweepLogUpToDate(Database& db) {
     }
     Transaction transaction(db);
     db.exec(kCreateLog);
+    // A log made before the address table: every run's rows once.
+    if (!addressesKept) {
+        auto runs = db.prepare("SELECT RunNo FROM tblSavedRuns;");
+        while (runs.step())
+            updateAddresses(db, runs.intAt(0));
+    }
     for (const auto& [runNo, rangeText] : pending())
         catchUpRun(db, runNo, rangeText);
     transaction.commit();
@@ -259,6 +298,18 @@ void logSweep(Database& db, int64_t runNo, const QString& rangeText, const QStri
         addAnswer(sweep, block, row.address, storedTime(row.roundTripTime));
     insertSweep(db, runNo, rangeText, sweep);
     setCounted(db, runNo);
+    updateAddresses(db, runNo);
+}
+
+bool addressesUpToDate(Database& db, int64_t runNo) {
+    if (!hasAddressTable(db))
+        return false;
+    updateAddresses(db, runNo);
+    // Rows deleted from the end of the run, by a program other than this one, leave the table behind.
+    auto current = db.prepare("SELECT (SELECT max(LastRow) FROM tblSweepLogAddress WHERE RunNo = ?1) IS "
+                              "(SELECT max(rowid) FROM tblSuccess WHERE RunNo = ?1);");
+    current.bind(1, runNo);
+    return current.step() && current.intAt(0) == 1;
 }
 
 std::optional<SweepLog> readSweepLog(Database& db, const QString& rangeText) {
@@ -302,6 +353,44 @@ std::optional<SweepLog> readSweepLog(Database& db, const QString& rangeText) {
             sweep.others = decodeOthers(sweeps.textAt(8));
     }
     return log;
+}
+
+std::optional<AnswersOf> readAnswersOf(Database& db, const QString& rangeText, const QString& address) {
+    auto run = db.prepare("SELECT RunNo, numberofruns FROM tblSavedRuns WHERE runip = ?1;");
+    run.bind(1, rangeText);
+    if (!run.step())
+        return std::nullopt;
+    AnswersOf found;
+    found.numberofruns = static_cast<int>(run.intAt(1));
+    if (!hasSweepLog(db))
+        return found;
+    const std::optional<int> octet = octetInBlock(blockOfRange(rangeText), address);
+    // An address of the block is two bytes of each sweep's answers (a blob of another size holds no
+    // answer, as decodeAnswers reads it); any other is looked up in the sweep's answers from outside.
+    auto sweeps = octet ? db.prepare("SELECT SweepDate, length(Answers), substr(Answers, ?2, 2) "
+                                     "FROM tblSweepLog WHERE RunNo = ?1 ORDER BY SweepDate, SweepNo;")
+                        : db.prepare("SELECT SweepDate, Others FROM tblSweepLog "
+                                     "WHERE RunNo = ?1 ORDER BY SweepDate, SweepNo;");
+    sweeps.bind(1, run.intAt(0));
+    if (octet)
+        sweeps.bind(2, int64_t{2 * *octet + 1});
+    while (sweeps.step()) {
+        uint16_t answer = kSilent;
+        if (octet) {
+            const QByteArrayView bytes = sweeps.blobAt(2);
+            if (sweeps.intAt(1) == kAnswerBytes && bytes.size() == 2)
+                answer = static_cast<uint16_t>(static_cast<unsigned char>(bytes[0]) |
+                                               (static_cast<unsigned char>(bytes[1]) << 8));
+        } else if (!sweeps.isNullAt(1)) {
+            for (const auto& [other, time] : decodeOthers(sweeps.textAt(1)))
+                if (other == address) {
+                    answer = time;
+                    break;
+                }
+        }
+        found.sweeps.emplace_back(sweeps.textAt(0), answer);
+    }
+    return found;
 }
 
 } // namespace kestrion::db

@@ -79,9 +79,27 @@ void logSweep(Database& db, int64_t runNo, const QString& rangeText, const QStri
 
 bool hasSweepLog(Database& db);
 
+// tblSweepLogAddress, beside the log, holds every distinct successIP text of a run's result rows (letter
+// for letter) with the rowids of its first and latest row: ordered by FirstRow it is what grouping the
+// run's rows in the order of their first row yields. This adds the rows saved since it last looked (in
+// the caller's transaction) and tells whether it matches the rows; false when the file has no such
+// table or rows were taken away behind its back.
+bool addressesUpToDate(Database& db, int64_t runNo);
+
 // The log of the saved run with exactly this range text; nullopt when there is no such run. A file
 // without the log (opened read-only) gives a run without logged sweeps.
 std::optional<SweepLog> readSweepLog(Database& db, const QString& rangeText);
+
+// One address's answer in each logged sweep of a run, oldest first: what readSweepLog gives for that
+// address, without reading the rest of every sweep.
+struct AnswersOf {
+    int numberofruns = 0;
+    std::vector<std::pair<QString, uint16_t>> sweeps; // the sweep's stored date text, the answer
+    int notLogged() const { return std::max(0, numberofruns - static_cast<int>(sweeps.size())); }
+};
+
+// nullopt when no saved run has exactly this range text; no sweeps on a file without the log.
+std::optional<AnswersOf> readAnswersOf(Database& db, const QString& rangeText, const QString& address);
 
 // The log's stored spelling of SweptBy, and back (unknown texts read as Earlier).
 QString sweptByKey(SweptBy by);

@@ -126,3 +126,43 @@ TEST(BlockPicture, AddressesOutsideTheRunsRangeAreToldApart) {
     // A range whose first host lies above its last asked nobody.
     EXPECT_EQ(db::blockPicture("10.77.2.9-3", usage).count(CellFill::NotInRange), 256 - 2);
 }
+
+// When each address answered first and last, and since when it has been silent: an address of the
+// block and one from outside it (a reply's source) alike.
+TEST(RunUsage, FirstAndLatestAnswerAndSilenceSinceOfEachAddress) {
+    test::AppFolder folder;
+    test::FakeClock clock;
+    db::SavedRuns runs{folder.paths, folder.busy, clock};
+    const QDateTime day(QDate(2026, 5, 1), QTime(0, 0));
+    const std::vector<QStringList> sweeps = {
+        {"10.5.1.4", "10.9.9.9"}, {"10.5.1.4"}, {"10.9.9.9", "10.5.1.7"}, {"10.5.1.7"}};
+    for (size_t i = 0; i < sweeps.size(); ++i) {
+        clock.time = day.addDays(static_cast<int>(i));
+        std::vector<db::ResultRow> rows;
+        for (const QString& address : sweeps[i])
+            rows.push_back({address, 2});
+        ASSERT_EQ(runs.SaveRun("10.5.1.1-20", rows), db::SaveOutcome::Saved);
+    }
+    const auto usage = db::readRunUsage(folder.paths, folder.busy, "10.5.1.1-20");
+    ASSERT_TRUE(usage);
+    EXPECT_EQ(usage->logged, 4);
+    const auto dayOf = [&day](int i) { return i < 0 ? QDateTime() : day.addDays(i); };
+    struct Row {
+        const char* address;
+        int count, first, last, silentSince; // sweep numbers; -1: none
+    } rows[] = {
+        {"10.5.1.4", 2, 0, 1, 2},
+        {"10.5.1.7", 2, 2, 3, -1},
+        {"10.9.9.9", 2, 0, 2, 3},
+    };
+    ASSERT_EQ(usage->addresses.size(), std::size(rows));
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const db::AddressUsage& a = usage->addresses[i];
+        SCOPED_TRACE(rows[i].address);
+        EXPECT_EQ(a.address, QString::fromLatin1(rows[i].address));
+        EXPECT_EQ(a.sweepsAnswered, rows[i].count);
+        EXPECT_EQ(a.firstAnswered, dayOf(rows[i].first));
+        EXPECT_EQ(a.lastAnswered, dayOf(rows[i].last));
+        EXPECT_EQ(a.silentSince, dayOf(rows[i].silentSince));
+    }
+}

@@ -28,6 +28,32 @@ struct SweepLogFixture : ::testing::Test {
         EXPECT_TRUE(read);
         return read ? *read : db::SweepLog{};
     }
+    // The narrow read of one address's answers gives the history that the whole log gives.
+    void expectSameHistoryRead(const db::SweepLog& whole, const QStringList& addresses) {
+        db::RunDatabase run(folder.paths, folder.busy);
+        for (const QString& address : addresses) {
+            const auto read = db::readAddressHistory(run.db(), "10.5.1.1-20", address);
+            ASSERT_TRUE(read) << address.toStdString();
+            EXPECT_EQ(text(*read), text(db::addressHistory(whole, address))) << address.toStdString();
+        }
+        EXPECT_FALSE(db::readAddressHistory(run.db(), "10.5.1.1-21", "10.5.1.4")) << "no such run";
+    }
+    static std::string text(const db::AddressHistory& h) {
+        QStringList parts{h.address,
+                          QString::number(h.answeredIn),
+                          QString::number(h.logged),
+                          QString::number(h.notLogged),
+                          h.firstSeen,
+                          h.lastSeen,
+                          h.silentSince,
+                          QString::number(h.sweepsSinceLastAnswer),
+                          QString::number(h.lastTime.value_or(0)),
+                          QString::number(h.medianTime.value_or(0))};
+        for (const db::HistoryEntry& entry : h.sweeps)
+            parts << entry.date + (entry.answered ? QStringLiteral(" +") : QStringLiteral(" -")) +
+                         QString::number(entry.roundTripTime.value_or(99999));
+        return parts.join(QLatin1Char('|')).toStdString();
+    }
 };
 
 } // namespace
@@ -77,6 +103,8 @@ TEST_F(SweepLogFixture, AnOlderFileIsLoggedFromItsRowsOnFirstOpenWithoutChanging
                       "INSERT INTO tblSuccess VALUES (1, '2026-12-09 11:00:00', '10.5.1.4', '5');");
     }
     const db::SweepLog caughtUp = log();
+    expectSameHistoryRead(caughtUp,
+                          {"10.5.1.4", "10.5.1.9", "10.5.1.004", "10.9.9.9", "10.5.1.15", "10.9.9.8"});
     ASSERT_EQ(caughtUp.sweeps.size(), 4u);
     EXPECT_EQ(caughtUp.sweeps[3].answerOf(caughtUp.block, "10.5.1.4"), 5);
     EXPECT_EQ(caughtUp.notLogged(), 1);
@@ -85,6 +113,7 @@ TEST_F(SweepLogFixture, AnOlderFileIsLoggedFromItsRowsOnFirstOpenWithoutChanging
     EXPECT_TRUE(runs.DeleteSavedRun("10.5.1.1-20"));
     EXPECT_EQ(folder.count("SELECT count(*) FROM tblSweepLog"), 0);
     EXPECT_EQ(folder.count("SELECT count(*) FROM tblSweepLogCount"), 0);
+    EXPECT_EQ(folder.count("SELECT count(*) FROM tblSweepLogAddress"), 0);
 }
 
 // .4 answers, goes for two sweeps and comes back; .9 answers only in the latest; .7 goes in the latest.
@@ -94,6 +123,7 @@ TEST_F(SweepLogFixture, HistoryAndChangesFollowTheAnswersOfEachSweep) {
     saveAt(3, {{"10.5.1.7", 10}});
     saveAt(4, {{"10.5.1.4", 5}, {"10.5.1.9", 1}});
     const db::SweepLog sweeps = log();
+    expectSameHistoryRead(sweeps, {"10.5.1.4", "10.5.1.7", "10.5.1.9", "10.5.1.15"});
 
     const db::AddressHistory four = db::addressHistory(sweeps, "10.5.1.4");
     EXPECT_EQ(four.answeredIn, 2);

@@ -1,5 +1,10 @@
 #include "db/ReportTables.h"
 #include "ReportTestSupport.h"
+#include "db/SavedRuns.h"
+#include "db/SweepLog.h"
+#include "tests/support/fakes/FakeServices.h"
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -131,5 +136,86 @@ TEST(BuildReportTables, ABuildReplacesEverythingOfTheLastOne) {
         EXPECT_EQ(distinct.size(), row.rows.isEmpty() ? 0 : 1) << row.name;
         for (const QString& runNo : distinct)
             EXPECT_EQ(runNo.toInt(), row.second) << row.name;
+    }
+}
+
+// The distinct answers of a run are kept beside the sweep log so that the report need not group a
+// year of rows; whoever wrote the rows, tblDistinctSuccesses must hold what grouping them gives: the
+// same texts (two spellings of one address are two rows), in the order of their first row.
+TEST(BuildReportTables, TheDistinctAnswersAreWhatGroupingTheRowsGivesWhoeverWroteThem) {
+    using Change = std::function<void(ReportFolder&, kestrion::db::SavedRuns&)>;
+    const auto save = [](kestrion::db::SavedRuns& runs, const char* range, const QStringList& addresses) {
+        std::vector<kestrion::db::ResultRow> rows;
+        for (const QString& address : addresses)
+            rows.push_back({address, 3});
+        ASSERT_EQ(runs.SaveRun(QString::fromLatin1(range), rows), kestrion::db::SaveOutcome::Saved);
+    };
+    const Change saves = [save](ReportFolder&, kestrion::db::SavedRuns& runs) {
+        save(runs, "10.5.1.1-20", {"10.5.1.9", "10.5.1.4"});
+        save(runs, "10.5.2.1-20", {"10.5.2.7"});
+        save(runs, "10.5.1.1-20", {"10.5.1.4", "10.5.1.020", "10.9.9.9"});
+        save(runs, "10.5.1.1-20", {"10.5.1.20", "10.5.1.9"});
+    };
+    struct Row {
+        const char* name;
+        Change change;
+        bool kept; // the kept addresses serve, rather than grouping the rows
+    };
+    const Row rows[] = {
+        {"saves of this build, another run's between them", saves, true},
+        {"an older file, logged on its first open",
+         [](ReportFolder& folder, kestrion::db::SavedRuns&) {
+             folder.addRun(1, QStringLiteral("10.5.1.1-20"), QStringLiteral("2026-02-02 10:00:00"), 3);
+             folder.addSweep(1, {"10.5.1.12", "10.5.1.3"});
+             folder.addSweep(1, {"10.5.1.3", "10.5.1.003", "10.5.1.1"});
+         },
+         true},
+        {"a program without the log saved after this build",
+         [saves](ReportFolder& folder, kestrion::db::SavedRuns& runs) {
+             saves(folder, runs);
+             folder.exec("UPDATE tblSavedRuns SET numberofruns = numberofruns + 1 WHERE RunNo = 1;"
+                         "INSERT INTO tblSuccess VALUES (1, '2026-12-09 11:00:00', '10.5.1.17', '5'),"
+                         " (1, '2026-12-09 11:00:00', '10.5.1.4', '5');");
+         },
+         true},
+        {"rows added behind the log's back, not counted",
+         [saves](ReportFolder& folder, kestrion::db::SavedRuns& runs) {
+             saves(folder, runs);
+             folder.exec("INSERT INTO tblSuccess VALUES (1, '2026-12-09 11:00:00', '10.5.1.18', '5');");
+         },
+         true},
+        {"a log made before the kept addresses",
+         [saves](ReportFolder& folder, kestrion::db::SavedRuns& runs) {
+             saves(folder, runs);
+             folder.exec("DROP TABLE tblSweepLogAddress;");
+         },
+         true},
+        {"the latest rows taken away behind the log's back",
+         [saves](ReportFolder& folder, kestrion::db::SavedRuns& runs) {
+             saves(folder, runs);
+             // The latest save's rows: 10.5.1.20 answered only there.
+             folder.exec("DELETE FROM tblSuccess WHERE rowid >= (SELECT max(rowid) - 1 FROM tblSuccess);");
+         },
+         false},
+    };
+    for (const Row& row : rows) {
+        ReportFolder folder;
+        kestrion::test::FakeClock clock;
+        kestrion::db::SavedRuns runs(folder.paths, folder.busy, clock);
+        row.change(folder, runs);
+        const QStringList grouped =
+            folder.column("SELECT RunNo || ' ' || successIP FROM tblSuccess WHERE RunNo = 1 "
+                          "GROUP BY successIP ORDER BY min(rowid);");
+        ASSERT_FALSE(grouped.isEmpty()) << row.name;
+
+        BuildReportTables(folder.paths, folder.busy, 1);
+        EXPECT_EQ(folder.column("SELECT RunNo || ' ' || SuccessIP FROM tblDistinctSuccesses ORDER BY rowid;"),
+                  grouped)
+            << row.name;
+        EXPECT_EQ(folder.column("SELECT rowid FROM tblDistinctSuccesses ORDER BY rowid LIMIT 1;"),
+                  QStringList{"1"})
+            << row.name;
+        kestrion::db::Database database(folder.paths.database());
+        EXPECT_EQ(kestrion::db::addressesUpToDate(database, 1), row.kept) << row.name;
     }
 }
