@@ -16,6 +16,7 @@ struct Options {
     int16_t Timeout = 3000;  // ms to wait for each echo reply
     int16_t PacketSize = 64; // data bytes of each echo request
     bool StartWithLocalAddress = true;
+    bool ParallelSweep = false; // send the sweep's requests paced and many at once
 
     bool operator==(const Options&) const = default;
 };
@@ -46,6 +47,7 @@ inline constexpr WholeNumber kWholeNumbers[] = {
 };
 inline constexpr Flag kFlags[] = {
     {&Options::StartWithLocalAddress, "StartWithLocalAddress"},
+    {&Options::ParallelSweep, "ParallelSweep"},
 };
 
 namespace detail {
