@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <ifaddrs.h>
+#include <iterator>
 #include <linux/errqueue.h>
 #include <linux/icmp.h>
 #include <netinet/in.h>
@@ -76,6 +77,10 @@ uint32_t elapsedMs(Clock::time_point since) {
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
 }
 
+// How often a send on a shared socket is tried again after a failure that may be an earlier request's
+// pending error; several errors may have come in since the last send.
+constexpr int kPendingErrorTries = 8;
+
 // One packet read from the socket that answers one of our requests, before it is matched to one.
 struct Received {
     std::optional<uint16_t> sequence; // none: a queued error that quotes no echo header
@@ -92,8 +97,8 @@ public:
 
     int fd() const { return fd_.get(); }
 
-    // 0 when sent, else the errno of sendto.
-    int send(uint32_t destination, uint16_t sequence, const std::vector<uint8_t>& data) {
+    // 0 when sent, else the errno of sendto. `shared`: the socket carries many requests at once.
+    int send(uint32_t destination, uint16_t sequence, const std::vector<uint8_t>& data, bool shared = false) {
         std::vector<uint8_t> packet(IcmpHeaderSize + data.size());
         packet[0] = EchoRequest;
         // On a datagram socket the kernel puts in the identifier and the checksum.
@@ -106,16 +111,28 @@ public:
         sockaddr_in to{};
         to.sin_family = AF_INET;
         to.sin_addr.s_addr = destination;
-        for (bool retried = false;; retried = true) {
+        bool waited = false;
+        int pending = 0;
+        for (;;) {
             if (::sendto(fd_.get(), packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&to),
                          sizeof to) >= 0)
                 return 0;
             const int error = errno;
             // A full send buffer (many requests at once) is a wait, not a failure of this address.
-            if (retried || (error != EAGAIN && error != EWOULDBLOCK))
-                return error;
-            pollfd pfd{fd_.get(), POLLOUT, 0};
-            ::poll(&pfd, 1, 100);
+            if (shared && (error == EAGAIN || error == EWOULDBLOCK) && !waited) {
+                waited = true;
+                pollfd pfd{fd_.get(), POLLOUT, 0};
+                ::poll(&pfd, 1, 100);
+                continue;
+            }
+            // An ICMP error for an earlier request of a shared socket is also left on the socket as its
+            // pending error (sk_err: always with IP_RECVERR, for "prohibited" on a raw socket too), and
+            // the next send returns it once instead of sending. It belongs to that earlier request, whose
+            // answer comes through the error queue or as a packet; this request goes out on the next try.
+            // A failure of this send's own (no route) fails every try alike.
+            if (shared && pending++ < kPendingErrorTries)
+                continue;
+            return error;
         }
     }
 
@@ -144,7 +161,7 @@ private:
                 return;
             if (n >= static_cast<ssize_t>(IcmpHeaderSize) && buffer_[0] == EchoReplyType &&
                 take(Received{readU16(buffer_ + 6), 0,
-                            EchoReply{from.sin_addr.s_addr, echo_status::Success, 0, 1}}))
+                              EchoReply{from.sin_addr.s_addr, echo_status::Success, 0, 1}}))
                 return;
         }
     }
@@ -193,7 +210,7 @@ private:
             return std::nullopt;
         const bool own = ip.saddr == inner.saddr || isOwnAddress(ip.saddr);
         return Received{readU16(request + 6), inner.daddr,
-                      replyForIcmpError(IcmpError{icmp[0], icmp[1], ip.saddr, own})};
+                        replyForIcmpError(IcmpError{icmp[0], icmp[1], ip.saddr, own})};
     }
 
     // Datagram sockets with IP_RECVERR: the ICMP errors for our requests wait in the error queue.
@@ -219,16 +236,18 @@ private:
                 ::getsockopt(fd_.get(), SOL_SOCKET, SO_ERROR, &pending, &size);
                 return false;
             }
-            // The queue quotes the echo header we sent.
+            // The queue quotes the echo header we sent, and names the request's destination.
             std::optional<uint16_t> sequence;
             if (n >= static_cast<ssize_t>(IcmpHeaderSize) && payload[0] == EchoRequest)
                 sequence = readU16(payload + 6);
+            const uint32_t quoted =
+                msg.msg_namelen >= sizeof from && from.sin_family == AF_INET ? from.sin_addr.s_addr : 0;
             for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
                 if (c->cmsg_level != SOL_IP || c->cmsg_type != IP_RECVERR)
                     continue;
                 const auto* ee = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(c));
                 if (ee->ee_origin == SO_EE_ORIGIN_LOCAL) {
-                    if (take(Received{sequence, 0, replyForSendError(static_cast<int>(ee->ee_errno))}))
+                    if (take(Received{sequence, quoted, replyForSendError(static_cast<int>(ee->ee_errno))}))
                         return true;
                     break;
                 }
@@ -236,9 +255,9 @@ private:
                     continue;
                 const auto* offender = reinterpret_cast<const sockaddr_in*>(SO_EE_OFFENDER(ee));
                 const uint32_t source = offender->sin_family == AF_INET ? offender->sin_addr.s_addr : 0;
-                if (take(Received{sequence, 0,
-                                replyForIcmpError(
-                                    IcmpError{ee->ee_type, ee->ee_code, source, isOwnAddress(source)})}))
+                if (take(Received{sequence, quoted,
+                                  replyForIcmpError(
+                                      IcmpError{ee->ee_type, ee->ee_code, source, isOwnAddress(source)})}))
                     return true;
                 break;
             }
@@ -316,15 +335,24 @@ public:
         while (waiting_.contains(sequence))
             sequence = nextSequence_->fetch_add(1);
         const auto start = Clock::now();
-        if (const int error = socket_.send(destination, sequence, data))
+        if (const int error = socket_.send(destination, sequence, data, true))
             return replyForSendError(error);
         waiting_.emplace(sequence, Waiting{tag, destination, start,
                                            start + std::chrono::milliseconds(std::max(timeoutMs, 0))});
+        ++waitingFor_[destination];
         return std::nullopt;
     }
 
     std::vector<Answer> receive(Clock::time_point until) override {
         std::vector<Answer> answers;
+        // What already waits in the socket is read before any deadline is judged: a caller busy
+        // elsewhere (a box, a slow frame) must not turn replies that came in time into time-outs.
+        pollfd queued{socket_.fd(), POLLIN, 0};
+        if (::poll(&queued, 1, 0) > 0)
+            socket_.drain(queued.revents, [&](const Received& answer) {
+                take(answer, answers);
+                return false;
+            });
         for (;;) {
             auto now = Clock::now();
             expire(now, answers);
@@ -368,18 +396,34 @@ private:
         const Waiting& request = found->second;
         if (answer.quotedDestination != 0 && answer.quotedDestination != request.destination)
             return;
+        // A reply from another address we are still waiting for carries that host's wrong sequence
+        // number (one after its own, say), not an answer to this request: it is dropped, as the
+        // sequential sweep drops it, and never mixed into this address's row. A reply from an address
+        // not waited for stays "a reply from another host", as in the sequential sweep.
+        if (answer.reply.status == echo_status::Success && answer.reply.address != request.destination &&
+            waitingFor_.contains(answer.reply.address))
+            return;
         EchoReply reply = answer.reply;
         if (reply.status != echo_status::TimedOut)
             reply.roundTripTime = elapsedMs(request.start);
         answers.push_back({request.tag, reply});
-        waiting_.erase(found);
+        forget(found);
+    }
+
+    void forget(std::unordered_map<uint16_t, Waiting>::iterator request) {
+        if (const auto left = waitingFor_.find(request->second.destination);
+            left != waitingFor_.end() && --left->second == 0)
+            waitingFor_.erase(left);
+        waiting_.erase(request);
     }
 
     void expire(Clock::time_point now, std::vector<Answer>& answers) {
         for (auto it = waiting_.begin(); it != waiting_.end();) {
             if (it->second.deadline <= now) {
                 answers.push_back({it->second.tag, timedOutReply()});
-                it = waiting_.erase(it);
+                const auto next = std::next(it);
+                forget(it);
+                it = next;
             } else {
                 ++it;
             }
@@ -390,11 +434,13 @@ private:
         for (const auto& [sequence, request] : waiting_)
             answers.push_back({request.tag, EchoReply{0, echo_status::GeneralFailure, 0, 0}});
         waiting_.clear();
+        waitingFor_.clear();
     }
 
     IcmpSocket socket_;
     std::shared_ptr<std::atomic<uint16_t>> nextSequence_;
     std::unordered_map<uint16_t, Waiting> waiting_;
+    std::unordered_map<uint32_t, int> waitingFor_; // destination: requests to it still waiting
 };
 
 UniqueFd openDatagram(int& error) {

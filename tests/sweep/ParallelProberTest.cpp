@@ -68,7 +68,19 @@ TEST(ParallelProber, RepliesInAnyOrderGiveTheRowsInAddressOrder) {
         for (size_t i = 0; i < p.echo.sent.size(); ++i)
             EXPECT_EQ(p.echo.sent[i].destination, FakeEcho::value(at(static_cast<int>(i) + 1).toLatin1()));
         EXPECT_EQ(p.progressed.size(), 254) << "progress by addresses sent";
-        EXPECT_EQ(p.session.percentDone(), 99);
+        // The sequential sweep of the same range over the same answers: the same rows, and the same
+        // progress at the end (the last address keeps the value of the one before it: 100 for 1-254).
+        ParallelSession sequential;
+        sequential.session.setPacing({});
+        for (int n = 3; n <= 254; n += 7) {
+            sequential.echo.answer(at(n).toLatin1().constData(), static_cast<uint32_t>(n));
+            sequential.names.names[at(n).toStdString()] = "h" + std::to_string(n);
+        }
+        EXPECT_EQ(sequential.session.run().outcome, SweepOutcome::Done);
+        EXPECT_EQ(sequential.found, p.found);
+        EXPECT_EQ(sequential.progressed, p.progressed);
+        EXPECT_EQ(p.session.percentDone(), sequential.session.percentDone());
+        EXPECT_EQ(p.session.percentDone(), 100);
         EXPECT_EQ(p.session.hosts().rowCount(), expected.size());
         EXPECT_EQ(p.echo.openBatches, 0);
         EXPECT_EQ(p.echo.opened, 1) << "one handle for the whole sweep";
