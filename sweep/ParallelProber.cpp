@@ -65,16 +65,14 @@ public:
 
     // None: swept to the end (every request answered); else the stop request that ended it.
     std::optional<StopRequest> run() {
-        std::optional<Clock::time_point> lastSend;
+        std::optional<Clock::time_point> due; // when the next request may go
         for (int16_t n = range_.firstHost; n <= range_.lastHost; ++n) {
             if (const auto stop = stopped())
                 return stop;
             // Pacing, and room under the bound; answers are taken in meanwhile.
-            while (batch_.outstanding() >= maxOutstanding_ ||
-                   (lastSend && Clock::now() < *lastSend + interval_)) {
-                const Clock::time_point until = batch_.outstanding() >= maxOutstanding_
-                                                    ? Clock::now() + kYieldSlice
-                                                    : *lastSend + interval_;
+            while (batch_.outstanding() >= maxOutstanding_ || (due && Clock::now() < *due)) {
+                const Clock::time_point until =
+                    batch_.outstanding() >= maxOutstanding_ ? Clock::now() + kYieldSlice : *due;
                 take(batch_.receive(until));
                 if (batch_.outstanding() >= maxOutstanding_) {
                     observer_.yield();
@@ -87,7 +85,11 @@ public:
             observer_.progress(address, percent_);
             const auto destination = static_cast<uint32_t>(AddressToLong(address));
             const size_t index = static_cast<size_t>(n - range_.firstHost);
-            lastSend = Clock::now();
+            // The pace is kept from due time to due time, not from each wake-up, whose lateness would
+            // add up over a block; after a stall of more than an interval (a box, a slow frame) it starts
+            // again from now rather than sending the missed requests in a burst.
+            const Clock::time_point sentAt = Clock::now();
+            due = due && *due + interval_ > sentAt ? *due + interval_ : sentAt + interval_;
             if (auto refused =
                     batch_.send(destination, request_, settings_.timeoutMs, static_cast<uint32_t>(index)))
                 replies_[index] = *refused;
