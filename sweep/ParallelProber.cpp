@@ -26,7 +26,7 @@ QString dotted(uint32_t networkOrder) {
 }
 
 QString answerText(const GatheredAnswer& answer) {
-    const QString code = QString::number(answer.reply.status);
+    QString code = QString::number(answer.reply.status);
     switch (answer.verdict) {
     case Verdict::NetUnreachable:
         return QStringLiteral("network unreachable (error %1)").arg(code);
@@ -84,7 +84,7 @@ public:
             const QString address = range_.address(n);
             observer_.progress(address, percent_);
             const auto destination = static_cast<uint32_t>(AddressToLong(address));
-            const size_t index = static_cast<size_t>(n - range_.firstHost);
+            const auto index = static_cast<size_t>(n - range_.firstHost);
             // The pace is kept from due time to due time, not from each wake-up, whose lateness would
             // add up over a block; after a stall of more than an interval (a box, a slow frame) it starts
             // again from now rather than sending the missed requests in a burst.
