@@ -1,5 +1,6 @@
 #include "app/BlockMap.h"
 
+#include "app/ChangeTexts.h"
 #include "platform/DateText.h"
 
 #include <QClipboard>
@@ -39,7 +40,7 @@ QFont legendFont(const QFont& base) {
 }
 
 constexpr int kLegendEntries = 4;
-const char* const kLegendWords[kLegendEntries] = {"never", "some", "every", "not in range"};
+const char* const kLegendWords[kLegendEntries] = {"never", "some", "every", "outside"};
 const db::CellFill kLegendFills[kLegendEntries] = {db::CellFill::Free, db::CellFill::Some,
                                                    db::CellFill::Every, db::CellFill::NotInRange};
 } // namespace
@@ -168,7 +169,7 @@ void BlockMap::paintLegend(QPainter& painter, const QRect& where) const {
         int w = 0;
         for (const char* word : kLegendWords)
             w += swatch + 3 + fm.horizontalAdvance(QLatin1String(word));
-        return w + (kLegendEntries - 1) * fm.horizontalAdvance(QStringLiteral("  "));
+        return w + (kLegendEntries - 1) * fm.horizontalAdvance(QStringLiteral(" "));
     };
     // The legend keeps to one line: a narrow map gets a smaller font.
     while (widthAt(font) > where.width() && font.pointSizeF() > 6)
@@ -185,7 +186,7 @@ void BlockMap::paintLegend(QPainter& painter, const QRect& where) const {
         const QString word = QLatin1String(kLegendWords[i]);
         painter.drawText(QRect(x, where.top(), fm.horizontalAdvance(word), where.height()),
                          Qt::AlignLeft | Qt::AlignVCenter, word);
-        x += fm.horizontalAdvance(word) + fm.horizontalAdvance(QStringLiteral("  "));
+        x += fm.horizontalAdvance(word) + fm.horizontalAdvance(QStringLiteral(" "));
     }
 }
 
@@ -197,7 +198,7 @@ bool BlockMap::event(QEvent* event) {
             QToolTip::hideText();
             event->ignore();
         } else {
-            QToolTip::showText(help->globalPos(), cellText(*picture_, cell), this, cellRect(cell));
+            QToolTip::showText(help->globalPos(), cellToolTip(*picture_, cell), this, cellRect(cell));
         }
         return true;
     }
@@ -241,6 +242,10 @@ void BlockMap::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_End:
         moveFocus(255);
         break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        emit cellChosen(picture_->cells[static_cast<size_t>(focus_)].address);
+        break;
     default:
         QWidget::keyPressEvent(event);
         break;
@@ -252,6 +257,8 @@ void BlockMap::mousePressEvent(QMouseEvent* event) {
     if (cell >= 0)
         moveFocus(cell);
     QWidget::mousePressEvent(event);
+    if (cell >= 0 && picture_ && event->button() == Qt::LeftButton)
+        emit cellChosen(picture_->cells[static_cast<size_t>(cell)].address);
 }
 
 void BlockMap::focusInEvent(QFocusEvent* event) {
@@ -264,18 +271,32 @@ void BlockMap::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
 }
 
-bool drawBlockMap(BlockMap& map, const platform::AppPaths& paths, bool sweepRunning, db::DatabaseBusy& busy,
-                  const QString& rangeText) {
+bool drawBlockMap(BlockMap& map, QLabel& changes, const platform::AppPaths& paths, bool sweepRunning,
+                  db::DatabaseBusy& busy, const QString& rangeText) {
     if (sweepRunning || busy.depth > 0)
         return false;
     // As for Delete and Print Report: a text under 7 characters names no run.
-    const std::optional<db::RunUsage> usage =
-        rangeText.size() >= 7 ? db::readRunUsage(paths, busy, rangeText) : std::nullopt;
-    if (usage)
-        map.showPicture(db::blockPicture(rangeText, *usage));
+    const std::optional<db::RunOverview> overview =
+        rangeText.size() >= 7 ? db::readRunOverview(paths, busy, rangeText) : std::nullopt;
+    if (overview)
+        map.showPicture(db::blockPicture(rangeText, overview->usage));
     else
         map.showNoRun();
+    changes.setText(overview && overview->latestChanges ? changesLine(*overview->latestChanges) : QString());
     return true;
+}
+
+QString cellToolTip(const db::BlockPicture& picture, int octet, const QLocale& locale) {
+    const db::BlockCell& cell = picture.cells[static_cast<size_t>(std::clamp(octet, 0, 255))];
+    QString text = cellText(picture, octet, locale);
+    const auto line = [&](const char* label, const QDateTime& when) {
+        if (when.isValid())
+            text += QLatin1Char('\n') + QLatin1String(label) + platform::generalDateText(when, locale);
+    };
+    line("First seen: ", cell.firstAnswered);
+    line("Last seen: ", cell.lastAnswered);
+    line("Silent since: ", cell.silentSince);
+    return text;
 }
 
 QString cellText(const db::BlockPicture& picture, int octet, const QLocale& locale) {

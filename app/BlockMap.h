@@ -4,6 +4,7 @@
 #include "platform/AppPaths.h"
 
 #include <QColor>
+#include <QLabel>
 #include <QLocale>
 #include <QString>
 #include <QWidget>
@@ -39,6 +40,8 @@ public:
 signals:
     // The focus cell's text as the arrow keys move it (the status bar's first panel).
     void statusText(const QString& text);
+    // A cell chosen by a click or Return: its address's history is asked for.
+    void cellChosen(const QString& address);
 
 protected:
     bool event(QEvent* event) override;
@@ -67,11 +70,15 @@ private:
 // "192.168.1.21: never answered" or "192.168.1.22: not in this run's range"; .0 and .255 say that
 // they are not host addresses.
 QString cellText(const db::BlockPicture& picture, int octet, const QLocale& locale = QLocale::system());
+// The cell's tooltip: its text, then first seen, last seen and silent since, each on a line of its own
+// where the address has one.
+QString cellToolTip(const db::BlockPicture& picture, int octet, const QLocale& locale = QLocale::system());
 
 // Shows the run of this range text, or "No run chosen" for a text too short to name one or a run
-// that is not saved. While a sweep or another database operation runs it leaves the map as it is and
-// returns false: the database serves one operation at a time.
-bool drawBlockMap(BlockMap& map, const platform::AppPaths& paths, bool sweepRunning, db::DatabaseBusy& busy,
-                  const QString& rangeText);
+// that is not saved, and its latest changes on `changes` (empty when there are none to compare). While a
+// sweep or another database operation runs it leaves both as they are and returns false: the database
+// serves one operation at a time.
+bool drawBlockMap(BlockMap& map, QLabel& changes, const platform::AppPaths& paths, bool sweepRunning,
+                  db::DatabaseBusy& busy, const QString& rangeText);
 
 } // namespace kestrion::app

@@ -2,6 +2,7 @@
 
 #include "app/About.h"
 #include "app/AboutTab.h"
+#include "app/AddressHistoryWindow.h"
 #include "app/BlockMap.h"
 #include "app/DatabaseTab.h"
 #include "app/FatalError.h"
@@ -148,9 +149,23 @@ void MainWindow::createDatabaseTab() {
             [this](const QString& text) { sbStatus->setPanel(1, text); });
     // Tab reaches it after the frame beside it.
     setTabOrder(databaseTab->cmdFreeIPReport, blockMap_);
+    // Under the map: the latest changes of the run it shows.
+    changesLine_ = new QLabel(databaseTab);
+    changesLine_->setObjectName(QStringLiteral("lblChanges"));
+    changesLine_->setGeometry(platform::twipRect(5160, 600 - 360 + 2280 + 60, 1575, 720));
+    changesLine_->setWordWrap(true);
+    changesLine_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     connect(savedRunsPanel_, &SavedRunsPanel::shownRunChanged, this, [this] {
-        drawBlockMap(*blockMap_, services_.paths, session_->isRunning(), state_.database,
+        drawBlockMap(*blockMap_, *changesLine_, services_.paths, session_->isRunning(), state_.database,
                      databaseTab->comboChooseRun->currentText());
+    });
+    connect(blockMap_, &BlockMap::cellChosen, this, [this](const QString& address) {
+        guarded([this, &address] {
+            if (!addressHistory_)
+                addressHistory_ = new AddressHistoryWindow(this);
+            showAddressHistory(*addressHistory_, *savedRuns_, session_->isRunning(), state_.database,
+                               databaseTab->comboChooseRun->currentText(), address);
+        });
     });
 
     freeIPReport_ = new report::FreeIPReportCommand(
@@ -164,10 +179,10 @@ void MainWindow::createDatabaseTab() {
 
 void MainWindow::createScheduledRun() {
     scheduledRunDriver_ = new schedule::ScheduledRunDriver(*session_, *savedRuns_, *scheduleStore_, this);
-    scheduledRun_ =
-        new ScheduledRun(ScheduledRunParts{*SSTab1, *sbStatus, *timerSchedule, *pingSweep, *rangeEntry,
-                                           *savedRunsPanel_, *schedulesPanel_},
-                         *scheduledRunDriver_, state_.options, services_.fatal, services_.boxes, this);
+    scheduledRun_ = new ScheduledRun(ScheduledRunParts{*SSTab1, *sbStatus, *timerSchedule, *pingSweep,
+                                                       *rangeEntry, *savedRunsPanel_, *schedulesPanel_},
+                                     *scheduledRunDriver_, state_.options, services_.fatal, services_.boxes,
+                                     services_.notifier, this);
     scheduleTimer_ = new schedule::ScheduleTimer(*scheduledRun_, state_.schedule, state_.database,
                                                  services_.clock, services_.boxes, this);
     connect(session_, &sweep::SweepSession::runningChanged, scheduleTimer_,

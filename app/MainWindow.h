@@ -10,6 +10,8 @@
 class QTabWidget;
 class QTimer;
 
+class QLabel;
+
 namespace kestrion::sweep {
 class PingSweep;
 class PingTab;
@@ -34,6 +36,7 @@ namespace kestrion::app {
 
 class About;
 class AboutTab;
+class AddressHistoryWindow;
 class BlockMap;
 class DatabaseTab;
 class OptionsController;
@@ -95,6 +98,8 @@ private:
     OptionsController* options = nullptr;
     About* about = nullptr;
     BlockMap* blockMap_ = nullptr;
+    QLabel* changesLine_ = nullptr;
+    AddressHistoryWindow* addressHistory_ = nullptr;
 
     QPointer<QWidget> splash_;
     std::unique_ptr<db::SavedRuns> savedRuns_;

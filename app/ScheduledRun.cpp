@@ -1,8 +1,10 @@
 #include "app/ScheduledRun.h"
 
+#include "app/ChangeTexts.h"
 #include "app/FatalError.h"
 #include "app/SavedRunsPanel.h"
 #include "app/StatusBar.h"
+#include "platform/DesktopNotifier.h"
 #include "schedule/ScheduledRunDriver.h"
 #include "schedule/SchedulesPanel.h"
 #include "sweep/PingSweep.h"
@@ -20,8 +22,10 @@ using Outcome = schedule::ScheduledRunOutcome;
 
 ScheduledRun::ScheduledRun(const ScheduledRunParts& parts, schedule::ScheduledRunDriver& driver,
                            const sweep::SweepOptions& options, FatalPath& fatal,
-                           platform::MessageBoxes& boxes, QObject* parent)
-    : QObject(parent), parts_(parts), driver_(driver), options_(options), fatal_(fatal), boxes_(boxes) {
+                           platform::MessageBoxes& boxes, platform::DesktopNotifier& notifier,
+                           QObject* parent)
+    : QObject(parent), parts_(parts), driver_(driver), options_(options), fatal_(fatal), boxes_(boxes),
+      notifier_(notifier) {
     connect(&driver_, &schedule::ScheduledRunDriver::sweeping, this, [this](const sweep::SweepRange& range) {
         parts_.range.FillAddressBoxes(range.address(range.firstHost));
     });
@@ -82,6 +86,19 @@ void ScheduledRun::carryOut(const QDateTime& scheddate, const QString& schedip) 
         return;
     }
     parts_.status.setPanelAndRepaint(1, QStringLiteral("Scheduled run complete."));
+    tellChanges(schedip, outcome);
+}
+
+void ScheduledRun::tellChanges(const QString& range, const Outcome& outcome) {
+    if (!outcome.changes || outcome.changes->empty())
+        return;
+    const ChangesNotice notice = changesNotice(range, *outcome.changes);
+    QString why;
+    if (notifier_.notify(notice.summary, notice.body, &why))
+        return;
+    parts_.status.setPanelAndRepaint(1, QStringLiteral("Scheduled run complete. ") + range +
+                                            QStringLiteral(": ") + changesLine(*outcome.changes) +
+                                            QStringLiteral(" (") + why + QStringLiteral(")"));
 }
 
 } // namespace kestrion::app

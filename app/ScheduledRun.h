@@ -9,14 +9,16 @@ class QTabWidget;
 class QTimer;
 
 namespace kestrion::platform {
+class DesktopNotifier;
 class MessageBoxes;
-}
+} // namespace kestrion::platform
 namespace kestrion::sweep {
 class PingSweep;
 class RangeEntry;
 } // namespace kestrion::sweep
 namespace kestrion::schedule {
 class ScheduledRunDriver;
+struct ScheduledRunOutcome;
 class SchedulesPanel;
 } // namespace kestrion::schedule
 
@@ -38,13 +40,14 @@ struct ScheduledRunParts {
 };
 
 // The window's side of a scheduled run: the Ping tab, Reset, the range in the boxes and the status
-// texts around the driver's sweep, save and deletion of the schedule, then the refreshed lists.
+// texts around the driver's sweep, save and deletion of the schedule, then the refreshed lists; a
+// desktop notification names what the run changed (the status text, where no desktop takes it).
 class ScheduledRun final : public QObject, public schedule::ScheduledRunner {
     Q_OBJECT
 public:
     ScheduledRun(const ScheduledRunParts& parts, schedule::ScheduledRunDriver& driver,
                  const sweep::SweepOptions& options, FatalPath& fatal, platform::MessageBoxes& boxes,
-                 QObject* parent = nullptr);
+                 platform::DesktopNotifier& notifier, QObject* parent = nullptr);
 
     void holdSchedule(const std::optional<QDateTime>& scheddate) override;
     void carryOut(const QDateTime& scheddate, const QString& schedip) override;
@@ -54,12 +57,14 @@ public:
 
 private:
     void showStep(const QString& text);
+    void tellChanges(const QString& range, const schedule::ScheduledRunOutcome& outcome);
 
     ScheduledRunParts parts_;
     schedule::ScheduledRunDriver& driver_;
     const sweep::SweepOptions& options_;
     FatalPath& fatal_;
     platform::MessageBoxes& boxes_;
+    platform::DesktopNotifier& notifier_;
 };
 
 } // namespace kestrion::app

@@ -6,6 +6,7 @@ namespace kestrion::platform {
 class EchoService;
 class MessageBoxes;
 class Clock;
+class DesktopNotifier;
 class HostInfo;
 class Shell;
 class SettingsStore;
@@ -28,6 +29,8 @@ struct Services {
     platform::SettingsStore& settings;
     com::ComponentFactory& components;
     platform::AppPaths paths;
+    // Desktop notifications (the changes a scheduled run found).
+    platform::DesktopNotifier& notifier;
     // The application's fatal path (Application::fatalPath()); a test's world has its own.
     FatalPath& fatal;
 };

@@ -1,6 +1,7 @@
 #include "app/Application.h"
 #include "app/Startup.h"
 #include "platform/Clock.h"
+#include "platform/DBusNotifier.h"
 #include "platform/HostInfo.h"
 #include "platform/IcmpSocketEcho.h"
 #include "platform/PrivilegeDrop.h"
@@ -24,9 +25,10 @@ int main(int argc, char** argv) {
     kestrion::platform::DesktopShell shell;
     kestrion::platform::SettingsStore settings;
     kestrion::com::RegistryComponentFactory components;
+    kestrion::platform::DBusNotifier notifier;
     // Host names for a user who has never registered the Resolver (a packaged install has no per-user step).
     kestrion::resolver::registerOnFirstUse(app.applicationDirPath());
     return kestrion::app::Main({echo, boxes, clock, host, shell, settings, components,
                                 kestrion::platform::AppPaths::forExecutable(app.applicationDirPath()),
-                                app.fatalPath()});
+                                notifier, app.fatalPath()});
 }

@@ -109,7 +109,7 @@ class CommandLineSweeper {
 public:
     explicit CommandLineSweeper(com::ComponentFactory& components)
         : session_(echo_, &components, sweep::SweepSession::Waiting::OnThisThread),
-          printer_(session_, console_, true) {
+          printer_(session_, console_, &rows_) {
         session_.setRange({QStringLiteral("127"), QStringLiteral("0"), QStringLiteral("0"), 1, kAddresses});
         session_.setSettings({1000, 64});
     }
@@ -138,6 +138,7 @@ private:
     std::ostringstream out_;
     std::ostringstream err_;
     cli::Console console_{out_, err_};
+    cli::RecordWriter rows_{out_, cli::OutputFormat::Tsv, cli::sweepFields()};
     sweep::SweepSession session_;
     cli::ConsoleSweep printer_;
     Result result_;

@@ -3,6 +3,7 @@
 #include "Version.h"
 #include "cli/CommandContext.h"
 #include "cli/DataCommands.h"
+#include "cli/HistoryCommands.h"
 #include "cli/RunDue.h"
 #include "cli/SweepCommand.h"
 #include "db/CompactAndBackup.h"
@@ -25,6 +26,8 @@ QList<Command> commands() {
         {sweepSpec(), runSweep},
         {runsSpec(), runRuns},
         {reportSpec(), runReport},
+        {historySpec(), runHistory},
+        {changesSpec(), runChanges},
         {schedulesSpec(), runSchedules},
         {scheduleAddSpec(), runScheduleAdd},
         {scheduleDeleteSpec(), runScheduleDelete},
@@ -42,7 +45,8 @@ QString overview() {
                 QLatin1Char('\n');
     text += QStringLiteral("\n'kestrion-cli COMMAND --help' tells more of one command.\n"
                            "Exit status: 0 done, 1 failure, 2 wrong arguments, 3 saved but not compacted\n"
-                           "(the sweep is stored; its compaction or backup failed), 130 interrupted.\n");
+                           "(the sweep is stored; its compaction or backup failed), 4 saved but the\n"
+                           "--on-change command of run-due failed, 130 interrupted.\n");
     return text;
 }
 

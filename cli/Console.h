@@ -14,6 +14,7 @@ enum ExitCode : int {
     ExitFailure = 1,
     ExitUsage = 2,
     ExitStoredNotCompacted = 3,
+    ExitOnChangeFailed = 4, // run-due: the sweeps are saved; the --on-change command failed
     ExitInterrupted = 130
 };
 

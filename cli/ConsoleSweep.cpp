@@ -4,9 +4,15 @@
 
 namespace kestrion::cli {
 
-ConsoleSweep::ConsoleSweep(sweep::SweepSession& session, const Console& console, bool printRows,
+QList<Field> sweepFields() {
+    return {{QStringLiteral("address"), QStringLiteral("Address")},
+            {QStringLiteral("name"), QStringLiteral("Name")},
+            {QStringLiteral("time_ms"), QStringLiteral("Time (ms)")}};
+}
+
+ConsoleSweep::ConsoleSweep(sweep::SweepSession& session, const Console& console, RecordWriter* rows,
                            sweep::StopRequest onInterrupt)
-    : session_(session), console_(console), printRows_(printRows), onInterrupt_(onInterrupt) {
+    : session_(session), console_(console), rows_(rows), onInterrupt_(onInterrupt) {
     // Read where the window's sweep reads its clicks: before the first address and at each yield.
     connect(&session_, &sweep::SweepSession::runningChanged, this, [this](bool running) {
         if (running)
@@ -50,12 +56,10 @@ void ConsoleSweep::clearProgress() {
 }
 
 void ConsoleSweep::found(const sweep::FoundHost& host) {
-    if (!printRows_)
+    if (rows_ == nullptr)
         return;
     clearProgress();
-    console_.out << host.address.toStdString() << '\t' << host.name.toLocal8Bit().constData() << '\t'
-                 << host.roundTripTime << '\n';
-    console_.out.flush();
+    rows_->write({host.address, host.name, static_cast<int64_t>(host.roundTripTime)});
 }
 
 void ConsoleSweep::say(const sweep::SweepQuestion& question) {

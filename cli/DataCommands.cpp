@@ -1,6 +1,8 @@
 #include "cli/DataCommands.h"
 
 #include "cli/CommandContext.h"
+#include "cli/HistoryCommands.h"
+#include "cli/Records.h"
 #include "db/BlockUsage.h"
 #include "db/Database.h"
 #include "db/ReportTables.h"
@@ -15,10 +17,6 @@
 namespace kestrion::cli {
 
 namespace {
-
-void printLine(const Console& console, const QString& line) {
-    console.out << line.toLocal8Bit().constData() << '\n';
-}
 
 QString minuteForm(const QDateTime& value) {
     return value.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
@@ -36,40 +34,57 @@ db::SavedRuns savedRuns(CommandContext& context) {
 } // namespace
 
 CommandSpec runsSpec() {
-    return {
-        QStringLiteral("runs"),
-        QString(),
-        QStringLiteral("List the saved runs."),
-        QStringLiteral("One saved run a line: its range, a tab, when it was created (YYYY-MM-DD HH:MM:SS),\n"
-                       "a tab and the number of sweeps saved under it."),
-        {},
-        0,
-        0};
+    return {QStringLiteral("runs"),
+            QStringLiteral("[--format FORMAT]"),
+            QStringLiteral("List the saved runs."),
+            QStringLiteral(
+                "One saved run a line: its range, a tab, when it was created (YYYY-MM-DD HH:MM:SS),\n"
+                "a tab and the number of sweeps saved under it (fields: range, created, sweeps).\n\n") +
+                formatHelp(OutputFormat::Tsv),
+            {formatOption()},
+            0,
+            0};
 }
 
 int runRuns(CommandContext& context) {
+    const auto format = outputFormat(context.args, OutputFormat::Tsv);
+    if (const auto* error = std::get_if<UsageError>(&format)) {
+        context.console.message(QStringLiteral("runs: ") + error->message);
+        return ExitUsage;
+    }
     db::SavedRuns runs = savedRuns(context);
+    RecordWriter records(context.console.out, std::get<OutputFormat>(format),
+                         {{QStringLiteral("range"), QStringLiteral("Range")},
+                          {QStringLiteral("created"), QStringLiteral("Created")},
+                          {QStringLiteral("sweeps"), QStringLiteral("Sweeps")}});
     for (const QString& range : runs.listRanges()) {
         if (const auto run = runs.find(range))
-            printLine(context.console, run->runip + QLatin1Char('\t') +
-                                           platform::toStoredDate(run->runcreatedate) + QLatin1Char('\t') +
-                                           QString::number(run->numberofruns));
+            records.write({run->runip, platform::toStoredDate(run->runcreatedate),
+                           static_cast<int64_t>(run->numberofruns)});
     }
-    context.console.out.flush();
+    records.finish();
     return ExitDone;
 }
 
 CommandSpec reportSpec() {
     return {
         QStringLiteral("report"),
-        QStringLiteral("RANGE [-o FILE]"),
+        QStringLiteral("RANGE [-o FILE] | RANGE --silent-for DAYS [--format FORMAT]"),
         QStringLiteral("Write the Free IP Report of a saved run."),
         QStringLiteral("The report is the file the window's \"Print Report...\" writes, byte for byte, to\n"
                        "standard output or to FILE. RANGE is the saved run's range as 'runs' lists it.\n\n"
                        "  -o FILE   write the report to FILE ('-': standard output). A file is replaced\n"
                        "            whole (it keeps its mode); a device or a pipe is written to; a\n"
-                       "            symbolic link or a folder is refused"),
-        {{QStringLiteral("-o"), QStringLiteral("FILE")}},
+                       "            symbolic link or a folder is refused\n"
+                       "  --silent-for DAYS\n"
+                       "            instead of the report, list the addresses of the range silent in every\n"
+                       "            logged sweep of the last DAYS days, with the evidence (fields: address,\n"
+                       "            last_seen, silent_since, sweeps_since_answer, days_silent); last_seen\n"
+                       "            is empty for one that never answered since the log began\n") +
+            formatHelp(OutputFormat::Table) + QStringLiteral(" (with --silent-for)"),
+        {{QStringLiteral("-o"), QStringLiteral("FILE")},
+         {QStringLiteral("--silent-for"), QStringLiteral("DAYS")},
+         formatOption()},
         1,
         1};
 }
@@ -95,6 +110,19 @@ int runReport(CommandContext& context) {
     const QString range = context.args.arguments.front();
     if (const auto error = savedRangeBoundsError(range)) {
         context.console.message(QStringLiteral("report: ") + error->message);
+        return ExitUsage;
+    }
+    const bool silentFor = context.args.values.contains(QStringLiteral("--silent-for"));
+    if (silentFor && context.args.values.contains(QStringLiteral("-o"))) {
+        context.console.message(QStringLiteral("report: --silent-for writes its list to standard output; "
+                                               "-o goes with the report"));
+        return ExitUsage;
+    }
+    if (silentFor)
+        return runSilentFor(context, range, context.args.values.value(QStringLiteral("--silent-for")));
+    if (context.args.values.contains(QStringLiteral("--format"))) {
+        context.console.message(QStringLiteral("report: --format goes with --silent-for; the report is "
+                                               "written as the window writes it"));
         return ExitUsage;
     }
     const QString file = context.args.values.value(QStringLiteral("-o"), QStringLiteral("-"));
@@ -142,21 +170,30 @@ int runReport(CommandContext& context) {
 
 CommandSpec schedulesSpec() {
     return {QStringLiteral("schedules"),
-            QString(),
+            QStringLiteral("[--format FORMAT]"),
             QStringLiteral("List the stored schedules."),
             QStringLiteral(
                 "One schedule a line, earliest first: its date and time (YYYY-MM-DD HH:MM), a tab and\n"
-                "the range of the saved run it sweeps."),
-            {},
+                "the range of the saved run it sweeps (fields: when, range).\n\n") +
+                formatHelp(OutputFormat::Tsv),
+            {formatOption()},
             0,
             0};
 }
 
 int runSchedules(CommandContext& context) {
+    const auto format = outputFormat(context.args, OutputFormat::Tsv);
+    if (const auto* error = std::get_if<UsageError>(&format)) {
+        context.console.message(QStringLiteral("schedules: ") + error->message);
+        return ExitUsage;
+    }
     db::ScheduleStore store(context.services.paths, context.database);
+    RecordWriter records(context.console.out, std::get<OutputFormat>(format),
+                         {{QStringLiteral("when"), QStringLiteral("When")},
+                          {QStringLiteral("range"), QStringLiteral("Range")}});
     for (const db::StoredSchedule& schedule : store.list())
-        printLine(context.console, minuteForm(schedule.scheddate) + QLatin1Char('\t') + schedule.schedip);
-    context.console.out.flush();
+        records.write({minuteForm(schedule.scheddate), schedule.schedip});
+    records.finish();
     return ExitDone;
 }
 

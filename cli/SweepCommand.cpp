@@ -17,43 +17,46 @@ namespace kestrion::cli {
 CommandSpec sweepSpec() {
     constexpr platform::WholeNumber timeout = platform::option(&platform::Options::Timeout);
     constexpr platform::WholeNumber size = platform::option(&platform::Options::PacketSize);
-    return {QStringLiteral("sweep"),
-            QStringLiteral("RANGE [--timeout MS] [--size BYTES] [--parallel [--interval MS]] [--save] "
-                           "[--names|--no-names]"),
-            QStringLiteral("Ping every address of a range, one after the other (or many at once)."),
-            QStringLiteral(
-                "The window's sweep: one echo request to each address of RANGE (e.g. 192.168.1.1-254) in\n"
-                "ascending order. Each answering address is one line: address, tab, host name, tab,\n"
-                "round-trip time in ms. A router's \"unreachable\" or a reply from another address gives no\n"
-                "line; without a terminal to ask, the sweep goes on. Ctrl-C stops it before the next\n"
-                "address and saves nothing (status 130).\n\n"
-                "  --timeout MS    wait for each reply (%1-%2 ms; default: the stored Timeout)\n"
-                "  --size BYTES    data bytes per request (%3-%4; default: the stored PacketSize)\n"
-                "  --parallel      send the requests paced, many at once, instead of one after the other:\n"
-                "                  a block takes about the time-out plus one interval per address.\n"
-                "                  Off by default. Answers are judged as in the sequential sweep; the\n"
-                "                  lines come in address order once all are in. A router sends at most\n"
-                "                  about one \"unreachable\" a second to one sender (Linux's rate limit),\n"
-                "                  so a parallel sweep may take such addresses for silent ones\n"
-                "  --interval MS   parallel: time between two requests (%5-%6 ms; default 1)\n"
-                "  --save          save the sweep as the window's Save button does\n"
-                "  --names         look up host names (the default)\n"
-                "  --no-names      leave host names out (\"Not available\")")
-                .arg(timeout.lowest)
-                .arg(timeout.highest)
-                .arg(size.lowest)
-                .arg(size.highest)
-                .arg(sweep::kIntervalLowestMs)
-                .arg(sweep::kIntervalHighestMs),
-            {{QStringLiteral("--timeout"), QStringLiteral("MS")},
-             {QStringLiteral("--size"), QStringLiteral("BYTES")},
-             {QStringLiteral("--parallel"), QString()},
-             {QStringLiteral("--interval"), QStringLiteral("MS")},
-             {QStringLiteral("--save"), QString()},
-             {QStringLiteral("--names"), QString()},
-             {QStringLiteral("--no-names"), QString()}},
-            1,
-            1};
+    return {
+        QStringLiteral("sweep"),
+        QStringLiteral("RANGE [--timeout MS] [--size BYTES] [--parallel [--interval MS]] [--save] "
+                       "[--names|--no-names] [--format FORMAT]"),
+        QStringLiteral("Ping every address of a range, one after the other (or many at once)."),
+        (QStringLiteral(
+             "The window's sweep: one echo request to each address of RANGE (e.g. 192.168.1.1-254) in\n"
+             "ascending order. Each answering address is one line: address, tab, host name, tab,\n"
+             "round-trip time in ms. A router's \"unreachable\" or a reply from another address gives no\n"
+             "line; without a terminal to ask, the sweep goes on. Ctrl-C stops it before the next\n"
+             "address and saves nothing (status 130).\n\n"
+             "  --timeout MS    wait for each reply (%1-%2 ms; default: the stored Timeout)\n"
+             "  --size BYTES    data bytes per request (%3-%4; default: the stored PacketSize)\n"
+             "  --parallel      send the requests paced, many at once, instead of one after the other:\n"
+             "                  a block takes about the time-out plus one interval per address.\n"
+             "                  Off by default. Answers are judged as in the sequential sweep; the\n"
+             "                  lines come in address order once all are in. A router sends at most\n"
+             "                  about one \"unreachable\" a second to one sender (Linux's rate limit),\n"
+             "                  so a parallel sweep may take such addresses for silent ones\n"
+             "  --interval MS   parallel: time between two requests (%5-%6 ms; default 1)\n"
+             "  --save          save the sweep as the window's Save button does\n"
+             "  --names         look up host names (the default)\n"
+             "  --no-names      leave host names out (\"Not available\")\n") +
+         formatHelp(OutputFormat::Tsv))
+            .arg(timeout.lowest)
+            .arg(timeout.highest)
+            .arg(size.lowest)
+            .arg(size.highest)
+            .arg(sweep::kIntervalLowestMs)
+            .arg(sweep::kIntervalHighestMs),
+        {{QStringLiteral("--timeout"), QStringLiteral("MS")},
+         {QStringLiteral("--size"), QStringLiteral("BYTES")},
+         {QStringLiteral("--parallel"), QString()},
+         {QStringLiteral("--interval"), QStringLiteral("MS")},
+         {QStringLiteral("--save"), QString()},
+         {QStringLiteral("--names"), QString()},
+         {QStringLiteral("--no-names"), QString()},
+         formatOption()},
+        1,
+        1};
 }
 
 namespace {
@@ -169,6 +172,9 @@ int runSweep(CommandContext& context) {
         return usageError(console, error->message);
     if (args.has(QStringLiteral("--names")) && args.has(QStringLiteral("--no-names")))
         return usageError(console, QStringLiteral("--names and --no-names exclude each other"));
+    const auto format = outputFormat(args, OutputFormat::Tsv);
+    if (const auto* error = std::get_if<UsageError>(&format))
+        return usageError(console, error->message);
     const bool save = args.has(QStringLiteral("--save"));
 
     // Taken before the sweep, so that a sweep is never made only to find that it cannot be saved.
@@ -183,11 +189,13 @@ int runSweep(CommandContext& context) {
                                 args.has(QStringLiteral("--no-names")) ? nullptr
                                                                        : &context.services.components,
                                 sweep::SweepSession::Waiting::OnThisThread);
-    const ConsoleSweep observer(session, console, true);
+    RecordWriter rows(console.out, std::get<OutputFormat>(format), sweepFields());
+    const ConsoleSweep observer(session, console, &rows);
     session.setRange(range);
     session.setSettings(std::get<sweep::SweepSettings>(chosen));
     session.setPacing(std::get<sweep::Pacing>(pacing));
     const sweep::SweepResult result = session.run();
+    rows.finish();
     if (const int failure = sweepOutcome(console, result, observer); failure != ExitDone)
         return failure;
     return save ? saveSweep(context, range, schedule::resultRows(session.hosts()), session.lastDurationMs())

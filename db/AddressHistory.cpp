@@ -1,5 +1,7 @@
 #include "db/AddressHistory.h"
 
+#include "db/RunDatabase.h"
+
 #include <QSet>
 #include <algorithm>
 #include <bitset>
@@ -55,6 +57,12 @@ AddressHistory addressHistory(const SweepLog& log, const QString& address) {
         history.medianTime = *middle;
     }
     return history;
+}
+
+std::optional<SweepLog> readRunSweepLog(const platform::AppPaths& paths, DatabaseBusy& busy,
+                                        const QString& rangeText) {
+    RunDatabase run(paths, busy);
+    return readSweepLog(run.db(), rangeText);
 }
 
 int SweepChanges::count(ChangeKind kind) const {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "db/DatabaseBusy.h"
 #include "db/SweepLog.h"
+#include "platform/AppPaths.h"
 
 #include <QString>
 #include <optional>
@@ -31,6 +33,11 @@ struct AddressHistory {
 };
 
 AddressHistory addressHistory(const SweepLog& log, const QString& address);
+
+// The log of the saved run with exactly this range text, read in one go (the file is closed again);
+// nullopt when there is no such run.
+std::optional<SweepLog> readRunSweepLog(const platform::AppPaths& paths, DatabaseBusy& busy,
+                                        const QString& rangeText);
 
 enum class ChangeKind {
     New,  // answered in the later sweep, never before it

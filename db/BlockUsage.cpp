@@ -116,6 +116,21 @@ std::optional<RunUsage> readRunUsage(const platform::AppPaths& paths, DatabaseBu
     return runUsage(*log);
 }
 
+std::optional<RunOverview> readRunOverview(const platform::AppPaths& paths, DatabaseBusy& busy,
+                                           const QString& rangeText) {
+    RunDatabase run(paths, busy);
+    if (!hasSweepLog(run.db())) {
+        std::optional<RunUsage> usage = readResultRows(run.db(), rangeText);
+        if (!usage)
+            return std::nullopt;
+        return RunOverview{std::move(*usage), std::nullopt};
+    }
+    const std::optional<SweepLog> log = readSweepLog(run.db(), rangeText);
+    if (!log)
+        return std::nullopt;
+    return RunOverview{runUsage(*log), latestChanges(*log)};
+}
+
 int BlockPicture::count(CellFill fill) const {
     return static_cast<int>(
         std::count_if(cells.begin(), cells.end(), [fill](const BlockCell& c) { return c.fill == fill; }));

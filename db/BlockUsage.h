@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/AddressHistory.h"
 #include "db/DatabaseBusy.h"
 #include "platform/AppPaths.h"
 
@@ -37,6 +38,15 @@ RunUsage runUsage(const SweepLog& log);
 // nullopt when no saved run has this range text.
 std::optional<RunUsage> readRunUsage(const platform::AppPaths& paths, DatabaseBusy& busy,
                                      const QString& rangeText);
+
+// What the Database tab shows of a run: its usage, and the changes of its latest sweep from the one
+// before (unset when fewer than two sweeps are logged). One read of the file.
+struct RunOverview {
+    RunUsage usage;
+    std::optional<SweepChanges> latestChanges;
+};
+std::optional<RunOverview> readRunOverview(const platform::AppPaths& paths, DatabaseBusy& busy,
+                                           const QString& rangeText);
 
 // NotInRange: the run's range leaves the address out, so its sweeps never asked it. The report still
 // counts such an address as free; only the map tells it apart from one that was asked and was silent.

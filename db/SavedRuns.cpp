@@ -76,6 +76,11 @@ QStringList SavedRuns::listRanges() {
     return ranges;
 }
 
+std::optional<SweepLog> SavedRuns::sweepLog(const QString& rangeText) {
+    RunDatabase run(paths_, busy_, busyTimeout_);
+    return readSweepLog(run.db(), rangeText);
+}
+
 std::optional<SavedRunInfo> SavedRuns::find(const QString& rangeText) {
     RunDatabase run(paths_, busy_, busyTimeout_);
     auto one = run.db().prepare(

@@ -60,6 +60,8 @@ public:
     std::optional<int16_t> FindRunNo(const QString& rangeText);
     // Deletes the saved run with its results and schedules, then compacts; false when there is none.
     bool DeleteSavedRun(const QString& rangeText);
+    // The logged sweeps of the saved run with exactly this range text; nullopt when there is none.
+    std::optional<SweepLog> sweepLog(const QString& rangeText);
 
 private:
     const platform::AppPaths& paths_;

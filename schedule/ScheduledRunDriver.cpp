@@ -62,6 +62,10 @@ ScheduledRunOutcome ScheduledRunDriver::carryOut(const DueSchedule& due, const s
     const std::vector<db::ResultRow> rows = resultRows(session_.hosts());
     outcome.save = runs_.SaveRun(due.schedip, rows, {db::SweptBy::Schedule, session_.lastDurationMs()});
     outcome.answered = static_cast<int>(rows.size());
+    if (outcome.save == db::SaveOutcome::Saved) {
+        if (const std::optional<db::SweepLog> log = runs_.sweepLog(due.schedip))
+            outcome.changes = db::latestChanges(*log);
+    }
     emit saved(outcome.save);
     emit updatingSchedules();
     schedules_.deleteByLine(outcome.scheduleLine);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/AddressHistory.h"
 #include "db/SavedRuns.h"
 #include "sweep/SweepSession.h"
 
@@ -36,6 +37,8 @@ struct ScheduledRunOutcome {
     QString failure;      // NotSwept: why, with the remedies where there are any
     int answered = 0;     // Completed: answering addresses saved
     db::SaveOutcome save = db::SaveOutcome::Saved;
+    // Completed and saved: what changed from the run's sweep before (unset when it is the first).
+    std::optional<db::SweepChanges> changes;
 };
 
 // The answering hosts of a session as the saved run stores them, in sweep order.

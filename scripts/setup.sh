@@ -9,7 +9,7 @@ packages=(
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev
   iproute2 procps libcap2-bin
-  xvfb xauth xdg-utils xdotool x11-utils
+  xvfb xauth xdg-utils xdotool x11-utils dbus-daemon
   dpkg-dev file lintian appstream desktop-file-utils librsvg2-bin man-db
 )
 

@@ -1,5 +1,7 @@
 // The block map on the Database tab, through the real window over fakes.
 #include "app/BlockMap.h"
+#include "app/AddressHistoryWindow.h"
+#include "app/ChangeTexts.h"
 #include "app/StatusBar.h"
 #include "db/Database.h"
 #include "platform/DateText.h"
@@ -11,6 +13,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QHelpEvent>
+#include <QLabel>
 #include <QToolTip>
 
 using namespace kestrion;
@@ -71,6 +74,15 @@ QString answered(int octet, int times, int of, const QDateTime& last) {
         .arg(times)
         .arg(of)
         .arg(platform::generalDateText(last));
+}
+
+// The tooltip's lines under the cell's text.
+QString seen(const QDateTime& first, const QDateTime& last, const QDateTime& silentSince = {}) {
+    QString lines = QStringLiteral("\nFirst seen: ") + platform::generalDateText(first) +
+                    QStringLiteral("\nLast seen: ") + platform::generalDateText(last);
+    if (silentSince.isValid())
+        lines += QStringLiteral("\nSilent since: ") + platform::generalDateText(silentSince);
+    return lines;
 }
 
 } // namespace
@@ -158,8 +170,10 @@ TEST(BlockMap, FillsOutlineAndNonHostMarksShowHowEachAddressAnswered) {
 TEST(BlockMap, TooltipsSayHowOftenAndWhenAnAddressAnswered) {
     MapWindow w;
     w.showDatabaseTab();
-    EXPECT_EQ(w.toolTipAt(15), answered(15, 2, 2, kSecond));
-    EXPECT_EQ(w.toolTipAt(0), answered(0, 1, 2, kFirst) + " (the network's own address, not a host address)");
+    EXPECT_EQ(w.toolTipAt(15), answered(15, 2, 2, kSecond) + seen(kFirst, kSecond));
+    EXPECT_EQ(w.toolTipAt(0), answered(0, 1, 2, kFirst) + " (the network's own address, not a host address)" +
+                                  seen(kFirst, kFirst, kSecond));
+    EXPECT_EQ(w.toolTipAt(16), answered(16, 1, 2, kSecond) + seen(kSecond, kSecond));
     EXPECT_EQ(w.toolTipAt(21), "192.168.1.21: never answered");
     EXPECT_EQ(w.toolTipAt(22), "192.168.1.22: not in this run's range");
     EXPECT_EQ(w.toolTipAt(255),
@@ -204,6 +218,44 @@ TEST(BlockMap, TabReachesTheMapArrowsMoveAndCtrlCCopies) {
     QGuiApplication::clipboard()->clear();
     QTest::keyClick(map, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "192.168.1.15");
+}
+
+// A click or Return on a cell shows that address's history in a window beside the main one; the map
+// keeps the keyboard, so the arrows and Return go on choosing.
+TEST(BlockMap, ChoosingACellShowsItsHistoryAndTheChangesLineNamesTheLatest) {
+    MapWindow w;
+    w.showDatabaseTab();
+    app::BlockMap* map = w.map();
+    EXPECT_EQ(test::control<QLabel>(*w.h.window, "lblChanges")->text(),
+              QStringLiteral("1 new, 1 gone since ") + app::sweepDateText(platform::toStoredDate(kFirst)));
+
+    QTest::mouseClick(map, Qt::LeftButton, {}, map->cellRect(0).center());
+    auto* history = w.h.window->findChild<app::AddressHistoryWindow*>("frmAddressHistory");
+    ASSERT_NE(history, nullptr);
+    EXPECT_TRUE(history->isVisible());
+    EXPECT_EQ(history->windowTitle(), "192.168.1.0 in 192.168.1.15-21");
+    EXPECT_EQ(history->summaryText(),
+              QStringLiteral("Answered in 1 of 2 logged sweeps.\nFirst seen %1, last seen %1.\n"
+                             "Silent since %2 (1 sweep).\nLast time 1 ms, median 1 ms.")
+                  .arg(app::sweepDateText(platform::toStoredDate(kFirst)),
+                       app::sweepDateText(platform::toStoredDate(kSecond))));
+    // Newest first.
+    const app::AddressHistoryModel& rows = history->model();
+    ASSERT_EQ(rows.rowCount(), 2);
+    EXPECT_EQ(rows.index(0, 1).data().toString(), "Silent");
+    EXPECT_EQ(rows.index(0, 2).data().toString(), "");
+    EXPECT_EQ(rows.index(1, 1).data().toString(), "Answered");
+    EXPECT_EQ(rows.index(1, 2).data().toString(), "1");
+    if (const QString folder = qEnvironmentVariable("KESTRION_SCREENSHOT_DIR"); !folder.isEmpty())
+        history->grab().save(QDir(folder).filePath("address-history.png"));
+
+    map->setFocus();
+    QTest::keyClick(map, Qt::Key_End);
+    QTest::keyClick(map, Qt::Key_Return);
+    EXPECT_EQ(history->windowTitle(), "192.168.1.255 in 192.168.1.15-21");
+    EXPECT_EQ(history->model().rowCount(), 2);
+    EXPECT_TRUE(history->summaryText().startsWith("Answered in 0 of 2 logged sweeps."));
+    EXPECT_TRUE(map->hasFocus());
 }
 
 TEST(BlockMap, BlankWithoutAChosenRun) {
@@ -252,9 +304,9 @@ TEST(BlockMap, RedrawnAfterSaveAndAfterDelete) {
     ASSERT_EQ(w.h.world.boxes.shown.back().text, "Run saved.  ");
 
     const QDateTime third = platform::toWholeMinute(kThird);
-    EXPECT_EQ(w.toolTipAt(15), answered(15, 3, 3, third));
-    EXPECT_EQ(w.toolTipAt(16), answered(16, 1, 3, kSecond));
-    EXPECT_EQ(w.toolTipAt(20), answered(20, 1, 3, third));
+    EXPECT_EQ(w.toolTipAt(15), answered(15, 3, 3, third) + seen(kFirst, third));
+    EXPECT_EQ(w.toolTipAt(16), answered(16, 1, 3, kSecond) + seen(kSecond, kSecond, third));
+    EXPECT_EQ(w.toolTipAt(20), answered(20, 1, 3, third) + seen(third, third));
     EXPECT_EQ(w.at(16, 3, 0), app::BlockMap::fillColour(CellFill::Some)) << "no longer in the latest";
     EXPECT_EQ(w.at(20, 3, 0), app::BlockMap::latestSweepOutline(CellFill::Some));
 
@@ -272,7 +324,7 @@ TEST(BlockMap, RedrawnAfterSaveAndAfterDelete) {
 TEST(BlockMap, RedrawnAfterAScheduledRunsSave) {
     MapWindow w;
     w.showDatabaseTab();
-    ASSERT_EQ(w.toolTipAt(15), answered(15, 2, 2, kSecond));
+    ASSERT_EQ(w.toolTipAt(15), answered(15, 2, 2, kSecond) + seen(kFirst, kSecond));
     w.h.world.clock.time = kThird;
     w.h.world.folder.exec("INSERT INTO tblSchedules VALUES ('2026-03-16 18:40:00', '192.168.1.15-21');");
     w.h.window->RefreshSchedules();
@@ -283,8 +335,18 @@ TEST(BlockMap, RedrawnAfterAScheduledRunsSave) {
     ASSERT_TRUE(w.map()->picture());
     EXPECT_EQ(w.map()->picture()->sweeps, 3);
     w.showDatabaseTab();
-    EXPECT_EQ(w.toolTipAt(15), answered(15, 2, 3, kSecond));
+    const QDateTime third = platform::toWholeMinute(kThird);
+    EXPECT_EQ(w.toolTipAt(15), answered(15, 2, 3, kSecond) + seen(kFirst, kSecond, third));
     EXPECT_EQ(w.at(15, 2, 1), app::BlockMap::fillColour(CellFill::Some));
+
+    // Everyone that answered before is gone: the line under the map and the notification say so.
+    const QString since = QStringLiteral(" since ") + app::sweepDateText(platform::toStoredDate(kSecond));
+    const QString line = test::control<QLabel>(*w.h.window, "lblChanges")->text();
+    EXPECT_EQ(line, QStringLiteral("2 gone") + since);
+    ASSERT_EQ(w.h.world.notifier.shown.size(), 1);
+    EXPECT_EQ(w.h.world.notifier.shown.front(),
+              QStringLiteral("Kestrion: changes in 192.168.1.15-21\n2 gone") + since +
+                  QStringLiteral("\ngone: 192.168.1.15, 192.168.1.16"));
 }
 
 // The same rule as the schedule timer's: while a sweep or another database operation runs, the
@@ -293,7 +355,8 @@ TEST(BlockMap, NeverReadsTheDatabaseDuringASweepOrAnotherOperation) {
     test::AppFolder folder;
     folder.exec("INSERT INTO tblSavedRuns VALUES (1, '192.168.1.15-21', '2026-03-14 09:15:00', 1);");
     app::BlockMap map;
-    ASSERT_TRUE(app::drawBlockMap(map, folder.paths, false, folder.busy, "192.168.1.15-21"));
+    QLabel changes;
+    ASSERT_TRUE(app::drawBlockMap(map, changes, folder.paths, false, folder.busy, "192.168.1.15-21"));
     ASSERT_TRUE(map.picture());
     // Any read from now on fails loudly.
     ASSERT_TRUE(QFile::remove(folder.paths.database()));
@@ -306,12 +369,13 @@ TEST(BlockMap, NeverReadsTheDatabaseDuringASweepOrAnotherOperation) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         folder.busy.depth = row.busy;
-        EXPECT_FALSE(app::drawBlockMap(map, folder.paths, row.sweep, folder.busy, "10.0.0.1-254"));
+        EXPECT_FALSE(app::drawBlockMap(map, changes, folder.paths, row.sweep, folder.busy, "10.0.0.1-254"));
         ASSERT_TRUE(map.picture());
         EXPECT_EQ(map.picture()->block, "192.168.1");
     }
     folder.busy.depth = 0;
-    EXPECT_THROW(app::drawBlockMap(map, folder.paths, false, folder.busy, "10.0.0.1-254"), db::DbError);
+    EXPECT_THROW(app::drawBlockMap(map, changes, folder.paths, false, folder.busy, "10.0.0.1-254"),
+                 db::DbError);
 }
 
 // A run of 10.77.2.1-40 never asked .41 to .255 nor .0: their text says so, and an address in the

@@ -33,7 +33,8 @@ TEST_F(CliArguments, WrongCommandLinesNameTheArgumentAndChangeNothing) {
         {"extra argument", {"schedules", "now"}, "kestrion-cli: schedules: unexpected argument 'now'"},
         {"report without range",
          {"report"},
-         "kestrion-cli: report: missing argument; usage: report RANGE [-o FILE]"},
+         "kestrion-cli: report: missing argument; usage: report RANGE [-o FILE] | RANGE --silent-for DAYS "
+         "[--format FORMAT]"},
         {"-o without its file",
          {"report", "10.0.0.1-254", "-o"},
          "kestrion-cli: report: '-o' needs a value (FILE)"},

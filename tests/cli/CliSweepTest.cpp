@@ -197,7 +197,7 @@ TEST_F(CliSweep, SweepArgumentErrors) {
         {"no range",
          {"sweep"},
          "kestrion-cli: sweep: missing argument; usage: sweep RANGE [--timeout MS] [--size "
-         "BYTES] [--parallel [--interval MS]] [--save] [--names|--no-names]"},
+         "BYTES] [--parallel [--interval MS]] [--save] [--names|--no-names] [--format FORMAT]"},
         {"interval without --parallel",
          {"sweep", "10.0.0.1", "--interval", "5"},
          "kestrion-cli: sweep: --interval paces a parallel sweep; give --parallel too"},

@@ -154,3 +154,37 @@ TEST_F(SweepLogFixture, AFileWithoutSavedRunsIsLeftAsItIsUntilItsFirstSave) {
     saveAt(8, {{"10.5.1.2", 1}});
     EXPECT_EQ(log().sweeps.size(), 1u);
 }
+
+// A file the log was added to still opens in a build without it: every table, view, index and trigger
+// of the delivered file is there with the same definition, the log's own objects are the only new ones,
+// and the statements such a build runs (save, count, schedule, delete) work on it and keep it whole.
+TEST_F(SweepLogFixture, AnUpgradedFileKeepsTheDeliveredSchemaForBuildsWithoutTheLog) {
+    const char* const schema = "SELECT type || ' ' || name || ': ' || ifnull(sql, '') FROM sqlite_master "
+                               "WHERE name NOT LIKE 'sqlite_%' ORDER BY name";
+    const QStringList delivered = folder.column(schema);
+    saveAt(8, {{"10.5.1.4", 3}});
+    const QStringList upgraded = folder.column(schema);
+    QStringList added;
+    for (const QString& object : upgraded) {
+        if (!delivered.contains(object))
+            added << object.section(QLatin1Char(':'), 0, 0);
+    }
+    for (const QString& object : delivered)
+        EXPECT_TRUE(upgraded.contains(object)) << object.toStdString();
+    for (const QString& object : added)
+        EXPECT_TRUE(object.contains(QLatin1String("SweepLog"))) << "not the log's: " << object.toStdString();
+    EXPECT_FALSE(added.isEmpty());
+
+    {
+        db::Database older(folder.paths.database());
+        older.exec("INSERT INTO tblSuccess VALUES (1, '2026-12-09 09:00:00', '10.5.1.4', '4');"
+                   "UPDATE tblSavedRuns SET numberofruns = numberofruns + 1 WHERE RunNo = 1;"
+                   "INSERT INTO tblSchedules VALUES ('2026-12-10 08:00:00', '10.5.1.1-20');"
+                   "DELETE FROM tblSchedules;"
+                   "DELETE FROM tblSuccess WHERE RunNo = 1;"
+                   "DELETE FROM tblSavedRuns WHERE RunNo = 1;");
+    }
+    EXPECT_EQ(folder.column("PRAGMA integrity_check"), QStringList{"ok"});
+    EXPECT_TRUE(folder.column("PRAGMA foreign_key_check").isEmpty());
+    EXPECT_EQ(folder.count("SELECT count(*) FROM tblSweepLog"), 0) << "the run's log went with it";
+}

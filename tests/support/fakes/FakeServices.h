@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "platform/DesktopNotifier.h"
 #include "platform/HostInfo.h"
 #include "platform/Shell.h"
 
@@ -50,6 +51,22 @@ public:
     QStringList opened;
     int result = 42;
     std::function<void(const QString&)> onOpen;
+};
+
+// Takes every notification (or, unavailable, refuses each as a desktop without the service does).
+class FakeNotifier final : public platform::DesktopNotifier {
+public:
+    bool notify(const QString& summary, const QString& body, QString* why) override {
+        if (!available) {
+            if (why != nullptr)
+                *why = QStringLiteral("no desktop notification service");
+            return false;
+        }
+        shown << summary + QLatin1Char('\n') + body;
+        return true;
+    }
+    QStringList shown;
+    bool available = true;
 };
 
 } // namespace kestrion::test

@@ -26,6 +26,7 @@ struct FakeWorld {
     std::unique_ptr<platform::SettingsStore> settings =
         std::make_unique<platform::SettingsStore>(folder.file("Kestrion.ini"));
     FakeComponentFactory components;
+    FakeNotifier notifier;
     // Fresh per world: a test that takes the fatal path leaves the next one running.
     app::FatalPath fatal;
 
@@ -33,6 +34,7 @@ struct FakeWorld {
     platform::EchoService* realEcho = nullptr;
     com::ComponentFactory* realComponents = nullptr;
     platform::HostInfo* realHost = nullptr;
+    platform::DesktopNotifier* realNotifier = nullptr;
 
     app::Services services() {
         return {realEcho ? *realEcho : echo,
@@ -43,6 +45,7 @@ struct FakeWorld {
                 *settings,
                 realComponents ? *realComponents : components,
                 folder.paths,
+                realNotifier ? *realNotifier : notifier,
                 fatal};
     }
 };
