@@ -43,6 +43,7 @@ OptionsController::OptionsController(sweep::SweepOptions& state, platform::Setti
                 optPacket_Click(i);
         });
     connect(tab_.chkStartWLocalAddr, &QCheckBox::toggled, this, [this] { chkStartWLocalAddr_Click(); });
+    connect(tab_.chkParallelSweep, &QCheckBox::toggled, this, [this] { chkParallelSweep_Click(); });
     connect(tab_.cmdApply, &QPushButton::clicked, this, [this] { cmdApply_Click(); });
 }
 
@@ -75,6 +76,7 @@ void OptionsController::ShowSettings() {
     tab_.optPacket[packetButton]->setChecked(true);
 
     tab_.chkStartWLocalAddr->setChecked(state_.StartWithLocalAddress);
+    tab_.chkParallelSweep->setChecked(state_.ParallelSweep);
 }
 
 bool OptionsController::changesPending() const {
@@ -101,6 +103,15 @@ void OptionsController::optPacket_Click(int index) {
 void OptionsController::chkStartWLocalAddr_Click() {
     tab_.cmdApply->setEnabled(true);
     state_.StartWithLocalAddress = tab_.chkStartWLocalAddr->isChecked();
+}
+
+void OptionsController::chkParallelSweep_Click() {
+    state_.ParallelSweep = tab_.chkParallelSweep->isChecked();
+    // Never stored reads as off: turning it off again before any store leaves nothing to store.
+    const bool stored =
+        platform::storedValue(settings_, platform::option(&platform::Options::ParallelSweep)).value_or(false);
+    if (stored != state_.ParallelSweep)
+        tab_.cmdApply->setEnabled(true);
 }
 
 void OptionsController::cmdApply_Click() {

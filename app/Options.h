@@ -28,8 +28,8 @@ public:
     OptionsController(sweep::SweepOptions& state, platform::SettingsStore& settings,
                       platform::MessageBoxes& boxes, OptionsTab& tab, QObject* parent = nullptr);
 
-    // Writes all three keys from memory and disables Apply. A store that cannot be written is named
-    // in a box; the values stay in effect until the program ends.
+    // Writes all three keys from memory (and ParallelSweep once it was turned on) and disables Apply. A store
+    // that cannot be written is named in a box; the values stay in effect until the program ends.
     void SaveSettings();
     // Puts the in-memory values on the controls; values outside the offered sets become 3000 / 64.
     void ShowSettings();
@@ -40,6 +40,8 @@ public:
     void optTimeout_Click(int index);
     void optPacket_Click(int index);
     void chkStartWLocalAddr_Click();
+    // The parallel prober's box (an addition to the tab) enables Apply only where the store differs.
+    void chkParallelSweep_Click();
     void cmdApply_Click();
 
     static constexpr int kTimeouts[4] = {500, 1000, 3000, 6000};

@@ -23,6 +23,8 @@ public:
     QRadioButton* optPacket[3] = {};
     QLabel* Label7 = nullptr;
     QCheckBox* chkStartWLocalAddr = nullptr;
+    // An addition to the tab's original controls: the parallel prober, off by default.
+    QCheckBox* chkParallelSweep = nullptr;
     QPushButton* cmdApply = nullptr;
     QPushButton* cmdExit1 = nullptr; // cmdExit(1)
 };

@@ -68,7 +68,8 @@ void ScheduledRun::carryOut(const QDateTime& scheddate, const QString& schedip) 
     // No further tick while the sweep yields to the event loop.
     parts_.timerSchedule.stop();
     // Read after Reset: the initialisation reads the stored options again.
-    const Outcome outcome = driver_.carryOut({scheddate, schedip}, {options_.Timeout, options_.PacketSize});
+    const Outcome outcome = driver_.carryOut({scheddate, schedip}, {options_.Timeout, options_.PacketSize},
+                                             sweep::Pacing{options_.ParallelSweep});
     // Exit (or the close box) during the sweep ends the program as during the user's own sweep: the
     // partial sweep is not saved or counted, the backups stay as they are and the schedule stays stored.
     if (outcome.kind == Outcome::Kind::Abandoned)

@@ -79,6 +79,14 @@ OptionsTab::OptionsTab(QWidget* parent) : QWidget(parent) {
     chkStartWLocalAddr = named(new QCheckBox(QStringLiteral("Start with local address"), this),
                                QStringLiteral("chkStartWLocalAddr"));
     chkStartWLocalAddr->setGeometry(twipRect(240, 4380 - kTabRow, 3000, 300));
+    // The one control added to the tab: below the last of the others, in the free row above the tab's
+    // edge, so that every other control keeps its place.
+    chkParallelSweep = named(new QCheckBox(QStringLiteral("Send requests in parallel"), this),
+                             QStringLiteral("chkParallelSweep"));
+    chkParallelSweep->setGeometry(twipRect(240, 4740 - kTabRow, 3000, 300));
+    chkParallelSweep->setToolTip(QStringLiteral(
+        "Sweep a range in about a second: one request to every address, 1 ms apart, instead of "
+        "one address after the other. Unreachable answers are listed once at the end."));
     cmdApply = rightColumnButton(this, QStringLiteral("cmdApply"), QStringLiteral("Apply"), 840);
     cmdExit1 = rightColumnButton(this, QStringLiteral("cmdExit(1)"), QStringLiteral("Exit"), 4680);
 }

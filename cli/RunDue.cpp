@@ -27,8 +27,9 @@ CommandSpec runDueSpec() {
         QStringLiteral("Carry out the schedules due this minute."),
         QStringLiteral(
             "What the window's schedule timer does while it is open: a schedule whose minute is now is\n"
-            "swept (1 to 254 of its block, the stored Timeout and PacketSize, no questions), saved under\n"
-            "its range and deleted; schedules whose minute has passed are deleted and named on standard\n"
+            "swept (1 to 254 of its block, the stored Timeout and PacketSize, no questions; paced and many\n"
+            "at once where the stored ParallelSweep is True), saved under its range and deleted; schedules\n"
+            "whose minute has passed are deleted and named on standard\n"
             "error. While the window runs it carries schedules out itself, and this does nothing.\n"
             "While another kestrion-cli command writes the database, this waits for it to end (up to\n"
             "an hour), then carries out the schedules that fell due since it started.\n"
@@ -72,7 +73,8 @@ int carryOut(CommandContext& context, const db::StoredSchedule& due, std::vector
     db::ScheduleStore store(context.services.paths, context.database);
     schedule::ScheduledRunDriver driver(session, runs, store);
     const schedule::ScheduledRunOutcome outcome =
-        driver.carryOut({due.scheddate, due.schedip}, {stored.Timeout, stored.PacketSize});
+        driver.carryOut({due.scheddate, due.schedip}, {stored.Timeout, stored.PacketSize},
+                        sweep::Pacing{stored.ParallelSweep});
 
     using Kind = schedule::ScheduledRunOutcome::Kind;
     switch (outcome.kind) {

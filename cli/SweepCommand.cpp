@@ -19,8 +19,9 @@ CommandSpec sweepSpec() {
     constexpr platform::WholeNumber size = platform::option(&platform::Options::PacketSize);
     return {
         QStringLiteral("sweep"),
-        QStringLiteral("RANGE [--timeout MS] [--size BYTES] [--save] [--names|--no-names] [--format FORMAT]"),
-        QStringLiteral("Ping every address of a range, one after the other."),
+        QStringLiteral("RANGE [--timeout MS] [--size BYTES] [--parallel [--interval MS]] [--save] "
+                       "[--names|--no-names] [--format FORMAT]"),
+        QStringLiteral("Ping every address of a range, one after the other (or many at once)."),
         (QStringLiteral(
              "The window's sweep: one echo request to each address of RANGE (e.g. 192.168.1.1-254) in\n"
              "ascending order. Each answering address is one line: address, tab, host name, tab,\n"
@@ -29,6 +30,13 @@ CommandSpec sweepSpec() {
              "address and saves nothing (status 130).\n\n"
              "  --timeout MS    wait for each reply (%1-%2 ms; default: the stored Timeout)\n"
              "  --size BYTES    data bytes per request (%3-%4; default: the stored PacketSize)\n"
+             "  --parallel      send the requests paced, many at once, instead of one after the other:\n"
+             "                  a block takes about the time-out plus one interval per address.\n"
+             "                  Off by default. Answers are judged as in the sequential sweep; the\n"
+             "                  lines come in address order once all are in. A router sends at most\n"
+             "                  about one \"unreachable\" a second to one sender (Linux's rate limit),\n"
+             "                  so a parallel sweep may take such addresses for silent ones\n"
+             "  --interval MS   parallel: time between two requests (%5-%6 ms; default 1)\n"
              "  --save          save the sweep as the window's Save button does\n"
              "  --names         look up host names (the default)\n"
              "  --no-names      leave host names out (\"Not available\")\n") +
@@ -36,9 +44,13 @@ CommandSpec sweepSpec() {
             .arg(timeout.lowest)
             .arg(timeout.highest)
             .arg(size.lowest)
-            .arg(size.highest),
+            .arg(size.highest)
+            .arg(sweep::kIntervalLowestMs)
+            .arg(sweep::kIntervalHighestMs),
         {{QStringLiteral("--timeout"), QStringLiteral("MS")},
          {QStringLiteral("--size"), QStringLiteral("BYTES")},
+         {QStringLiteral("--parallel"), QString()},
+         {QStringLiteral("--interval"), QStringLiteral("MS")},
          {QStringLiteral("--save"), QString()},
          {QStringLiteral("--names"), QString()},
          {QStringLiteral("--no-names"), QString()},
@@ -109,6 +121,25 @@ int sweepOutcome(const Console& console, const sweep::SweepResult& result, const
     return ExitDone;
 }
 
+// --parallel and --interval; a sequential sweep unless --parallel is given.
+std::variant<sweep::Pacing, UsageError> sweepPacing(const ParsedArguments& args) {
+    sweep::Pacing pacing;
+    pacing.parallel = args.has(QStringLiteral("--parallel"));
+    if (!args.values.contains(QStringLiteral("--interval")))
+        return pacing;
+    if (!pacing.parallel)
+        return UsageError{QStringLiteral("--interval paces a parallel sweep; give --parallel too")};
+    const QString text = args.values.value(QStringLiteral("--interval"));
+    const std::optional<int> value = wholeNumber(text, sweep::kIntervalLowestMs, sweep::kIntervalHighestMs);
+    if (!value)
+        return UsageError{QStringLiteral("--interval: '") + text +
+                          QStringLiteral("' is not a whole number of milliseconds from ") +
+                          QString::number(sweep::kIntervalLowestMs) + QStringLiteral(" to ") +
+                          QString::number(sweep::kIntervalHighestMs)};
+    pacing.intervalMs = *value;
+    return pacing;
+}
+
 int saveSweep(CommandContext& context, const SweepRange& range, const std::vector<db::ResultRow>& rows,
               int64_t durationMs) {
     const QString rangeText =
@@ -136,6 +167,9 @@ int runSweep(CommandContext& context) {
     const auto chosen = sweepSettings(context);
     if (const auto* error = std::get_if<UsageError>(&chosen))
         return usageError(console, error->message);
+    const auto pacing = sweepPacing(args);
+    if (const auto* error = std::get_if<UsageError>(&pacing))
+        return usageError(console, error->message);
     if (args.has(QStringLiteral("--names")) && args.has(QStringLiteral("--no-names")))
         return usageError(console, QStringLiteral("--names and --no-names exclude each other"));
     const auto format = outputFormat(args, OutputFormat::Tsv);
@@ -159,6 +193,7 @@ int runSweep(CommandContext& context) {
     const ConsoleSweep observer(session, console, &rows);
     session.setRange(range);
     session.setSettings(std::get<sweep::SweepSettings>(chosen));
+    session.setPacing(std::get<sweep::Pacing>(pacing));
     const sweep::SweepResult result = session.run();
     rows.finish();
     if (const int failure = sweepOutcome(console, result, observer); failure != ExitDone)

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,11 +47,43 @@ struct EchoOpenResult {
     std::string error;                    // why not, with the remedies, when channel is null
 };
 
+// Many echo requests on one handle, answered in any order: what the parallel prober sends through.
+// Every request gets exactly one answer: its reply, an error that quotes it, or a time-out at its
+// deadline. Answers that match no request still waiting (late, duplicated, foreign) are dropped.
+class EchoBatch {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    struct Answer {
+        uint32_t tag; // the caller's tag given to send()
+        EchoReply reply;
+    };
+
+    virtual ~EchoBatch() = default;
+    // Sends one request carrying `data` to `destination`, to be answered within `timeoutMs`. A request
+    // the kernel refuses is answered at once: its reply comes back here and nothing stays outstanding.
+    virtual std::optional<EchoReply> send(uint32_t destination, const std::vector<uint8_t>& data,
+                                          int timeoutMs, uint32_t tag) = 0;
+    // Waits until `until` at most, and returns as soon as some requests are answered or time out.
+    virtual std::vector<Answer> receive(Clock::time_point until) = 0;
+    // Requests sent and not yet answered.
+    virtual size_t outstanding() const = 0;
+};
+
+struct EchoBatchOpenResult {
+    std::unique_ptr<EchoBatch> batch; // null when none can be had
+    std::string error;                // why not, when batch is null
+};
+
 // The platform's echo service: open a handle, send one echo and wait, close.
 class EchoService {
 public:
     virtual ~EchoService() = default;
     virtual EchoOpenResult open() = 0;
+    // A handle for many requests at once; a service that sends one at a time has none.
+    virtual EchoBatchOpenResult openBatch() {
+        return {nullptr, "This echo service sends one request at a time."};
+    }
 };
 
 } // namespace kestrion::platform

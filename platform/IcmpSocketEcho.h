@@ -24,6 +24,8 @@ public:
     IcmpSocketEcho(UniqueFd keptRaw, SocketKind kind) : kind_(kind), keptRaw_(std::move(keptRaw)) {}
 
     EchoOpenResult open() override;
+    // One socket of the same kind for many requests at once (the parallel prober).
+    EchoBatchOpenResult openBatch() override;
 
     // The kind of socket the last successful open() used (Auto until then).
     SocketKind lastOpenedKind() const { return lastOpened_; }
@@ -36,6 +38,9 @@ public:
     static UniqueFd openRawSocket(int& error);
 
 private:
+    // The socket open() and openBatch() use; none, with the refusal in `error`, when neither kind opens.
+    UniqueFd openSocket(bool& raw, std::string& error);
+
     SocketKind kind_;
     UniqueFd keptRaw_;
     SocketKind lastOpened_ = SocketKind::Auto;

@@ -44,9 +44,13 @@ StoreStatus writeOptions(SettingsStore& settings, const Options& options) {
     std::vector<std::pair<QString, QString>> texts;
     for (const WholeNumber& option : kWholeNumbers)
         texts.emplace_back(QLatin1String(option.key), QString::number(options.*option.field));
-    for (const Flag& option : kFlags)
-        texts.emplace_back(QLatin1String(option.key),
-                           options.*option.field ? QStringLiteral("True") : QStringLiteral("False"));
+    for (const Flag& option : kFlags) {
+        const bool on = options.*option.field;
+        if (!option.writtenAlways && on == Options{}.*option.field &&
+            !settings.contains(kSection, QLatin1String(option.key)))
+            continue;
+        texts.emplace_back(QLatin1String(option.key), on ? QStringLiteral("True") : QStringLiteral("False"));
+    }
     return settings.write(kSection, texts);
 }
 

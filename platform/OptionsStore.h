@@ -16,6 +16,7 @@ struct Options {
     int16_t Timeout = 3000;  // ms to wait for each echo reply
     int16_t PacketSize = 64; // data bytes of each echo request
     bool StartWithLocalAddress = true;
+    bool ParallelSweep = false; // send the sweep's requests paced and many at once
 
     bool operator==(const Options&) const = default;
 };
@@ -33,6 +34,9 @@ struct WholeNumber {
 struct Flag {
     bool Options::*field;
     const char* key;
+    // False for an option added after the first three: it is written only once it is on (or already
+    // stored), so that a store where it was never turned on holds exactly the three original keys.
+    bool writtenAlways = true;
 };
 
 // Every option of section "Settings": its field, key and bounds. An option is one field above and one
@@ -46,6 +50,7 @@ inline constexpr WholeNumber kWholeNumbers[] = {
 };
 inline constexpr Flag kFlags[] = {
     {&Options::StartWithLocalAddress, "StartWithLocalAddress"},
+    {&Options::ParallelSweep, "ParallelSweep", false},
 };
 
 namespace detail {
@@ -89,7 +94,8 @@ consteval const Flag& option(bool Options::*field) {
 
 // Every option from the store; one that is missing or does not read within its bounds gives its default.
 Options readOptions(const SettingsStore& settings);
-// Every option from memory, in one write of the store's file (see SettingsStore::write).
+// Every option from memory, in one write of the store's file (see SettingsStore::write); an option that
+// not writtenAlways only where it is on or already stored.
 StoreStatus writeOptions(SettingsStore& settings, const Options& options);
 // What the store holds for one option; empty when missing or not reading within its bounds.
 std::optional<int16_t> storedValue(const SettingsStore& settings, const WholeNumber& option);

@@ -16,8 +16,8 @@ ScheduledRunDriver::ScheduledRunDriver(sweep::SweepSession& session, db::SavedRu
                                        db::ScheduleStore& schedules, QObject* parent)
     : QObject(parent), session_(session), runs_(runs), schedules_(schedules) {}
 
-ScheduledRunOutcome ScheduledRunDriver::carryOut(const DueSchedule& due,
-                                                 const sweep::SweepSettings& settings) {
+ScheduledRunOutcome ScheduledRunDriver::carryOut(const DueSchedule& due, const sweep::SweepSettings& settings,
+                                                 const sweep::Pacing& pacing) {
     ScheduledRunOutcome outcome;
     outcome.scheduleLine = db::scheduleLine(due.scheddate, due.schedip);
     auto useUp = [&](const QString& failure) {
@@ -39,6 +39,7 @@ ScheduledRunOutcome ScheduledRunDriver::carryOut(const DueSchedule& due,
     session_.clearHosts();
     session_.setRange(std::get<sweep::SweepRange>(range));
     session_.setSettings(settings);
+    session_.setPacing(pacing);
     // Whoever started it, a scheduled run asks nobody.
     session_.setUnattended(true);
     struct Attended {

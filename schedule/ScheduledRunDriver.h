@@ -54,7 +54,9 @@ public:
     ScheduledRunDriver(sweep::SweepSession& session, db::SavedRuns& runs, db::ScheduleStore& schedules,
                        QObject* parent = nullptr);
 
-    ScheduledRunOutcome carryOut(const DueSchedule& due, const sweep::SweepSettings& settings);
+    // `pacing`: sequential, or the parallel prober where the stored option asks for it.
+    ScheduledRunOutcome carryOut(const DueSchedule& due, const sweep::SweepSettings& settings,
+                                 const sweep::Pacing& pacing = {});
 
 signals:
     // Before the sweep, with the range it will cover.

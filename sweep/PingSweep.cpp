@@ -89,6 +89,7 @@ void PingSweep::cmdPing_Click() {
     }
     session_.setRange(*range);
     session_.setSettings({options_.Timeout, options_.PacketSize});
+    session_.setPacing(Pacing{options_.ParallelSweep});
     session_.run();
     if (session_.stopRequest() == StopRequest::Exit)
         return;

@@ -1,78 +1,14 @@
 #include "sweep/SweepEngine.h"
 
-#include "platform/AppTitle.h"
 #include "platform/EchoService.h"
-#include "platform/ProgramPath.h"
-#include "platform/com/Com.h"
-#include "resolver/IWSResolver.h"
+#include "sweep/SweepNames.h"
 
 #include <algorithm>
-#include <string>
 #include <vector>
 
 namespace kestrion::sweep {
 
 namespace {
-
-QString hresultText(com::HRESULT hr) {
-    return QStringLiteral("0x") +
-           QString::number(static_cast<uint32_t>(hr), 16).toUpper().rightJustified(8, QLatin1Char('0'));
-}
-
-// The resolver object of one sweep: made at the first answering address, released on every way out,
-// and its library let go once it serves nothing.
-class SweepNames {
-public:
-    SweepNames(com::ComponentFactory* components, SweepObserver& observer)
-        : components_(components), observer_(observer) {}
-    SweepNames(const SweepNames&) = delete;
-    SweepNames& operator=(const SweepNames&) = delete;
-    ~SweepNames() {
-        if (object_) {
-            object_.reset();
-            components_->freeUnusedLibraries();
-        }
-    }
-
-    QString lookUp(const QString& address) {
-        if (!object_ && !unavailable_)
-            create();
-        if (!object_)
-            return QStringLiteral("Not available");
-        std::string buffer(resolver::kHostNameChars, ' ');
-        buffer.push_back('\0');
-        const QByteArray text = address.toLatin1();
-        observer_.wait([&] { object_->GetHostByAddr(text.constData(), buffer.data()); });
-        return hostNameFromBuffer(buffer.data(), resolver::kHostNameChars);
-    }
-
-private:
-    void create() {
-        unavailable_ = true;
-        if (!components_)
-            return;
-        const com::HRESULT hr =
-            components_->createInstance(resolver::CLSID_WSResolver, resolver::IID_IWSResolver, object_.put());
-        if (com::Succeeded(hr) && object_) {
-            unavailable_ = false;
-            return;
-        }
-        object_.reset();
-        observer_.ask(
-            {platform::appTitle() + QStringLiteral(" Error"),
-             QStringLiteral("Host names are not available: the name resolver component could not be "
-                            "created (error %1). Answering addresses are listed with \"Not "
-                            "available\". Registering the Resolver library makes the names "
-                            "available:\n    %2/kregsvr %2/libResolver.so")
-                 .arg(hresultText(hr), QString::fromStdString(platform::programFolder())),
-             platform::MsgButtons::Ok, platform::MsgIcon::Exclamation, platform::AnswerOk});
-    }
-
-    com::ComponentFactory* components_;
-    SweepObserver& observer_;
-    com::ComPtr<resolver::IWSResolver> object_;
-    bool unavailable_ = false;
-};
 
 // One run of the loop over the range.
 class Sweep {

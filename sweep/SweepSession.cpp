@@ -53,7 +53,7 @@ private:
 
 SweepSession::SweepSession(platform::EchoService& echo, com::ComponentFactory* components, Waiting waiting,
                            QObject* parent)
-    : QObject(parent), engine_(echo, components), waiting_(waiting), hosts_(this),
+    : QObject(parent), engine_(echo, components), prober_(echo, components), waiting_(waiting), hosts_(this),
       worker_(waiting == Waiting::KeepPainting ? std::make_unique<platform::BlockingCallWorker>() : nullptr) {
 }
 
@@ -79,7 +79,8 @@ SweepResult SweepSession::run() {
     SweepResult result;
     const auto began = std::chrono::steady_clock::now();
     try {
-        result = engine_.run(range_, settings_, observer, percentDone_);
+        result = pacing_.parallel ? prober_.run(range_, settings_, pacing_, observer, percentDone_)
+                                  : engine_.run(range_, settings_, observer, percentDone_);
     } catch (...) {
         running_ = false;
         emit runningChanged(false);

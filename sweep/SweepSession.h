@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sweep/HostsModel.h"
+#include "sweep/ParallelProber.h"
 #include "sweep/SweepEngine.h"
 
 #include <QObject>
@@ -48,6 +49,9 @@ public:
     const SweepRange& range() const { return range_; }
     void setSettings(const SweepSettings& settings) { settings_ = settings; }
     const SweepSettings& settings() const { return settings_; }
+    // Parallel: the sweeps go through the ParallelProber (its contract says what differs).
+    void setPacing(const Pacing& pacing) { pacing_ = pacing; }
+    const Pacing& pacing() const { return pacing_; }
     // Unattended (a scheduled run): no question is put to anyone; each takes the answer that goes on.
     void setUnattended(bool unattended) { unattended_ = unattended; }
     bool unattended() const { return unattended_; }
@@ -91,6 +95,8 @@ private:
     class Observer;
 
     SweepEngine engine_;
+    ParallelProber prober_;
+    Pacing pacing_;
     Waiting waiting_;
     SweepRange range_;
     SweepSettings settings_;

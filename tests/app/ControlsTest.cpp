@@ -73,6 +73,7 @@ const Control kControls[] = {
      "machine's IP address. ",
      nullptr},
     {1, "chkStartWLocalAddr", Kind::Check, "Start with local address", nullptr},
+    {1, "chkParallelSweep", Kind::Check, "Send requests in parallel", nullptr},
     {1, "cmdApply", Kind::Button, "Apply", nullptr},
     {1, "cmdExit(1)", Kind::Button, "Exit", nullptr},
 

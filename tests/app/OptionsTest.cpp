@@ -167,6 +167,46 @@ TEST_F(OptionsTest, TickingTheBoxAlwaysEnablesApply) {
     EXPECT_FALSE(test::options(*window).StartWithLocalAddress);
 }
 
+// "Send requests in parallel" is an addition to the tab: off by default, never written until turned
+// on, so the three original keys and rules stay as they were; on, it is stored and read back.
+TEST_F(OptionsTest, TheParallelBoxIsOffByDefaultAndStoredOnlyOnceTurnedOn) {
+    const auto parallel = [this] { return find<QCheckBox>(QStringLiteral("chkParallelSweep")); };
+    start();
+    EXPECT_FALSE(test::options(*window).ParallelSweep);
+    selectTab(1);
+    EXPECT_FALSE(parallel()->isChecked());
+    selectTab(0);
+    EXPECT_EQ(stored(QStringLiteral("ParallelSweep")), QStringLiteral("<missing>"))
+        << "the store holds the three original keys alone";
+    EXPECT_EQ(stored(QStringLiteral("Timeout")), QStringLiteral("3000"));
+
+    selectTab(1);
+    ASSERT_FALSE(apply()->isEnabled());
+    click(parallel());
+    EXPECT_TRUE(apply()->isEnabled());
+    click(parallel());
+    EXPECT_TRUE(apply()->isEnabled()) << "back to the stored value keeps Apply enabled, as for a time-out";
+    selectTab(0);
+    EXPECT_EQ(stored(QStringLiteral("ParallelSweep")), QStringLiteral("<missing>"))
+        << "off: still not written";
+    selectTab(1);
+    ASSERT_FALSE(apply()->isEnabled());
+    click(parallel());
+    EXPECT_TRUE(test::options(*window).ParallelSweep);
+    EXPECT_TRUE(apply()->isEnabled());
+    click(apply());
+    EXPECT_EQ(stored(QStringLiteral("ParallelSweep")), QStringLiteral("True"));
+
+    window.reset();
+    start();
+    EXPECT_TRUE(test::options(*window).ParallelSweep);
+    selectTab(1);
+    EXPECT_TRUE(parallel()->isChecked());
+    click(parallel());
+    selectTab(0);
+    EXPECT_EQ(stored(QStringLiteral("ParallelSweep")), QStringLiteral("False"));
+}
+
 // A settings folder that cannot be made (a file stands in its place, which stops root too): every save
 // says so in a box naming the file, and the chosen values stay in effect.
 TEST_F(OptionsTest, AStoreThatCannotBeWrittenIsNamedAndTheValuesStayInEffect) {

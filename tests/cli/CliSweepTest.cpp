@@ -166,6 +166,27 @@ TEST_F(CliSweep, SaveWaitsForNobodyWhileTheLockIsHeld) {
     EXPECT_EQ(world.echo.sent.size(), 3u);
 }
 
+// --parallel: one handle for the whole range, the same lines in address order, and the answers the
+// sequential sweep says one by one said once, at the end.
+TEST_F(CliSweep, ParallelSendsToEveryAddressOnOneHandleAndPrintsTheSameLines) {
+    world.echo.seed = 5;
+    world.echo.answer("10.0.0.1", 5);
+    world.echo.fail("10.0.0.2", DestNetUnreachable, 1, FakeEcho::value("10.0.0.254"));
+    world.echo.answerFrom("10.0.0.3", "10.0.0.77");
+    world.echo.answer("10.0.0.4", 12);
+    world.components.names["10.0.0.4"] = "printer.lab";
+
+    EXPECT_EQ(run({"sweep", "10.0.0.1-5", "--parallel", "--interval", "2"}), cli::ExitDone);
+
+    EXPECT_EQ(sentTo(), (QStringList{"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5"}));
+    EXPECT_EQ(world.echo.opened, 1) << "one batch handle, no handle per address";
+    EXPECT_EQ(outLines(), (QStringList{"10.0.0.1\tNot available\t5", "10.0.0.4\tprinter.lab\t12"}));
+    ASSERT_FALSE(errLines().isEmpty());
+    EXPECT_TRUE(errLines()[0].startsWith("kestrion-cli: Kestrion Alert: 2 addresses were not reached"))
+        << err.str();
+    EXPECT_EQ(err.str().find("Kestrion Error"), std::string::npos) << "said once, not per address";
+}
+
 TEST_F(CliSweep, SweepArgumentErrors) {
     struct Row {
         const char* name;
@@ -176,7 +197,13 @@ TEST_F(CliSweep, SweepArgumentErrors) {
         {"no range",
          {"sweep"},
          "kestrion-cli: sweep: missing argument; usage: sweep RANGE [--timeout MS] [--size "
-         "BYTES] [--save] [--names|--no-names] [--format FORMAT]"},
+         "BYTES] [--parallel [--interval MS]] [--save] [--names|--no-names] [--format FORMAT]"},
+        {"interval without --parallel",
+         {"sweep", "10.0.0.1", "--interval", "5"},
+         "kestrion-cli: sweep: --interval paces a parallel sweep; give --parallel too"},
+        {"interval 0",
+         {"sweep", "10.0.0.1", "--parallel", "--interval", "0"},
+         "kestrion-cli: sweep: --interval: '0' is not a whole number of milliseconds from 1 to 1000"},
         {"first host 0",
          {"sweep", "10.0.0.0-5"},
          "kestrion-cli: sweep: '10.0.0.0-5': 0 must be a number between 1 and 254"},
@@ -248,6 +275,23 @@ TEST_F(CliRunDue, TheScheduleOfThisMinuteIsSweptSavedAndRemoved) {
     ASSERT_EQ(errLines().size(), 1) << err.str();
     EXPECT_TRUE(errLines()[0].startsWith("kestrion-cli: Schedule Expired: ")) << errLines()[0].toStdString();
     EXPECT_TRUE(errLines()[0].endsWith("Address: 10.0.5.1-20"));
+}
+
+// The stored ParallelSweep (the window's "Send requests in parallel") makes run-due sweep in parallel,
+// asking nobody, as without it.
+TEST_F(CliRunDue, TheStoredParallelOptionSweepsTheBlockAtOnce) {
+    store("ParallelSweep", "True");
+    world.echo.answer("10.0.0.7", 2);
+    world.echo.fail("10.0.0.9", DestNetUnreachable, 1, FakeEcho::value("10.0.0.254"));
+    addSchedule("2026-03-14 09:30:00", "10.0.0.1-254");
+
+    EXPECT_EQ(run({"run-due"}), cli::ExitDone);
+
+    EXPECT_EQ(world.echo.sent.size(), 254u);
+    EXPECT_EQ(world.echo.opened, 1) << "one batch handle";
+    EXPECT_EQ(saved("10.0.0.1-254"), QStringList{"10.0.0.7 2 2026-03-14 09:30:00"});
+    EXPECT_EQ(outLines(),
+              QStringList{"Scheduled run complete: 2026-03-14 09:30 10.0.0.1-254, 1 addresses answered"});
 }
 
 TEST_F(CliRunDue, NothingIsDueOutsideTheScheduleMinute) {

@@ -6,7 +6,9 @@
 #include <arpa/inet.h>
 #include <chrono>
 #include <linux/capability.h>
+#include <map>
 #include <memory>
+#include <tuple>
 
 using namespace kestrion::platform;
 
@@ -22,7 +24,38 @@ using kestrion::testsupport::TestNetwork;
 using Kind = IcmpSocketEcho::SocketKind;
 using Clock = std::chrono::steady_clock;
 
+// How the requests go out: one handle per request (the sequential sweep), or all through one batch
+// handle (the parallel prober). Both must judge every packet alike.
+enum class Sending { OneByOne, Batch };
+using EchoParam = std::tuple<Kind, Sending>;
+
 namespace {
+
+// One request at a time on a batch handle: sent, then answered by its reply, error or time-out.
+class BatchAsChannel final : public EchoChannel {
+public:
+    explicit BatchAsChannel(std::unique_ptr<EchoBatch> batch) : batch_(std::move(batch)) {}
+    EchoReply send(uint32_t destination, const std::vector<uint8_t>& data, int timeoutMs) override {
+        const uint32_t tag = ++tag_;
+        if (auto refused = batch_->send(destination, data, timeoutMs, tag))
+            return *refused;
+        // The batch answers by the deadline; the margin only keeps a broken batch from hanging the test.
+        const auto giveUp = Clock::now() + std::chrono::milliseconds(timeoutMs + 1000);
+        while (Clock::now() < giveUp) {
+            for (const EchoBatch::Answer& answer : batch_->receive(giveUp)) {
+                EXPECT_EQ(answer.tag, tag) << "an answer for a request that was not waiting";
+                if (answer.tag == tag)
+                    return answer.reply;
+            }
+        }
+        ADD_FAILURE() << "the batch left a request unanswered past its deadline";
+        return EchoReply{0, 0xffffffff, 0, 0};
+    }
+
+private:
+    std::unique_ptr<EchoBatch> batch_;
+    uint32_t tag_ = 0;
+};
 
 uint32_t ip(const char* text) {
     return inet_addr(text);
@@ -46,7 +79,7 @@ struct Timed {
     long elapsedMs;
 };
 
-class EchoNetwork : public ::testing::TestWithParam<Kind> {
+class EchoNetwork : public ::testing::TestWithParam<EchoParam> {
 protected:
     void SetUp() override {
         KESTRION_REQUIRE_NETNS();
@@ -66,11 +99,18 @@ protected:
     // Opens a handle in the client namespace; the sends stay there too (errors are judged
     // against the client's own addresses).
     std::unique_ptr<EchoChannel> openChannel() {
-        IcmpSocketEcho service(GetParam());
+        IcmpSocketEcho service(kind());
         return openChannel(service);
     }
 
+    static Kind kind() { return std::get<0>(GetParam()); }
+
     static std::unique_ptr<EchoChannel> openChannel(IcmpSocketEcho& service) {
+        if (std::get<1>(GetParam()) == Sending::Batch) {
+            EchoBatchOpenResult opened = service.openBatch();
+            EXPECT_TRUE(opened.batch) << opened.error;
+            return opened.batch ? std::make_unique<BatchAsChannel>(std::move(opened.batch)) : nullptr;
+        }
         EchoOpenResult opened = service.open();
         EXPECT_TRUE(opened.channel) << opened.error;
         return std::move(opened.channel);
@@ -96,8 +136,9 @@ protected:
     std::unique_ptr<Responder> responder_;
 };
 
-std::string kindName(const ::testing::TestParamInfo<Kind>& info) {
-    return info.param == Kind::DatagramOnly ? "Datagram" : "Raw";
+std::string paramName(const ::testing::TestParamInfo<EchoParam>& info) {
+    return std::string(std::get<0>(info.param) == Kind::DatagramOnly ? "Datagram" : "Raw") +
+           (std::get<1>(info.param) == Sending::Batch ? "Batch" : "");
 }
 
 TEST_P(EchoNetwork, AnsweringHostGivesItsAddressAtOnce) {
@@ -167,7 +208,7 @@ TEST_P(EchoNetwork, ReplyArrivingAfterItsChannelClosedIsNotTakenByTheNextChannel
     // identifier: only the sequence number tells the first channel's late answer from the second's.
     startResponder({std::string(Responding) + "=delay:300"});
     NamespaceScope inClient(net_->client());
-    IcmpSocketEcho service(GetParam());
+    IcmpSocketEcho service(kind());
     {
         auto first = openChannel(service);
         ASSERT_TRUE(first);
@@ -183,8 +224,8 @@ TEST_P(EchoNetwork, ReplyArrivingAfterItsChannelClosedIsNotTakenByTheNextChannel
 TEST_P(EchoNetwork, EachServiceCountsItsOwnSequenceNumbers) {
     startResponder({std::string(Responding) + "=answer"});
     NamespaceScope inClient(net_->client());
-    IcmpSocketEcho first(GetParam());
-    IcmpSocketEcho second(GetParam());
+    IcmpSocketEcho first(kind());
+    IcmpSocketEcho second(kind());
     const auto sendFrom = [&](IcmpSocketEcho& service) {
         auto channel = openChannel(service);
         ASSERT_TRUE(channel);
@@ -301,8 +342,10 @@ TEST_P(EchoNetwork, RequestCarriesExactlyTheGivenPayload) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EchoSockets, EchoNetwork, ::testing::Values(Kind::DatagramOnly, Kind::RawOnly),
-                         kindName);
+INSTANTIATE_TEST_SUITE_P(EchoSockets, EchoNetwork,
+                         ::testing::Combine(::testing::Values(Kind::DatagramOnly, Kind::RawOnly),
+                                            ::testing::Values(Sending::OneByOne, Sending::Batch)),
+                         paramName);
 
 struct OpenCase {
     const char* name;
@@ -338,5 +381,89 @@ TEST(EchoOpen, TakesTheSocketTheSystemAllowsOrRefusesWithRemedies) {
         }
     }
 }
+
+} // namespace
+
+namespace {
+
+// Many requests at once on one batch handle, each meeting another case: every request gets exactly its
+// own answer, whatever else arrives meanwhile.
+class EchoBatchNetwork : public ::testing::TestWithParam<Kind> {};
+
+struct BatchCase {
+    const char* destination;
+    uint32_t status;
+    const char* source; // the reply's source; null: none
+    uint32_t atLeastMs = 0;
+};
+
+TEST_P(EchoBatchNetwork, ManyRequestsAtOnceEachGetTheirOwnAnswer) {
+    KESTRION_REQUIRE_NETNS();
+    TestNetwork net("kteb");
+    net.allowPingSockets(true);
+    net.addRouterRoute(TestNetwork::RouteKind::Prohibit, "10.1.50.0/24");
+    net.addRouterRoute(TestNetwork::RouteKind::Unreachable, "10.1.51.0/24");
+    net.addRouterRoute(TestNetwork::RouteKind::Blackhole, "10.1.52.0/24");
+    for (const char* address : {"10.1.2.10", "10.1.2.11", "10.1.2.12", "10.1.2.13", "10.1.2.14", "10.1.2.15"})
+        net.addHostAddress(address);
+    const Responder responder(net, {"10.1.2.10=delay:200", "10.1.2.11=answer", "10.1.2.12=twice:50",
+                                    "10.1.2.13=wrongseq", "10.1.2.14=badsum:100", "10.1.2.15=from:10.1.2.20",
+                                    // The responder switches off the host's own answers; it answers for it.
+                                    std::string(TestNetwork::HostAddress) + "=answer"});
+    namespace es = echo_status;
+    const std::vector<BatchCase> cases{
+        {"10.1.2.10", es::Success, "10.1.2.10", 200},
+        {"10.1.2.11", es::Success, "10.1.2.11"},
+        {"10.1.2.12", es::Success, "10.1.2.12"},
+        {"10.1.2.13", es::TimedOut, nullptr, 500},
+        {"10.1.2.14", es::Success, "10.1.2.14", 100},
+        {"10.1.2.15", es::Success, "10.1.2.20"},
+        {TestNetwork::HostAddress, es::Success, TestNetwork::HostAddress},
+        {"10.1.51.7", es::DestHostUnreachable, TestNetwork::RouterClientSide},
+        {"10.1.51.8", es::DestHostUnreachable, TestNetwork::RouterClientSide},
+        {"10.1.50.7", es::DestProhibited, TestNetwork::RouterClientSide},
+        {"10.1.99.7", es::DestNetUnreachable, TestNetwork::RouterClientSide},
+        {"10.1.52.7", es::TimedOut, nullptr, 500},
+        {"10.2.0.1", es::DestNetUnreachable, nullptr},
+    };
+
+    NamespaceScope inClient(net.client());
+    IcmpSocketEcho service(GetParam());
+    EchoBatchOpenResult opened = service.openBatch();
+    ASSERT_TRUE(opened.batch) << opened.error;
+    EchoBatch& batch = *opened.batch;
+    std::map<uint32_t, std::vector<EchoReply>> answers;
+    for (uint32_t tag = 0; tag < cases.size(); ++tag) {
+        if (auto refused = batch.send(ip(cases[tag].destination), payload(32), 500, tag))
+            answers[tag].push_back(*refused);
+    }
+    const auto giveUp = Clock::now() + std::chrono::seconds(3);
+    while (batch.outstanding() > 0 && Clock::now() < giveUp)
+        for (const EchoBatch::Answer& answer : batch.receive(giveUp))
+            answers[answer.tag].push_back(answer.reply);
+    EXPECT_EQ(batch.outstanding(), 0u) << "every request answered by its deadline";
+    // Late duplicates and stale packets still arriving now find no request.
+    EXPECT_TRUE(batch.receive(Clock::now() + std::chrono::milliseconds(150)).empty());
+
+    for (uint32_t tag = 0; tag < cases.size(); ++tag) {
+        const BatchCase& c = cases[tag];
+        SCOPED_TRACE(c.destination);
+        ASSERT_EQ(answers[tag].size(), 1u) << "exactly one answer";
+        const EchoReply& reply = answers[tag].front();
+        EXPECT_EQ(reply.status, c.status);
+        EXPECT_EQ(reply.address, c.source ? ip(c.source) : 0u);
+        EXPECT_EQ(reply.replies, c.source ? 1u : 0u);
+        if (c.status == echo_status::Success) {
+            EXPECT_GE(reply.roundTripTime, c.atLeastMs);
+        }
+    }
+}
+
+std::string batchKindName(const ::testing::TestParamInfo<Kind>& param) {
+    return param.param == Kind::DatagramOnly ? "Datagram" : "Raw";
+}
+
+INSTANTIATE_TEST_SUITE_P(EchoSockets, EchoBatchNetwork, ::testing::Values(Kind::DatagramOnly, Kind::RawOnly),
+                         batchKindName);
 
 } // namespace

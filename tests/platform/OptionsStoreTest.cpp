@@ -84,6 +84,46 @@ TEST(OptionsStore, WhatIsWrittenReadsBackAndIsStoredAsText) {
               QStringLiteral("False"));
 }
 
+// ParallelSweep came after the three original options: a store where it was never turned on holds the
+// three original keys alone; once on, it is written with them, and turned off again it is stored as False.
+TEST(OptionsStore, TheParallelSweepKeyIsWrittenOnlyOnceTurnedOn) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString ini = dir.filePath(QStringLiteral("k.ini"));
+    SettingsStore settings(ini);
+    const auto keys = [&] {
+        QSettings stored(ini, QSettings::IniFormat);
+        QStringList all = stored.allKeys();
+        all.sort();
+        return all;
+    };
+    const QStringList original = {QStringLiteral("Settings/PacketSize"),
+                                  QStringLiteral("Settings/StartWithLocalAddress"),
+                                  QStringLiteral("Settings/Timeout")};
+    const Flag& parallel = option(&Options::ParallelSweep);
+
+    Options chosen;
+    EXPECT_FALSE(chosen.ParallelSweep) << "off by default";
+    ASSERT_EQ(writeOptions(settings, chosen), StoreStatus::Stored);
+    EXPECT_EQ(keys(), original);
+    EXPECT_FALSE(storedValue(settings, parallel));
+
+    chosen.ParallelSweep = true;
+    ASSERT_EQ(writeOptions(settings, chosen), StoreStatus::Stored);
+    EXPECT_EQ(
+        keys(),
+        (QStringList{QStringLiteral("Settings/PacketSize"), QStringLiteral("Settings/ParallelSweep"),
+                     QStringLiteral("Settings/StartWithLocalAddress"), QStringLiteral("Settings/Timeout")}));
+    EXPECT_EQ(QSettings(ini, QSettings::IniFormat).value(QStringLiteral("Settings/ParallelSweep")).toString(),
+              QStringLiteral("True"));
+    EXPECT_TRUE(readOptions(settings).ParallelSweep);
+
+    chosen.ParallelSweep = false;
+    ASSERT_EQ(writeOptions(settings, chosen), StoreStatus::Stored);
+    EXPECT_EQ(storedValue(settings, parallel), std::optional<bool>(false));
+    EXPECT_FALSE(readOptions(settings).ParallelSweep);
+}
+
 TEST(OptionsStore, AFailedWriteLeavesTheFileAndWhatReadsFromItAsTheyWere) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

@@ -6,6 +6,7 @@
 
 #include <QHeaderView>
 #include <QTimer>
+#include <chrono>
 
 namespace kestrion::test {
 namespace {
@@ -236,6 +237,53 @@ TEST(PingSweep, ExitDuringASweep) {
     EXPECT_TRUE(h.world.boxes.shown.empty());
     EXPECT_EQ(h.world.components.live, 0);
     EXPECT_EQ(ended, 0) << "the program is ending: no schedule may start";
+}
+
+// "Send requests in parallel" on: Cancel and Exit take effect at the yield after the send at which they
+// are clicked, with the answers of the block still under way; Cancel keeps what answered and says so
+// as the sequential sweep does, Exit ends the program.
+TEST(PingSweep, InParallelCancelAndExitStopAtOnce) {
+    struct Row {
+        const char* name;
+        const char* button;
+        bool visibleAfter;
+        const char* panel;
+        size_t boxes;
+    } rows[] = {
+        {"Cancel", "cmdCancelPing", true, "Cancelled.", 1},
+        {"Exit", "cmdExit(2)", false, "Pinging 10.1.2.100", 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Harness h(true, [](FakeWorld& world) {
+            world.settings->write(QStringLiteral("Settings"), QStringLiteral("ParallelSweep"),
+                                  QStringLiteral("True"));
+        });
+        h.world.echo.batchDelay = std::chrono::milliseconds(30);
+        h.world.echo.answer("10.1.2.2");
+        h.world.echo.answer("10.1.2.200");
+        QObject::connect(&h.session(), &sweep::SweepSession::progress, [&](const QString& address, int) {
+            if (address == QLatin1String("10.1.2.100"))
+                h.clickAtNextYield(row.button);
+        });
+        h.setRange("10", "1", "2", "1", "254");
+        const auto began = std::chrono::steady_clock::now();
+        h.ping();
+        EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(2))
+            << "no wait for the 3000 ms time-out of the requests under way";
+        EXPECT_EQ(h.world.echo.sent.size(), 100u) << "nothing sent after the click";
+        EXPECT_EQ(h.world.echo.openBatches, 0) << "the one handle is closed";
+        EXPECT_GT(h.world.echo.outstandingAtClose, 0u);
+        EXPECT_EQ(h.window->isVisible(), row.visibleAfter);
+        EXPECT_EQ(h.panel1(), row.panel);
+        EXPECT_EQ(h.world.boxes.shown.size(), row.boxes);
+        if (row.visibleAfter) {
+            EXPECT_EQ(h.world.boxes.last().text, "Pinging Cancelled. \rClick Reset to clear results.");
+            EXPECT_EQ(h.rows().size(), 1u) << "10.1.2.2 had answered";
+            EXPECT_TRUE(h.button("cmdReset")->isEnabled());
+            EXPECT_FALSE(h.button("cmdSaveRun")->isEnabled());
+        }
+    }
 }
 
 TEST(PingSweep, ResetAfterASweep) {

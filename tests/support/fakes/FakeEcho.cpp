@@ -1,7 +1,9 @@
 #include "tests/support/fakes/FakeEcho.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
+#include <random>
 #include <thread>
 
 namespace kestrion::test {
@@ -32,6 +34,67 @@ private:
     bool sent_ = false;
     uint32_t destination_ = 0;
 };
+class Batch final : public platform::EchoBatch {
+public:
+    explicit Batch(FakeEcho& echo) : echo_(echo), random_(echo.seed) { ++echo_.openBatches; }
+    ~Batch() override {
+        --echo_.openBatches;
+        echo_.outstandingAtClose = waiting_.size();
+    }
+
+    std::optional<platform::EchoReply> send(uint32_t destination, const std::vector<uint8_t>& data,
+                                            int timeoutMs, uint32_t tag) override {
+        echo_.sent.push_back({destination, data, timeoutMs});
+        waiting_.push_back({tag, destination, Clock::now() + echo_.batchDelay});
+        echo_.mostOutstanding = std::max(echo_.mostOutstanding, waiting_.size());
+        return std::nullopt;
+    }
+
+    std::vector<Answer> receive(Clock::time_point until) override {
+        std::vector<Answer> answers;
+        std::vector<size_t> ready = readyNow();
+        if (ready.empty() && !waiting_.empty()) {
+            Clock::time_point first = waiting_.front().readyAt;
+            for (const Request& request : waiting_)
+                first = std::min(first, request.readyAt);
+            std::this_thread::sleep_until(std::min(until, first));
+            ready = readyNow();
+        }
+        if (ready.empty())
+            return answers;
+        // One answer, drawn at random from those due.
+        const size_t pick = ready[std::uniform_int_distribution<size_t>(0, ready.size() - 1)(random_)];
+        const auto scripted = echo_.script.find(waiting_[pick].destination);
+        answers.push_back(
+            {waiting_[pick].tag, scripted == echo_.script.end()
+                                     ? platform::EchoReply{0, platform::echo_status::TimedOut, 0, 0}
+                                     : scripted->second});
+        waiting_.erase(waiting_.begin() + static_cast<std::ptrdiff_t>(pick));
+        return answers;
+    }
+
+    size_t outstanding() const override { return waiting_.size(); }
+
+private:
+    struct Request {
+        uint32_t tag;
+        uint32_t destination;
+        Clock::time_point readyAt;
+    };
+
+    std::vector<size_t> readyNow() const {
+        std::vector<size_t> ready;
+        const Clock::time_point now = Clock::now();
+        for (size_t i = 0; i < waiting_.size(); ++i)
+            if (waiting_[i].readyAt <= now)
+                ready.push_back(i);
+        return ready;
+    }
+
+    FakeEcho& echo_;
+    std::mt19937 random_;
+    std::vector<Request> waiting_;
+};
 } // namespace
 
 uint32_t FakeEcho::value(const char* dotted) {
@@ -57,6 +120,13 @@ platform::EchoOpenResult FakeEcho::open() {
         return {nullptr, refusal};
     ++opened;
     return {std::make_unique<Channel>(*this), {}};
+}
+
+platform::EchoBatchOpenResult FakeEcho::openBatch() {
+    if (!refusal.empty() || batchRefused)
+        return {nullptr, refusal.empty() ? "no batch handle" : refusal};
+    ++opened;
+    return {std::make_unique<Batch>(*this), {}};
 }
 
 } // namespace kestrion::test

@@ -2,6 +2,7 @@
 
 #include "platform/EchoService.h"
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <string>
@@ -27,6 +28,9 @@ public:
     void answerFrom(const char* dotted, const char* source, uint32_t status = 0);
 
     platform::EchoOpenResult open() override;
+    // One handle for many requests: each request is due `batchDelay` after its send, and the due ones
+    // are answered one per receive() in an order drawn from `seed` (unscripted ones time out).
+    platform::EchoBatchOpenResult openBatch() override;
 
     static uint32_t value(const char* dotted); // as AddressToLong gives it
 
@@ -37,6 +41,14 @@ public:
     std::string refusal; // non-empty: open() refuses with this text
     int waitMs = 0;      // how long each send takes, as a network would (on the sweep's worker thread)
     std::function<void(uint32_t destination)> onClosed;
+    // Batches: how many are open now, the most requests that were outstanding at once, and what was
+    // still outstanding when the last batch closed.
+    int openBatches = 0;
+    size_t mostOutstanding = 0;
+    size_t outstandingAtClose = 0;
+    unsigned seed = 1;
+    std::chrono::milliseconds batchDelay{0}; // a batch's request is answered this long after its send
+    bool batchRefused = false;               // openBatch() refuses with `refusal` or a text of its own
 };
 
 } // namespace kestrion::test
