@@ -30,6 +30,9 @@ struct CommandContext {
 // its compacted copy). Null after saying on standard error why it cannot be had.
 std::unique_ptr<platform::DatabaseLock> lockDatabase(const CommandContext& context);
 
+// "COMMAND: no saved run has the range 'RANGE' ..." for a range that names no saved run.
+QString noSavedRunText(const QString& command, const QString& range);
+
 // The one line for a lock held elsewhere.
 QString lockHeldText();
 // The one line for a lock that cannot be had at all; `detail` names the lock file and the reason.

@@ -22,16 +22,17 @@ QString minuteForm(const QDateTime& value) {
     return value.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
-QString noSavedRunText(const QString& command, const QString& range) {
-    return command + QStringLiteral(": no saved run has the range '") + range +
-           QStringLiteral("' ('kestrion-cli runs' lists them)");
-}
 
 db::SavedRuns savedRuns(CommandContext& context) {
     return db::SavedRuns(context.services.paths, context.database, context.services.clock);
 }
 
 } // namespace
+
+QString noSavedRunText(const QString& command, const QString& range) {
+    return command + QStringLiteral(": no saved run has the range '") + range +
+           QStringLiteral("' ('kestrion-cli runs' lists them)");
+}
 
 CommandSpec runsSpec() {
     return {QStringLiteral("runs"),

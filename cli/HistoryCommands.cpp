@@ -13,11 +13,6 @@ namespace kestrion::cli {
 
 namespace {
 
-QString noSavedRunText(const QString& command, const QString& range) {
-    return command + QStringLiteral(": no saved run has the range '") + range +
-           QStringLiteral("' ('kestrion-cli runs' lists them)");
-}
-
 // The log of the run a command names; nullopt after saying why there is none.
 std::optional<db::SweepLog> runLog(CommandContext& context, const QString& command, const QString& range,
                                    int* status) {

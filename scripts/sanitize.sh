@@ -20,7 +20,7 @@ export LSAN_OPTIONS="suppressions=$top/tests/sanitizers/lsan.supp:print_suppress
 # KESTRION_SANITIZE_STEP=build or =test does only that half (scripts/test.sh builds while other work runs).
 step=${KESTRION_SANITIZE_STEP:-all}
 if [ "$step" != "test" ]; then
-  KESTRION_BUILD_DIR=$build KESTRION_WERROR=ON KESTRION_CMAKE_OPTIONS="-DKESTRION_SANITIZE=ON -DKESTRION_BENCHMARKS=OFF" \
+  KESTRION_BUILD_DIR=$build KESTRION_WERROR=ON KESTRION_CMAKE_OPTIONS="-DKESTRION_SANITIZE=ON -DKESTRION_BENCHMARKS=OFF -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=8" \
     "$top/scripts/build.sh"
 fi
 if [ "$step" != "build" ]; then
