@@ -86,17 +86,15 @@ std::unique_ptr<PostgresServer> PostgresServer::start(QString& whyNot) {
     QFile conf(data + QStringLiteral("/postgresql.conf"));
     if (!conf.open(QIODevice::Append | QIODevice::Text))
         throw std::runtime_error("cannot add the test settings to postgresql.conf");
+    // No fsync: the tests' data need not survive the machine, only the server. Commits stay
+    // synchronous, so what a client saw committed survives stopNow() and startAgain().
     QTextStream(&conf) << "listen_addresses = ''\n"
                        << "unix_socket_directories = '" << folder << "'\n"
                        << "port = " << kPort << "\n"
-                       << "fsync = off\nsynchronous_commit = off\nfull_page_writes = off\n"
+                       << "fsync = off\nfull_page_writes = off\n"
                        << "max_connections = 40\nshared_buffers = 16MB\n";
     conf.close();
-    server->runTool(QStringLiteral("pg_ctl"),
-                    {QStringLiteral("-D"), data, QStringLiteral("-l"), folder + QStringLiteral("/server.log"),
-                     QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"),
-                     QStringLiteral("start")});
-    server->running_ = true;
+    server->startAgain();
     return server;
 }
 
@@ -155,6 +153,14 @@ QString PostgresServer::createDatabase() {
     // A name the fixture makes from a counter; identifiers cannot be parameters.
     admin.execScript(QStringLiteral("CREATE DATABASE %1").arg(name).toUtf8().constData());
     return conninfo(name);
+}
+
+void PostgresServer::startAgain() {
+    runTool(QStringLiteral("pg_ctl"),
+            {QStringLiteral("-D"), folder_ + QStringLiteral("/data"), QStringLiteral("-l"),
+             folder_ + QStringLiteral("/server.log"), QStringLiteral("-w"), QStringLiteral("-t"),
+             QStringLiteral("60"), QStringLiteral("start")});
+    running_ = true;
 }
 
 void PostgresServer::stopNow() {

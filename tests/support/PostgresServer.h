@@ -28,6 +28,8 @@ public:
     // Ends the server at once (as a crash or a pulled plug would for its clients); the destructor
     // then only removes the folder.
     void stopNow();
+    // Starts the stopped server again on its files (after stopNow, as after a crash: it recovers).
+    void startAgain();
     const QString& folder() const { return folder_; }
 
 private:

@@ -22,6 +22,9 @@ protected:
             server() = PostgresServer::start(whyNot());
     }
 
+    // Stopped here rather than at the program's exit, after everything else that might still use it.
+    static void TearDownTestSuite() { server().reset(); }
+
     void SetUp() override {
         if (!server())
             GTEST_SKIP() << whyNot().toStdString();

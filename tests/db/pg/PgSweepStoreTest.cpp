@@ -6,6 +6,8 @@
 
 #include <QProcess>
 #include <QSet>
+#include <chrono>
+#include <thread>
 
 namespace kestrion::test {
 namespace {
@@ -158,6 +160,63 @@ TEST_F(PgSweepStoreTest, FourAgentsSavingAtOnceLoseNothing) {
                "WHERE s.successIP LIKE split_part(r.runip, '.', 1) || '.' || split_part(r.runip, '.', 2) || "
                "'.' || split_part(r.runip, '.', 3) || '.%' GROUP BY SuccessRTT HAVING count(*) = 3) s"),
         kAgents * kSweeps);
+}
+
+// The server goes down while a save waits inside its transaction, after its run count, rows and
+// log went in: the saver hears of it, and the server, started again, holds none of that sweep.
+TEST_F(PgSweepStoreTest, AServerStoppedInTheMiddleOfASaveKeepsNoneOfIt) {
+    QString whyNotHere;
+    auto own = PostgresServer::start(whyNotHere);
+    ASSERT_TRUE(own) << whyNotHere.toStdString();
+    const QString shared = own->createDatabase();
+    std::vector<db::ResultRow> block;
+    for (uint32_t host = 1; host <= 254; ++host)
+        block.push_back({QStringLiteral("10.0.0.%1").arg(host), host});
+    {
+        Connection first(shared);
+        db::pg::initSchema(first);
+        db::pg::storeSweep(first, QStringLiteral("10.0.0.1-254"), {block.front()}, kMorning);
+    }
+    // Another agent holds the log count's row: the save's last statement waits for it.
+    Connection holder(shared);
+    db::pg::Transaction holding(holder);
+    holder.exec("SELECT CountedRuns FROM tblSweepLogCount WHERE RunNo = 1 FOR UPDATE");
+
+    QString failure;
+    QString failureState;
+    std::thread saver([&] {
+        try {
+            Connection own_connection(shared);
+            db::pg::storeSweep(own_connection, QStringLiteral("10.0.0.1-254"), block, kMorning.addSecs(3600));
+        } catch (const db::pg::PgError& error) {
+            failure = error.text();
+            failureState = error.sqlState();
+        }
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    bool waiting = false;
+    // Outside any transaction: one that is open sees the server's activity as it first looked.
+    Connection watcher(shared);
+    while (!waiting && std::chrono::steady_clock::now() < deadline) {
+        waiting = holder
+                      .exec("SELECT count(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock' "
+                            "AND datname = current_database()")
+                      .intAt(0, 0) > 0;
+        if (!waiting)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    own->stopNow();
+    saver.join();
+    ASSERT_TRUE(waiting) << "the save never reached its last statement: " << failure.toStdString();
+    EXPECT_FALSE(failure.isEmpty()) << "the saver was told";
+    EXPECT_TRUE(failureState.startsWith(QLatin1String("08")) || failureState.startsWith(QLatin1String("57P")))
+        << failureState.toStdString() << ": " << failure.toStdString();
+
+    own->startAgain();
+    Connection after(shared);
+    EXPECT_EQ(after.exec("SELECT numberofruns FROM tblSavedRuns").intAt(0, 0), 1);
+    EXPECT_EQ(after.exec("SELECT count(*) FROM tblSuccess").intAt(0, 0), 1);
+    EXPECT_EQ(after.exec("SELECT count(*) FROM tblSweepLog").intAt(0, 0), 1);
 }
 
 } // namespace
