@@ -198,16 +198,26 @@ TEST_F(PgSweepStoreTest, AServerStoppedInTheMiddleOfASaveKeepsNoneOfIt) {
     // Outside any transaction: one that is open sees the server's activity as it first looked.
     Connection watcher(shared);
     while (!waiting && std::chrono::steady_clock::now() < deadline) {
-        waiting = holder
+        waiting = watcher
                       .exec("SELECT count(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock' "
                             "AND datname = current_database()")
                       .intAt(0, 0) > 0;
         if (!waiting)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    QString activity;
+    if (!waiting) {
+        const auto rows =
+            watcher.exec("SELECT coalesce(state, '') || ' ' || coalesce(wait_event_type, '') || ' ' || "
+                         "coalesce(wait_event, '') || ' ' || query FROM pg_stat_activity "
+                         "WHERE backend_type = 'client backend'");
+        for (int i = 0; i < rows.rows(); ++i)
+            activity += rows.textAt(i, 0) + QLatin1Char('\n');
+    }
     own->stopNow();
     saver.join();
-    ASSERT_TRUE(waiting) << "the save never reached its last statement: " << failure.toStdString();
+    ASSERT_TRUE(waiting) << "the save never reached its last statement: " << failure.toStdString() << '\n'
+                         << activity.toStdString();
     EXPECT_FALSE(failure.isEmpty()) << "the saver was told";
     EXPECT_TRUE(failureState.startsWith(QLatin1String("08")) || failureState.startsWith(QLatin1String("57P")))
         << failureState.toStdString() << ": " << failure.toStdString();
