@@ -3,6 +3,7 @@
 #include "Version.h"
 #include "cli/CommandContext.h"
 #include "cli/DataCommands.h"
+#include "cli/DatabaseCommand.h"
 #include "cli/HistoryCommands.h"
 #include "cli/RunDue.h"
 #include "cli/SweepCommand.h"
@@ -32,6 +33,7 @@ QList<Command> commands() {
         {scheduleAddSpec(), runScheduleAdd},
         {scheduleDeleteSpec(), runScheduleDelete},
         {runDueSpec(), runRunDue},
+        {databaseInitSpec(), runDatabaseInit},
     };
 }
 

@@ -27,6 +27,9 @@ struct Services {
     platform::AppPaths paths;
     // How long run-due waits for another command that holds the database's lock.
     std::chrono::milliseconds lockWait = std::chrono::hours(1);
+    // The shared store's connection string from the environment (KESTRION_DATABASE); empty: the
+    // SQLite file of the application folder.
+    QString database = QString();
 };
 
 // Runs one command line (without the program name) and returns the exit status. Never throws: a

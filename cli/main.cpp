@@ -27,10 +27,11 @@ int main(int argc, char** argv) {
     // The first sweep that wants host names registers the Resolver for a user who has none.
     kestrion::resolver::RegisteringComponentFactory components(runtime,
                                                                QCoreApplication::applicationDirPath());
-    const kestrion::cli::Services services{
+    kestrion::cli::Services services{
         echo, clock, settings, components,
         // Located only: a command prepares the data folder when it needs it, --help never does.
         kestrion::platform::AppPaths::locate(QCoreApplication::applicationDirPath())};
+    services.database = qEnvironmentVariable("KESTRION_DATABASE");
 
     const kestrion::cli::InterruptScope interrupt;
     const bool terminal = ::isatty(STDERR_FILENO) == 1;

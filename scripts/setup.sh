@@ -7,6 +7,7 @@ packages=(
   g++ cmake make pkg-config ccache mold clang-format clang-tidy
   qt6-base-dev qt6-base-dev-tools qt6-base-private-dev
   libsqlite3-dev sqlite3
+  libpq-dev postgresql
   libgtest-dev libgmock-dev libbenchmark-dev
   iproute2 procps libcap2-bin
   xvfb xauth xdg-utils xdotool x11-utils dbus-daemon
