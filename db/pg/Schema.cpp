@@ -67,6 +67,15 @@ CREATE TABLE tblSweepLogCount (
     RunNo       integer PRIMARY KEY REFERENCES tblSavedRuns (RunNo) ON DELETE CASCADE,
     CountedRuns integer NOT NULL
 );
+
+-- Each distinct answering address of a run with its first and latest result row (the report's list).
+CREATE TABLE tblSweepLogAddress (
+    RunNo     integer NOT NULL REFERENCES tblSavedRuns (RunNo) ON DELETE CASCADE,
+    successIP text COLLATE "C" NOT NULL,
+    FirstRow  bigint NOT NULL,
+    LastRow   bigint NOT NULL,
+    UNIQUE (RunNo, successIP)
+);
 )sql";
 
 // Step i takes a database from version i to version i + 1.
