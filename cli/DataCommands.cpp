@@ -22,7 +22,6 @@ QString minuteForm(const QDateTime& value) {
     return value.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
-
 db::SavedRuns savedRuns(CommandContext& context) {
     return db::SavedRuns(context.services.paths, context.database, context.services.clock);
 }

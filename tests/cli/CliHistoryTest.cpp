@@ -33,7 +33,8 @@ protected:
     }
 
     // A scheduled run at `when`: it sweeps the whole block, so .100, outside the run's range, answers.
-    int scheduledAt(const QDateTime& when, std::initializer_list<int> answering, const QStringList& more = {}) {
+    int scheduledAt(const QDateTime& when, std::initializer_list<int> answering,
+                    const QStringList& more = {}) {
         world.clock.time = when;
         world.echo.script.clear();
         for (const int octet : answering) {
