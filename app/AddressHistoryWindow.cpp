@@ -1,6 +1,6 @@
 #include "app/AddressHistoryWindow.h"
 
-#include "app/ChangeTexts.h"
+#include "schedule/ChangeTexts.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -37,7 +37,7 @@ QVariant AddressHistoryModel::data(const QModelIndex& index, int role) const {
         return {};
     switch (index.column()) {
     case 0:
-        return sweepDateText(entry.date);
+        return schedule::sweepDateText(entry.date);
     case 1:
         return entry.answered ? QStringLiteral("Answered") : QStringLiteral("Silent");
     default:
@@ -67,10 +67,10 @@ QString historySummary(const db::AddressHistory& h, const QLocale& locale) {
     text += QLatin1Char('.');
     if (!h.firstSeen.isNull())
         text += QStringLiteral("\nFirst seen %1, last seen %2.")
-                    .arg(sweepDateText(h.firstSeen, locale), sweepDateText(h.lastSeen, locale));
+                    .arg(schedule::sweepDateText(h.firstSeen, locale), schedule::sweepDateText(h.lastSeen, locale));
     if (!h.silentSince.isNull())
         text += QStringLiteral("\nSilent since %1 (%2 %3).")
-                    .arg(sweepDateText(h.silentSince, locale))
+                    .arg(schedule::sweepDateText(h.silentSince, locale))
                     .arg(h.sweepsSinceLastAnswer)
                     .arg(h.sweepsSinceLastAnswer == 1 ? QStringLiteral("sweep") : QStringLiteral("sweeps"));
     if (h.lastTime || h.medianTime)

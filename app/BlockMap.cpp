@@ -1,6 +1,6 @@
 #include "app/BlockMap.h"
 
-#include "app/ChangeTexts.h"
+#include "schedule/ChangeTexts.h"
 #include "platform/DateText.h"
 
 #include <QClipboard>
@@ -282,7 +282,7 @@ bool drawBlockMap(BlockMap& map, QLabel& changes, const platform::AppPaths& path
         map.showPicture(db::blockPicture(rangeText, overview->usage));
     else
         map.showNoRun();
-    changes.setText(overview && overview->latestChanges ? changesLine(*overview->latestChanges) : QString());
+    changes.setText(overview && overview->latestChanges ? schedule::changesLine(*overview->latestChanges) : QString());
     return true;
 }
 

@@ -1,6 +1,6 @@
 #include "app/ScheduledRun.h"
 
-#include "app/ChangeTexts.h"
+#include "schedule/ChangeTexts.h"
 #include "app/FatalError.h"
 #include "app/SavedRunsPanel.h"
 #include "app/StatusBar.h"
@@ -92,12 +92,12 @@ void ScheduledRun::carryOut(const QDateTime& scheddate, const QString& schedip) 
 void ScheduledRun::tellChanges(const QString& range, const Outcome& outcome) {
     if (!outcome.changes || outcome.changes->empty())
         return;
-    const ChangesNotice notice = changesNotice(range, *outcome.changes);
+    const schedule::ChangesNotice notice = schedule::changesNotice(range, *outcome.changes);
     QString why;
     if (notifier_.notify(notice.summary, notice.body, &why))
         return;
     parts_.status.setPanelAndRepaint(1, QStringLiteral("Scheduled run complete. ") + range +
-                                            QStringLiteral(": ") + changesLine(*outcome.changes) +
+                                            QStringLiteral(": ") + schedule::changesLine(*outcome.changes) +
                                             QStringLiteral(" (") + why + QStringLiteral(")"));
 }
 

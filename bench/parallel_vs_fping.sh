@@ -16,18 +16,8 @@ build=${1:-$top/build}
 runs=${2:-9}
 cli="$build/bin/kestrion-cli"
 
-if [ "$(id -u)" -ne 0 ]; then
-  echo "the bench needs root (network namespaces)" >&2
-  exit 1
-fi
-if [ ! -x "$cli" ]; then
-  echo "no $cli: build it first (cmake --build $build --target kestrion-cli)" >&2
-  exit 1
-fi
-if ! command -v fping >/dev/null; then
-  echo "Installing fping for this bench"
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends fping >/dev/null
-fi
+# shellcheck source=bench/fping_bench_common.sh
+. "$top/bench/fping_bench_common.sh"
 
 client="kbench-par-c-$$"
 host="kbench-par-h-$$"

@@ -2,8 +2,11 @@
 
 #include "cli/CommandContext.h"
 #include "db/AddressHistory.h"
+#include "db/BlockUsage.h"
+#include "db/SavedRuns.h"
 #include "platform/Clock.h"
 #include "platform/DateText.h"
+#include "schedule/ChangeTexts.h"
 
 #include <QRegularExpression>
 #include <algorithm>
@@ -21,7 +24,8 @@ std::optional<db::SweepLog> runLog(CommandContext& context, const QString& comma
         *status = ExitUsage;
         return std::nullopt;
     }
-    std::optional<db::SweepLog> log = db::readRunSweepLog(context.services.paths, context.database, range);
+    std::optional<db::SweepLog> log =
+        db::SavedRuns(context.services.paths, context.database, context.services.clock).sweepLog(range);
     if (!log) {
         context.console.message(noSavedRunText(command, range));
         *status = ExitFailure;
@@ -75,28 +79,6 @@ QStringList answeringAddresses(const db::SweepLog& log) {
             addresses << log.block + QLatin1Char('.') + QString::number(octet);
     }
     return addresses + others;
-}
-
-QString kindKey(db::ChangeKind kind) {
-    switch (kind) {
-    case db::ChangeKind::New:
-        return QStringLiteral("new");
-    case db::ChangeKind::Back:
-        return QStringLiteral("back");
-    case db::ChangeKind::Gone:
-        break;
-    }
-    return QStringLiteral("gone");
-}
-
-// "2 new, 1 back, 1 gone", leaving out kinds without a change.
-QString changeCounts(const db::SweepChanges& changes) {
-    QStringList parts;
-    for (const db::ChangeKind kind : {db::ChangeKind::New, db::ChangeKind::Back, db::ChangeKind::Gone}) {
-        if (const int n = changes.count(kind))
-            parts << QString::number(n) + QLatin1Char(' ') + kindKey(kind);
-    }
-    return parts.join(QStringLiteral(", "));
 }
 
 // "YYYY-MM-DD" (its start) or "YYYY-MM-DD HH:MM" as a stored date text; null when it is neither.
@@ -208,7 +190,7 @@ QList<Field> changeFields() {
 
 void writeChanges(RecordWriter& records, const QString& range, const db::SweepChanges& changes) {
     for (const db::AddressChange& change : changes.changes)
-        records.write({range, kindKey(change.kind), change.address, number(change.roundTripTime),
+        records.write({range, db::changeKindKey(change.kind), change.address, number(change.roundTripTime),
                        changes.earlierDate, changes.laterDate});
 }
 
@@ -265,7 +247,7 @@ int runChanges(CommandContext& context) {
                                                        QStringLiteral(" to ") + changes->laterDate
                                                  : QStringLiteral("From ") + changes->earlierDate +
                                                        QStringLiteral(" to ") + changes->laterDate +
-                                                       QStringLiteral(": ") + changeCounts(*changes);
+                                                       QStringLiteral(": ") + schedule::changeCounts(*changes);
         context.console.out << heading.toUtf8().constData() << '\n';
     }
     RecordWriter records(context.console.out, *format, changeFields());
@@ -273,22 +255,6 @@ int runChanges(CommandContext& context) {
     records.finish();
     return ExitDone;
 }
-
-namespace {
-
-// The first and last host a range text names; the whole block when it does not say.
-std::pair<int, int> hostsOf(const QString& range) {
-    const QStringList ends = range.section(QLatin1Char('.'), 3).split(QLatin1Char('-'));
-    bool firstOk = false, lastOk = false;
-    const int first = ends.value(0).toInt(&firstOk);
-    const int last = ends.size() == 1 ? first : ends.value(1).toInt(&lastOk);
-    if (!firstOk || (ends.size() == 2 && !lastOk) || ends.size() > 2 || first < 0 || last > 255 ||
-        first > last)
-        return {1, 254};
-    return {first, last};
-}
-
-} // namespace
 
 int runSilentFor(CommandContext& context, const QString& range, const QString& daysText) {
     const QString command = QStringLiteral("report");
@@ -314,7 +280,7 @@ int runSilentFor(CommandContext& context, const QString& range, const QString& d
                           {QStringLiteral("silent_since"), QStringLiteral("Silent since")},
                           {QStringLiteral("sweeps_since_answer"), QStringLiteral("Sweeps since")},
                           {QStringLiteral("days_silent"), QStringLiteral("Days")}});
-    const auto [first, last] = hostsOf(range);
+    const auto [first, last] = db::hostsOfRange(range);
     for (int host = first; host <= last && !log->sweeps.empty(); ++host) {
         const QString address = log->block + QLatin1Char('.') + QString::number(host);
         const db::AddressHistory h = db::addressHistory(*log, address);

@@ -84,6 +84,16 @@ void RecordWriter::writeLine(const QString& line) {
     out_ << line.toUtf8().constData() << '\n';
 }
 
+void RecordWriter::writeCsvHeading() {
+    if (headingWritten_)
+        return;
+    QStringList names;
+    for (const Field& field : fields_)
+        names << csvField(field.name);
+    writeLine(names.join(QLatin1Char(',')));
+    headingWritten_ = true;
+}
+
 void RecordWriter::write(const std::vector<Value>& record) {
     QStringList parts;
     switch (format_) {
@@ -98,13 +108,7 @@ void RecordWriter::write(const std::vector<Value>& record) {
         writeLine(parts.join(QLatin1Char('\t')));
         break;
     case OutputFormat::Csv:
-        if (!headingWritten_) {
-            QStringList names;
-            for (const Field& field : fields_)
-                names << csvField(field.name);
-            writeLine(names.join(QLatin1Char(',')));
-            headingWritten_ = true;
-        }
+        writeCsvHeading();
         for (const Value& value : record)
             parts << csvField(plainText(value, QString()));
         writeLine(parts.join(QLatin1Char(',')));
@@ -120,14 +124,9 @@ void RecordWriter::write(const std::vector<Value>& record) {
 }
 
 void RecordWriter::finish() {
-    if (format_ == OutputFormat::Csv && !headingWritten_) {
-        // A CSV reader is told the fields even when there is no record.
-        QStringList names;
-        for (const Field& field : fields_)
-            names << csvField(field.name);
-        writeLine(names.join(QLatin1Char(',')));
-        headingWritten_ = true;
-    }
+    // A CSV reader is told the fields even when there is no record.
+    if (format_ == OutputFormat::Csv)
+        writeCsvHeading();
     if (format_ == OutputFormat::Table && !table_.empty()) {
         std::vector<qsizetype> widths(static_cast<size_t>(fields_.size()), 0);
         for (qsizetype i = 0; i < fields_.size(); ++i)

@@ -45,6 +45,7 @@ public:
 
 private:
     void writeLine(const QString& line);
+    void writeCsvHeading();
 
     std::ostream& out_;
     OutputFormat format_;

@@ -1,6 +1,5 @@
 #include "db/AddressHistory.h"
 
-#include "db/RunDatabase.h"
 
 #include <QSet>
 #include <algorithm>
@@ -80,10 +79,16 @@ std::optional<AddressHistory> readAddressHistory(Database& db, const QString& ra
                        });
 }
 
-std::optional<SweepLog> readRunSweepLog(const platform::AppPaths& paths, DatabaseBusy& busy,
-                                        const QString& rangeText) {
-    RunDatabase run(paths, busy);
-    return readSweepLog(run.db(), rangeText);
+QString changeKindKey(ChangeKind kind) {
+    switch (kind) {
+    case ChangeKind::New:
+        return QStringLiteral("new");
+    case ChangeKind::Back:
+        return QStringLiteral("back");
+    case ChangeKind::Gone:
+        break;
+    }
+    return QStringLiteral("gone");
 }
 
 int SweepChanges::count(ChangeKind kind) const {

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "db/DatabaseBusy.h"
 #include "db/SweepLog.h"
-#include "platform/AppPaths.h"
 
 #include <QString>
 #include <optional>
@@ -38,16 +36,15 @@ AddressHistory addressHistory(const SweepLog& log, const QString& address);
 std::optional<AddressHistory> readAddressHistory(Database& db, const QString& rangeText,
                                                  const QString& address);
 
-// The log of the saved run with exactly this range text, read in one go (the file is closed again);
-// nullopt when there is no such run.
-std::optional<SweepLog> readRunSweepLog(const platform::AppPaths& paths, DatabaseBusy& busy,
-                                        const QString& rangeText);
 
 enum class ChangeKind {
     New,  // answered in the later sweep, never before it
     Back, // answered in the later sweep after at least one silent sweep
     Gone, // answered in the earlier sweep, silent in the later
 };
+
+// The stored and exported spelling of a kind: "new", "back", "gone".
+QString changeKindKey(ChangeKind kind);
 
 struct AddressChange {
     ChangeKind kind = ChangeKind::New;

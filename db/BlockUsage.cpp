@@ -151,10 +151,6 @@ int BlockPicture::count(CellFill fill) const {
         std::count_if(cells.begin(), cells.end(), [fill](const BlockCell& c) { return c.fill == fill; }));
 }
 
-namespace {
-
-// The first and last host of a range text "a.b.c.first-last"; the whole block when the text does not
-// say, so that no address is wrongly shown as left out.
 std::pair<int, int> hostsOfRange(const QString& rangeText) {
     const QStringList ends = rangeText.section(QLatin1Char('.'), 3).split(QLatin1Char('-'));
     bool firstOk = false, lastOk = false;
@@ -164,8 +160,6 @@ std::pair<int, int> hostsOfRange(const QString& rangeText) {
         return {0, 255};
     return {first, last};
 }
-
-} // namespace
 
 BlockPicture blockPicture(const QString& rangeText, const RunUsage& usage) {
     BlockPicture picture;

@@ -8,6 +8,7 @@
 #include <QString>
 #include <array>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace kestrion::db {
@@ -70,6 +71,10 @@ struct BlockPicture {
     std::array<BlockCell, 256> cells;
     int count(CellFill fill) const;
 };
+
+// The first and last host of a range text "a.b.c.first-last"; the whole block, 0 to 255, when the text
+// does not say, so that no address is wrongly taken as left out.
+std::pair<int, int> hostsOfRange(const QString& rangeText);
 
 // The block is taken from the range text's first three parts; answers from outside it are left out.
 // Addresses outside the range's first and last host that never answered are NotInRange.

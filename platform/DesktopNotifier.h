@@ -12,14 +12,4 @@ public:
     virtual bool notify(const QString& summary, const QString& body, QString* why) = 0;
 };
 
-// No desktop: every notification is refused with the same reason.
-class NoDesktopNotifier final : public DesktopNotifier {
-public:
-    bool notify(const QString&, const QString&, QString* why) override {
-        if (why != nullptr)
-            *why = QStringLiteral("no desktop notification service");
-        return false;
-    }
-};
-
 } // namespace kestrion::platform

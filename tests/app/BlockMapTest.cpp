@@ -1,7 +1,7 @@
 // The block map on the Database tab, through the real window over fakes.
 #include "app/BlockMap.h"
 #include "app/AddressHistoryWindow.h"
-#include "app/ChangeTexts.h"
+#include "schedule/ChangeTexts.h"
 #include "app/StatusBar.h"
 #include "db/Database.h"
 #include "platform/DateText.h"
@@ -227,7 +227,7 @@ TEST(BlockMap, ChoosingACellShowsItsHistoryAndTheChangesLineNamesTheLatest) {
     w.showDatabaseTab();
     app::BlockMap* map = w.map();
     EXPECT_EQ(test::control<QLabel>(*w.h.window, "lblChanges")->text(),
-              QStringLiteral("1 new, 1 gone since ") + app::sweepDateText(platform::toStoredDate(kFirst)));
+              QStringLiteral("1 new, 1 gone since ") + schedule::sweepDateText(platform::toStoredDate(kFirst)));
 
     QTest::mouseClick(map, Qt::LeftButton, {}, map->cellRect(0).center());
     auto* history = w.h.window->findChild<app::AddressHistoryWindow*>("frmAddressHistory");
@@ -237,8 +237,8 @@ TEST(BlockMap, ChoosingACellShowsItsHistoryAndTheChangesLineNamesTheLatest) {
     EXPECT_EQ(history->summaryText(),
               QStringLiteral("Answered in 1 of 2 logged sweeps.\nFirst seen %1, last seen %1.\n"
                              "Silent since %2 (1 sweep).\nLast time 1 ms, median 1 ms.")
-                  .arg(app::sweepDateText(platform::toStoredDate(kFirst)),
-                       app::sweepDateText(platform::toStoredDate(kSecond))));
+                  .arg(schedule::sweepDateText(platform::toStoredDate(kFirst)),
+                       schedule::sweepDateText(platform::toStoredDate(kSecond))));
     // Newest first.
     const app::AddressHistoryModel& rows = history->model();
     ASSERT_EQ(rows.rowCount(), 2);
@@ -340,7 +340,7 @@ TEST(BlockMap, RedrawnAfterAScheduledRunsSave) {
     EXPECT_EQ(w.at(15, 2, 1), app::BlockMap::fillColour(CellFill::Some));
 
     // Everyone that answered before is gone: the line under the map and the notification say so.
-    const QString since = QStringLiteral(" since ") + app::sweepDateText(platform::toStoredDate(kSecond));
+    const QString since = QStringLiteral(" since ") + schedule::sweepDateText(platform::toStoredDate(kSecond));
     const QString line = test::control<QLabel>(*w.h.window, "lblChanges")->text();
     EXPECT_EQ(line, QStringLiteral("2 gone") + since);
     ASSERT_EQ(w.h.world.notifier.shown.size(), 1);

@@ -1,6 +1,6 @@
 // The desktop notification after a scheduled run that found changes, received by a notification
 // service of the test's own on a real session bus (a dbus-daemon the test starts and stops).
-#include "app/ChangeTexts.h"
+#include "schedule/ChangeTexts.h"
 #include "app/StatusBar.h"
 #include "platform/DBusNotifier.h"
 #include "platform/DateText.h"
@@ -94,7 +94,7 @@ QString scheduledRunWithChanges(platform::DesktopNotifier& notifier) {
     return h.panel1();
 }
 
-const QString kChanges = QStringLiteral("2 gone since ") + app::sweepDateText("2026-03-15 09:15:00");
+const QString kChanges = QStringLiteral("2 gone since ") + schedule::sweepDateText("2026-03-15 09:15:00");
 
 TEST(Notification, AScheduledRunWithChangesIsToldOnTheSessionBus) {
     if (QStandardPaths::findExecutable("dbus-daemon").isEmpty())

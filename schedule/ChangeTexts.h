@@ -5,7 +5,10 @@
 #include <QLocale>
 #include <QString>
 
-namespace kestrion::app {
+namespace kestrion::schedule {
+
+// "2 new, 1 back, 1 gone": the kinds with a change, in that order; empty when there are none.
+QString changeCounts(const db::SweepChanges& changes);
 
 // "2 new, 1 back, 1 gone since 9 Dec 2026 14:00" (the earlier sweep's date), kinds without a change
 // left out; "No changes since ..." when there are none.
@@ -23,4 +26,4 @@ ChangesNotice changesNotice(const QString& range, const db::SweepChanges& change
 // The date of a sweep as the changes line and the history write it: "9 Dec 2026 14:00".
 QString sweepDateText(const QString& storedDate, const QLocale& locale = QLocale::system());
 
-} // namespace kestrion::app
+} // namespace kestrion::schedule

@@ -1,26 +1,14 @@
-#include "app/ChangeTexts.h"
+#include "schedule/ChangeTexts.h"
 
 #include "platform/DateText.h"
 
 #include <QStringList>
 
-namespace kestrion::app {
+namespace kestrion::schedule {
 
 namespace {
 
 constexpr db::ChangeKind kKinds[] = {db::ChangeKind::New, db::ChangeKind::Back, db::ChangeKind::Gone};
-
-QString kindWord(db::ChangeKind kind) {
-    switch (kind) {
-    case db::ChangeKind::New:
-        return QStringLiteral("new");
-    case db::ChangeKind::Back:
-        return QStringLiteral("back");
-    case db::ChangeKind::Gone:
-        break;
-    }
-    return QStringLiteral("gone");
-}
 
 // How many addresses of one kind the notification names before "and N more".
 constexpr int kNamed = 8;
@@ -31,15 +19,18 @@ QString sweepDateText(const QString& storedDate, const QLocale& locale) {
     return locale.toString(platform::fromStoredDate(storedDate), QStringLiteral("d MMM yyyy HH:mm"));
 }
 
-QString changesLine(const db::SweepChanges& changes, const QLocale& locale) {
+QString changeCounts(const db::SweepChanges& changes) {
     QStringList counts;
     for (const db::ChangeKind kind : kKinds) {
         if (const int n = changes.count(kind))
-            counts << QString::number(n) + QLatin1Char(' ') + kindWord(kind);
+            counts << QString::number(n) + QLatin1Char(' ') + db::changeKindKey(kind);
     }
+    return counts.join(QStringLiteral(", "));
+}
+
+QString changesLine(const db::SweepChanges& changes, const QLocale& locale) {
     const QString since = QStringLiteral(" since ") + sweepDateText(changes.earlierDate, locale);
-    return counts.isEmpty() ? QStringLiteral("No changes") + since
-                            : counts.join(QStringLiteral(", ")) + since;
+    return changes.empty() ? QStringLiteral("No changes") + since : changeCounts(changes) + since;
 }
 
 ChangesNotice changesNotice(const QString& range, const db::SweepChanges& changes, const QLocale& locale) {
@@ -59,7 +50,7 @@ ChangesNotice changesNotice(const QString& range, const db::SweepChanges& change
         }
         if (addresses.isEmpty())
             continue;
-        QString line = kindWord(kind) + QStringLiteral(": ") + addresses.join(QStringLiteral(", "));
+        QString line = db::changeKindKey(kind) + QStringLiteral(": ") + addresses.join(QStringLiteral(", "));
         if (more > 0)
             line += QStringLiteral(" and %1 more").arg(more);
         lines << line;
@@ -68,4 +59,4 @@ ChangesNotice changesNotice(const QString& range, const db::SweepChanges& change
     return notice;
 }
 
-} // namespace kestrion::app
+} // namespace kestrion::schedule
