@@ -67,7 +67,8 @@ QString historySummary(const db::AddressHistory& h, const QLocale& locale) {
     text += QLatin1Char('.');
     if (!h.firstSeen.isNull())
         text += QStringLiteral("\nFirst seen %1, last seen %2.")
-                    .arg(schedule::sweepDateText(h.firstSeen, locale), schedule::sweepDateText(h.lastSeen, locale));
+                    .arg(schedule::sweepDateText(h.firstSeen, locale),
+                         schedule::sweepDateText(h.lastSeen, locale));
     if (!h.silentSince.isNull())
         text += QStringLiteral("\nSilent since %1 (%2 %3).")
                     .arg(schedule::sweepDateText(h.silentSince, locale))

@@ -1,7 +1,7 @@
 #include "app/BlockMap.h"
 
-#include "schedule/ChangeTexts.h"
 #include "platform/DateText.h"
+#include "schedule/ChangeTexts.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -282,7 +282,8 @@ bool drawBlockMap(BlockMap& map, QLabel& changes, const platform::AppPaths& path
         map.showPicture(db::blockPicture(rangeText, overview->usage));
     else
         map.showNoRun();
-    changes.setText(overview && overview->latestChanges ? schedule::changesLine(*overview->latestChanges) : QString());
+    changes.setText(overview && overview->latestChanges ? schedule::changesLine(*overview->latestChanges)
+                                                        : QString());
     return true;
 }
 

@@ -1,10 +1,10 @@
 #include "app/ScheduledRun.h"
 
-#include "schedule/ChangeTexts.h"
 #include "app/FatalError.h"
 #include "app/SavedRunsPanel.h"
 #include "app/StatusBar.h"
 #include "platform/DesktopNotifier.h"
+#include "schedule/ChangeTexts.h"
 #include "schedule/ScheduledRunDriver.h"
 #include "schedule/SchedulesPanel.h"
 #include "sweep/PingSweep.h"

@@ -243,11 +243,12 @@ int runChanges(CommandContext& context) {
         return ExitFailure;
     }
     if (*format == OutputFormat::Table) {
-        const QString heading = changes->empty() ? QStringLiteral("No changes from ") + changes->earlierDate +
-                                                       QStringLiteral(" to ") + changes->laterDate
-                                                 : QStringLiteral("From ") + changes->earlierDate +
-                                                       QStringLiteral(" to ") + changes->laterDate +
-                                                       QStringLiteral(": ") + schedule::changeCounts(*changes);
+        const QString heading = changes->empty()
+                                    ? QStringLiteral("No changes from ") + changes->earlierDate +
+                                          QStringLiteral(" to ") + changes->laterDate
+                                    : QStringLiteral("From ") + changes->earlierDate +
+                                          QStringLiteral(" to ") + changes->laterDate + QStringLiteral(": ") +
+                                          schedule::changeCounts(*changes);
         context.console.out << heading.toUtf8().constData() << '\n';
     }
     RecordWriter records(context.console.out, *format, changeFields());

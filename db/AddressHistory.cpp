@@ -1,6 +1,5 @@
 #include "db/AddressHistory.h"
 
-
 #include <QSet>
 #include <algorithm>
 #include <bitset>

@@ -36,7 +36,6 @@ AddressHistory addressHistory(const SweepLog& log, const QString& address);
 std::optional<AddressHistory> readAddressHistory(Database& db, const QString& rangeText,
                                                  const QString& address);
 
-
 enum class ChangeKind {
     New,  // answered in the later sweep, never before it
     Back, // answered in the later sweep after at least one silent sweep

@@ -1,10 +1,10 @@
 // The block map on the Database tab, through the real window over fakes.
 #include "app/BlockMap.h"
 #include "app/AddressHistoryWindow.h"
-#include "schedule/ChangeTexts.h"
 #include "app/StatusBar.h"
 #include "db/Database.h"
 #include "platform/DateText.h"
+#include "schedule/ChangeTexts.h"
 #include "tests/support/Harness.h"
 
 #include <QClipboard>
@@ -227,7 +227,8 @@ TEST(BlockMap, ChoosingACellShowsItsHistoryAndTheChangesLineNamesTheLatest) {
     w.showDatabaseTab();
     app::BlockMap* map = w.map();
     EXPECT_EQ(test::control<QLabel>(*w.h.window, "lblChanges")->text(),
-              QStringLiteral("1 new, 1 gone since ") + schedule::sweepDateText(platform::toStoredDate(kFirst)));
+              QStringLiteral("1 new, 1 gone since ") +
+                  schedule::sweepDateText(platform::toStoredDate(kFirst)));
 
     QTest::mouseClick(map, Qt::LeftButton, {}, map->cellRect(0).center());
     auto* history = w.h.window->findChild<app::AddressHistoryWindow*>("frmAddressHistory");
@@ -340,7 +341,8 @@ TEST(BlockMap, RedrawnAfterAScheduledRunsSave) {
     EXPECT_EQ(w.at(15, 2, 1), app::BlockMap::fillColour(CellFill::Some));
 
     // Everyone that answered before is gone: the line under the map and the notification say so.
-    const QString since = QStringLiteral(" since ") + schedule::sweepDateText(platform::toStoredDate(kSecond));
+    const QString since =
+        QStringLiteral(" since ") + schedule::sweepDateText(platform::toStoredDate(kSecond));
     const QString line = test::control<QLabel>(*w.h.window, "lblChanges")->text();
     EXPECT_EQ(line, QStringLiteral("2 gone") + since);
     ASSERT_EQ(w.h.world.notifier.shown.size(), 1);

@@ -1,9 +1,9 @@
 // The desktop notification after a scheduled run that found changes, received by a notification
 // service of the test's own on a real session bus (a dbus-daemon the test starts and stops).
-#include "schedule/ChangeTexts.h"
 #include "app/StatusBar.h"
 #include "platform/DBusNotifier.h"
 #include "platform/DateText.h"
+#include "schedule/ChangeTexts.h"
 #include "tests/support/Harness.h"
 
 #include <QDBusConnection>
